@@ -1,0 +1,55 @@
+# GoogleTest from the sources the googletest package installs, so the native and the
+# Windows builds run the very same framework.
+set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+foreach(t gtest gtest_main gmock gmock_main)
+  if(TARGET ${t})
+    target_compile_options(${t} PRIVATE -w)
+  endif()
+endforeach()
+
+include(GoogleTest)
+
+# Wine: one private prefix in the build folder and one persistent server for the
+# whole ctest run, so each test program starts in well under a second.
+if(WIN32)
+  set(VLR_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+  set(VLR_WINE_ENV
+      WINEPREFIX=${VLR_WINEPREFIX} WINEARCH=win32 WINEDEBUG=-all
+      "WINEDLLOVERRIDES=mscoree,mshtml=")
+  set(CMAKE_CROSSCOMPILING_EMULATOR env ${VLR_WINE_ENV} wine CACHE STRING "" FORCE)
+  add_test(NAME wine_prefix_start
+           COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-prefix.sh start ${VLR_WINEPREFIX})
+  set_tests_properties(wine_prefix_start PROPERTIES FIXTURES_SETUP wine TIMEOUT 180)
+  add_test(NAME wine_prefix_stop
+           COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-prefix.sh stop ${VLR_WINEPREFIX})
+  set_tests_properties(wine_prefix_stop PROPERTIES FIXTURES_CLEANUP wine)
+endif()
+
+# vlr_add_gtest(<name> SOURCES <files...> [LIBS <targets...>] [TIMEOUT <s>] [LABELS <l...>])
+# One test program. Natively each test case is its own ctest entry; under Wine the
+# program is one entry (each start of a Windows program costs time).
+function(vlr_add_gtest name)
+  cmake_parse_arguments(A "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${A_SOURCES})
+  target_link_libraries(${name} PRIVATE ${A_LIBS} gmock gtest_main Threads::Threads)
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
+  target_compile_definitions(${name} PRIVATE
+      VLR_SOURCE_DIR="${CMAKE_SOURCE_DIR}" VLR_BIN_DIR="${CMAKE_BINARY_DIR}/bin")
+  if(WIN32)
+    target_link_options(${name} PRIVATE -mconsole)
+  endif()
+  if(NOT A_TIMEOUT)
+    set(A_TIMEOUT 300)
+  endif()
+  if(WIN32)
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT ${A_TIMEOUT}
+                         LABELS "${A_LABELS}")
+  else()
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
+                         PROPERTIES TIMEOUT ${A_TIMEOUT} LABELS "${A_LABELS}")
+  endif()
+endfunction()

@@ -1,0 +1,39 @@
+// The four internet functions the download uses, shaped like their wininet
+// namesakes (ANSI forms). On Windows they are wininet itself; on Linux a layer over
+// libcurl with the same contract.
+#pragma once
+
+#include <cstdint>
+
+namespace platform {
+
+using InternetHandle = std::uintptr_t;  // 0 = none
+
+inline constexpr std::uint32_t kInternetOpenTypePreconfig = 0;
+inline constexpr std::uint32_t kInternetFlagReload = 0x80000000u;
+inline constexpr std::uint32_t kInternetFlagKeepConnection = 0x00400000u;
+
+class Internet {
+ public:
+  virtual ~Internet() = default;
+
+  // A session handle, 0 on failure.
+  virtual InternetHandle InternetOpenA(const char* agent, std::uint32_t accessType,
+                                       const char* proxy, const char* proxyBypass,
+                                       std::uint32_t flags) = 0;
+
+  // Blocks until the server's answer has begun; a handle to read the body from, 0 on
+  // failure. Redirections are followed; the status is not examined.
+  virtual InternetHandle InternetOpenUrlA(InternetHandle session, const char* url,
+                                          const char* headers, std::uint32_t headersLength,
+                                          std::uint32_t flags, std::uintptr_t context) = 0;
+
+  // Reads at most `bytesToRead` bytes. True with *bytesRead 0 at the end of the body;
+  // false when the transfer broke.
+  virtual bool InternetReadFile(InternetHandle file, void* buffer, std::uint32_t bytesToRead,
+                                std::uint32_t* bytesRead) = 0;
+
+  virtual bool InternetCloseHandle(InternetHandle handle) = 0;
+};
+
+}  // namespace platform

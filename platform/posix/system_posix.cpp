@@ -1,0 +1,115 @@
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/file.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "platform/services.h"
+#include "platform/system.h"
+#include "platform/text.h"
+
+extern char** environ;
+
+namespace platform {
+
+namespace {
+
+class PosixSystem final : public System {
+ public:
+  ~PosixSystem() override {
+    if (lockFd_ >= 0) close(lockFd_);
+  }
+
+  // Linux keeps no raw command line: the arguments after the program's name are
+  // joined with single blanks, which is what a Windows command tail looks like.
+  std::wstring ArgumentText() override {
+    std::ifstream in("/proc/self/cmdline", std::ios::binary);
+    std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    size_t first = all.find('\0');
+    if (first == std::string::npos) return {};
+    std::string tail = all.substr(first + 1);
+    if (!tail.empty() && tail.back() == '\0') tail.pop_back();
+    for (char& c : tail) {
+      if (c == '\0') c = ' ';
+    }
+    return FromAnsi(tail);
+  }
+
+  std::wstring UpdaterFolder() override {
+    char buffer[4096];
+    ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (n <= 0) return {};
+    std::string path(buffer, static_cast<size_t>(n));
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::wstring() : FromAnsi(path.substr(0, slash));
+  }
+
+  // Another copy is one that holds the lock on the folder's lock file; the lock ends
+  // with the process, however it ends.
+  bool AnotherInstanceRunning() override {
+    if (lockFd_ >= 0) return false;
+    std::string path = ToAnsi(UpdaterFolder()) + "/.vlrupdate.lock";
+    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) return false;  // the folder takes no file: nothing to protect it with
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      bool busy = errno == EWOULDBLOCK;
+      close(fd);
+      return busy;
+    }
+    lockFd_ = fd;
+    return false;
+  }
+
+  bool StartProgram(const std::wstring& path, std::wstring& errorText) override {
+    std::string file = ToAnsi(path);
+    char* argv[] = {file.data(), nullptr};
+    pid_t pid = 0;
+    int rc = posix_spawn(&pid, file.c_str(), nullptr, nullptr, argv, environ);
+    if (rc != 0) {
+      errorText = FromAnsi(std::strerror(rc));
+      return false;
+    }
+    return true;
+  }
+
+  void EndProgram() override { std::exit(0); }
+
+  std::uint32_t GetTempPathA(std::uint32_t bufferLength, char* buffer) override {
+    const char* dir = std::getenv("TMPDIR");
+    std::string path = dir && *dir ? dir : "/tmp";
+    if (path.back() != '/') path += '/';
+    if (path.size() + 1 > bufferLength) return static_cast<std::uint32_t>(path.size() + 1);
+    std::memcpy(buffer, path.c_str(), path.size() + 1);
+    return static_cast<std::uint32_t>(path.size());
+  }
+
+  double TimeOfDay() override {
+    timeval tv{};
+    gettimeofday(&tv, nullptr);
+    time_t seconds = tv.tv_sec;
+    tm local{};
+    localtime_r(&seconds, &local);
+    return local.tm_hour * 3600.0 + local.tm_min * 60.0 + local.tm_sec + tv.tv_usec / 1e6;
+  }
+
+ private:
+  int lockFd_ = -1;
+};
+
+}  // namespace
+
+template <>
+System& DefaultService<System>() {
+  static PosixSystem system;
+  return system;
+}
+
+}  // namespace platform

@@ -1,0 +1,43 @@
+// Process-level services: the command line, the updater's folder, the
+// another-instance check, starting Veloran, ending the process, the temporary folder
+// and the time of day.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+class System {
+ public:
+  virtual ~System() = default;
+
+  // The raw command-line tail after the program's name and the blanks that follow it,
+  // as the system reports it (not the arguments re-joined).
+  virtual std::wstring ArgumentText() = 0;
+
+  // The folder that holds the updater's executable, without a final separator.
+  virtual std::wstring UpdaterFolder() = 0;
+
+  // True when another updater already works on this updater's folder. The first call
+  // that answers false claims the folder for this process until it ends.
+  virtual bool AnotherInstanceRunning() = 0;
+
+  // Starts `path` with a normal window that receives the focus, with no arguments,
+  // without waiting. On failure returns false and puts the system's description of
+  // the error in `errorText`.
+  virtual bool StartProgram(const std::wstring& path, std::wstring& errorText) = 0;
+
+  // Ends the updater at once. The real implementation does not return.
+  virtual void EndProgram() = 0;
+
+  // GetTempPathA semantics: writes the temporary folder (ending with a separator) and
+  // returns its length without the terminating zero; 0 on failure; a number larger
+  // than `bufferLength` when the buffer is too small (the buffer then holds no path).
+  virtual std::uint32_t GetTempPathA(std::uint32_t bufferLength, char* buffer) = 0;
+
+  // Local time of day in seconds since midnight, with fractions.
+  virtual double TimeOfDay() = 0;
+};
+
+}  // namespace platform

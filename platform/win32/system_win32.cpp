@@ -1,0 +1,155 @@
+#include <windows.h>
+
+#include <cwctype>
+#include <string>
+#include <vector>
+
+#include "platform/services.h"
+#include "platform/system.h"
+
+namespace platform {
+
+namespace {
+
+// The system's own description of an error code, without the trailing line break.
+std::wstring ErrorText(DWORD code) {
+  wchar_t* buffer = nullptr;
+  DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                               FORMAT_MESSAGE_IGNORE_INSERTS,
+                           nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::wstring text = n && buffer ? std::wstring(buffer, n) : std::wstring();
+  if (buffer) LocalFree(buffer);
+  while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
+    text.pop_back();
+  if (text.empty()) text = L"Error " + std::to_wstring(code);
+  return text;
+}
+
+class HandleGuard {
+ public:
+  explicit HandleGuard(HANDLE h = nullptr) : h_(h) {}
+  ~HandleGuard() {
+    if (h_ && h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
+  }
+  HandleGuard(const HandleGuard&) = delete;
+  HandleGuard& operator=(const HandleGuard&) = delete;
+  HANDLE get() const { return h_; }
+  void reset(HANDLE h) {
+    if (h_ && h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
+    h_ = h;
+  }
+
+ private:
+  HANDLE h_;
+};
+
+class Win32System final : public System {
+ public:
+  std::wstring ArgumentText() override {
+    const wchar_t* p = GetCommandLineW();
+    if (!p) return {};
+    // The program's name: quoted up to the closing quote, otherwise up to a blank.
+    if (*p == L'"') {
+      ++p;
+      while (*p && *p != L'"') ++p;
+      if (*p == L'"') ++p;
+    } else {
+      while (*p && *p != L' ' && *p != L'\t') ++p;
+    }
+    while (*p == L' ' || *p == L'\t') ++p;
+    return p;
+  }
+
+  std::wstring UpdaterFolder() override {
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+      DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+      if (n == 0) return {};
+      if (n < buffer.size()) {
+        std::wstring path(buffer.data(), n);
+        size_t slash = path.find_last_of(L"\\/");
+        return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+      }
+      if (buffer.size() >= 32768) return {};
+      buffer.resize(buffer.size() * 2);
+    }
+  }
+
+  // Another copy is one that holds the lock file in the same folder. The file is opened
+  // without sharing and deleted when its last handle closes, so the claim ends with
+  // the process however it ends; share modes hold across a network share too, which
+  // protects a folder that several machines update. Where the folder takes no new
+  // file (read-only media), a per-folder named mutex stands in for it on this machine.
+  bool AnotherInstanceRunning() override {
+    if (lock_.get() && lock_.get() != INVALID_HANDLE_VALUE) return false;
+    if (mutex_.get()) return false;
+    std::wstring folder = UpdaterFolder();
+    std::wstring lockPath = folder + L"\\vlrupdate.lock";
+    HANDLE h = CreateFileW(lockPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                           FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+      lock_.reset(h);
+      return false;
+    }
+    DWORD error = GetLastError();
+    if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) return true;
+
+    std::wstring name = L"Local\\vlrupdate-";
+    for (wchar_t c : folder) {
+      name += (c == L'\\' || c == L':') ? L'_' : static_cast<wchar_t>(std::towupper(c));
+    }
+    HANDLE m = CreateMutexW(nullptr, TRUE, name.c_str());
+    if (!m) return false;
+    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+      CloseHandle(m);
+      return true;
+    }
+    mutex_.reset(m);
+    return false;
+  }
+
+  bool StartProgram(const std::wstring& path, std::wstring& errorText) override {
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESHOWWINDOW;
+    si.wShowWindow = SW_SHOWNORMAL;
+    PROCESS_INFORMATION pi{};
+    std::wstring commandLine = L"\"" + path + L"\"";
+    if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &si, &pi)) {
+      errorText = ErrorText(GetLastError());
+      return false;
+    }
+    // Let the new program take the foreground from us.
+    AllowSetForegroundWindow(pi.dwProcessId);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return true;
+  }
+
+  void EndProgram() override { ExitProcess(0); }
+
+  std::uint32_t GetTempPathA(std::uint32_t bufferLength, char* buffer) override {
+    return ::GetTempPathA(bufferLength, buffer);
+  }
+
+  double TimeOfDay() override {
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    return t.wHour * 3600.0 + t.wMinute * 60.0 + t.wSecond + t.wMilliseconds / 1000.0;
+  }
+
+ private:
+  HandleGuard lock_;
+  HandleGuard mutex_;
+};
+
+}  // namespace
+
+template <>
+System& DefaultService<System>() {
+  static Win32System system;
+  return system;
+}
+
+}  // namespace platform

@@ -1,0 +1,37 @@
+#include <windows.h>
+
+#include "platform/text.h"
+
+namespace platform {
+
+namespace {
+
+std::string Narrow(UINT codePage, std::wstring_view text) {
+  if (text.empty()) return {};
+  int n = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                              nullptr, nullptr);
+  if (n <= 0) return {};
+  std::string out(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
+                      nullptr, nullptr);
+  return out;
+}
+
+std::wstring Widen(UINT codePage, std::string_view text) {
+  if (text.empty()) return {};
+  int n = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  if (n <= 0) return {};
+  std::wstring out(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
+  return out;
+}
+
+}  // namespace
+
+std::string ToAnsi(std::wstring_view text) { return Narrow(CP_ACP, text); }
+std::wstring FromAnsi(std::string_view text) { return Widen(CP_ACP, text); }
+std::wstring FromUtf8(std::string_view text) { return Widen(CP_UTF8, text); }
+std::string ToUtf8(std::wstring_view text) { return Narrow(CP_UTF8, text); }
+std::filesystem::path ToPath(const std::wstring& text) { return std::filesystem::path(text); }
+
+}  // namespace platform

@@ -94,6 +94,8 @@ class Form {
   virtual std::vector<Control*> Controls() = 0;
   // A click on an enabled, shown control (option buttons: after selecting it).
   virtual void OnClick(Control& control) = 0;
+  // The user closed the window through the window system; it is already destroyed.
+  virtual void OnClosed() {}
 };
 
 }  // namespace platform

@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ gcc pkg-config
   g++-mingw-w64-i686 gcc-mingw-w64-i686 libz-mingw-w64-dev
-  wine wine32:i386 wine64
+  wine wine32:i386 wine64 fonts-wine
   xvfb xauth imagemagick x11-utils
   libcurl4-openssl-dev zlib1g-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev

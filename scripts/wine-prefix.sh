@@ -2,6 +2,9 @@
 # wine-prefix.sh start|stop PREFIX
 # start: create the private 32-bit prefix if it is missing and keep one wineserver
 #        running for it; stop: end that server.
+# Every Wine process started here has its output sent away: the server and the helper
+# processes Wine starts with the first program live on, and a pipe they held would keep
+# ctest waiting for this step to end.
 set -euo pipefail
 action=$1 prefix=$2
 export WINEPREFIX=$prefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -9,14 +12,17 @@ case $action in
   start)
     if [ ! -f "$prefix/system.reg" ]; then
       mkdir -p "$prefix"
-      timeout 170 wineboot -i >/dev/null 2>&1 || true
-      timeout 60 wineserver -w || true
+      timeout 170 wineboot -i </dev/null >/dev/null 2>&1 || true
+      timeout 60 wineserver -w </dev/null >/dev/null 2>&1 || true
     fi
-    wineserver -p
     [ -f "$prefix/system.reg" ] || { echo "wine prefix was not created: $prefix" >&2; exit 1; }
+    # A server that is already running is fine.
+    wineserver -p </dev/null >/dev/null 2>&1 || true
+    # Start Wine's helper processes now, quietly, rather than in the first test.
+    timeout 120 wine cmd /c exit </dev/null >/dev/null 2>&1 || true
     ;;
   stop)
-    wineserver -k 2>/dev/null || true
+    wineserver -k </dev/null >/dev/null 2>&1 || true
     ;;
   *) echo "usage: $0 start|stop PREFIX" >&2; exit 2 ;;
 esac

@@ -90,6 +90,7 @@ void HeadlessWindowSystem::QueueClose() {
     if (!WindowAlive()) return;
     closeRequested_ = true;
     Destroy();
+    form_->OnClosed();
   });
 }
 

@@ -28,11 +28,13 @@ if(WIN32)
   set_tests_properties(wine_prefix_stop PROPERTIES FIXTURES_CLEANUP wine)
 endif()
 
-# vlr_add_gtest(<name> SOURCES <files...> [LIBS <targets...>] [TIMEOUT <s>] [LABELS <l...>])
+# vlr_add_gtest(<name> SOURCES <files...> [LIBS <targets...>] [TIMEOUT <s>] [LABELS <l...>]
+#               [FIXTURES <ctest fixtures...>])
 # One test program. Natively each test case is its own ctest entry; under Wine the
-# program is one entry (each start of a Windows program costs time).
+# program is one entry (each start of a Windows program costs time). FIXTURES names
+# ctest fixtures the program needs (e.g. the loopback mirror).
 function(vlr_add_gtest name)
-  cmake_parse_arguments(A "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(A "" "TIMEOUT" "SOURCES;LIBS;LABELS;FIXTURES" ${ARGN})
   add_executable(${name} ${A_SOURCES})
   target_link_libraries(${name} PRIVATE ${A_LIBS} gmock gtest_main Threads::Threads)
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
@@ -46,10 +48,18 @@ function(vlr_add_gtest name)
   endif()
   if(WIN32)
     add_test(NAME ${name} COMMAND ${name})
-    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT ${A_TIMEOUT}
-                         LABELS "${A_LABELS}")
+    set(fixtures wine ${A_FIXTURES})
+    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED "${fixtures}"
+                         TIMEOUT ${A_TIMEOUT} LABELS "${A_LABELS}")
   else()
-    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
-                         PROPERTIES TIMEOUT ${A_TIMEOUT} LABELS "${A_LABELS}")
+    # Properties with an empty value would shift the list: pass only those that are set.
+    set(properties TIMEOUT ${A_TIMEOUT})
+    if(A_LABELS)
+      list(APPEND properties LABELS "${A_LABELS}")
+    endif()
+    if(A_FIXTURES)
+      list(APPEND properties FIXTURES_REQUIRED "${A_FIXTURES}")
+    endif()
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES ${properties})
   endif()
 endfunction()

@@ -1,5 +1,6 @@
 #include "wizard/form1.h"
 
+#include "download/download_file.h"
 #include "download/download_state.h"
 #include "platform/services.h"
 #include "platform/system.h"
@@ -39,7 +40,11 @@ Form1::Form1()
   Label1.SetAutoSize(true);
   Label1.SetFixedPitchFont(true);
   Command1.SetEnabled(false);
+  // The download writes its progress into Label1 while this form exists.
+  SetProgressLabel(&Label1);
 }
+
+Form1::~Form1() { ReleaseProgressLabel(&Label1); }
 
 std::vector<Control*> Form1::Controls() {
   return {&Frame1,   &Frame2,   &Option1[0], &Option1[1], &Option1[2],
@@ -58,6 +63,10 @@ void Form1::OnClick(Control& control) {
       if (&control == &Option1[i]) Option1_Click(i);
     }
   }
+}
+
+void Form1::OnClosed() {
+  if (DownloadState > 0) DownloadState = 2;
 }
 
 void Form1::EndProgram() {

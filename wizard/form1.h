@@ -19,6 +19,7 @@ class Form1 : public platform::Form {
 
   // The controls as the window is created, with the English captions.
   Form1();
+  ~Form1() override;
 
   // The window itself; its caption is the title bar's text.
   platform::Control Form;
@@ -49,6 +50,9 @@ class Form1 : public platform::Form {
   platform::Control& Window() override { return Form; }
   std::vector<platform::Control*> Controls() override;
   void OnClick(platform::Control& control) override;
+  // Closing the window during a download stops it as Cancel would; the update run
+  // then ends without touching the window.
+  void OnClosed() override;
 
  private:
   void EndProgram();

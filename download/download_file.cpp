@@ -1,0 +1,164 @@
+#include "download/download_file.h"
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <string>
+
+#include "download/download_state.h"
+#include "download/local_file.h"
+#include "download/progress_message.h"
+#include "download/site_address.h"
+#include "platform/controls.h"
+#include "platform/internet.h"
+#include "platform/services.h"
+#include "platform/system.h"
+#include "platform/text.h"
+#include "platform/window_system.h"
+
+namespace vlr {
+
+namespace {
+
+platform::Control* progressLabel = nullptr;
+
+constexpr std::uint32_t kChunkSize = 256;
+
+// Runs one step whose failure is dropped; true when it completed.
+template <class Step>
+bool Attempt(Step&& step) noexcept {
+  try {
+    step();
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+// The handles of one call, closed URL handle first, then the internet handle, when
+// the call ends however it ends. Close failures are ignored.
+class InternetHandles {
+ public:
+  InternetHandles() = default;
+  InternetHandles(const InternetHandles&) = delete;
+  InternetHandles& operator=(const InternetHandles&) = delete;
+  ~InternetHandles() {
+    if (!internet) return;
+    if (url != 0) Attempt([&] { internet->InternetCloseHandle(url); });
+    if (session != 0) Attempt([&] { internet->InternetCloseHandle(session); });
+  }
+
+  platform::Internet* internet = nullptr;
+  platform::InternetHandle session = 0;
+  platform::InternetHandle url = 0;
+};
+
+// The transfer: replaces the local file with the body read from `url`. Any exception
+// leaving here is a failure that ends the transfer with the file kept as written;
+// `file` stays with the caller so that it is closed on the way out.
+void Transfer(platform::Internet& internet, platform::InternetHandle url,
+              const std::wstring& RemoteName, const std::wstring& LocalPath,
+              std::unique_ptr<LocalFile>& file, std::int16_t& result) {
+  LocalFiles& files = platform::Get<LocalFiles>();
+  files.Delete(LocalPath);
+  file = files.Create(LocalPath);
+  if (!file) return;
+
+  platform::System& system = platform::Get<platform::System>();
+  platform::WindowSystem& windows = platform::Get<platform::WindowSystem>();
+  char buffer[kChunkSize];
+  std::int32_t total = 0;
+  double lastProgress = 0.0;
+  bool more = true;
+
+  while (more && DownloadState == 1) {
+    std::uint32_t count = 0;
+    if (!internet.InternetReadFile(url, buffer, kChunkSize, &count)) {
+      // A broken transfer leaves no file behind: a partial body must not pass for
+      // a complete one.
+      file->Close();
+      file.reset();
+      files.Delete(LocalPath);
+      return;
+    }
+    if (count == 0 || count > std::numeric_limits<std::int32_t>::max()) {
+      more = false;
+    } else {
+      // A platform that reports more than it was asked for has not filled the buffer
+      // with it: that is a failed transfer step, not data.
+      if (count > kChunkSize) return;
+      std::int32_t bytesRead = static_cast<std::int32_t>(count);
+      if (total > std::numeric_limits<std::int32_t>::max() - bytesRead) return;
+      total += bytesRead;
+      if (!file->Write(buffer, count)) return;
+      result = 1;
+      if (std::fabs(system.TimeOfDay() - lastProgress) > 1.0) {
+        lastProgress = system.TimeOfDay();
+        if (progressLabel) progressLabel->SetCaption(ProgressMessage(RemoteName, total));
+      }
+    }
+    windows.PumpEvents();
+  }
+
+  // A close that fails leaves what reached the disk; a stop request deletes the file
+  // even when the body was already complete.
+  file->Close();
+  file.reset();
+  if (DownloadState == 2) files.Delete(LocalPath);
+}
+
+}  // namespace
+
+void SetProgressLabel(platform::Control* label) noexcept { progressLabel = label; }
+
+void ReleaseProgressLabel(const platform::Control* label) noexcept {
+  if (progressLabel == label) progressLabel = nullptr;
+}
+
+std::int16_t DownloadFile(const std::wstring& remoteNameArgument,
+                          const std::wstring& localPathArgument) {
+  DownloadState = 1;
+  std::int16_t result = 0;
+  {
+    // Own copies: the caller's texts may be SiteAddress itself, which the
+    // normalisation rewrites, or change while window events run.
+    std::wstring RemoteName, LocalPath;
+    if (!Attempt([&] {
+          RemoteName = remoteNameArgument;
+          LocalPath = localPathArgument;
+        })) {
+      DownloadState = 0;
+      return 0;
+    }
+    InternetHandles handles;
+    std::unique_ptr<LocalFile> file;
+
+    Attempt([&] {
+      handles.internet = &platform::Get<platform::Internet>();
+      handles.session = handles.internet->InternetOpenA(
+          "", platform::kInternetOpenTypePreconfig, nullptr, nullptr, 0);
+    });
+    NormaliseSiteAddress();
+    if (handles.session != 0) {
+      Attempt([&] {
+        std::string url = platform::ToAnsi(SiteAddress + RemoteName);
+        // "GET" with a length of 0: a header text of zero length, so a plain GET.
+        handles.url = handles.internet->InternetOpenUrlA(
+            handles.session, url.c_str(), "GET", 0,
+            platform::kInternetFlagReload | platform::kInternetFlagKeepConnection, 0);
+      });
+    }
+    if (handles.url != 0) {
+      Attempt([&] { Transfer(*handles.internet, handles.url, RemoteName, LocalPath, file, result); });
+    }
+
+    // Common exit: the file first, then the URL handle, then the internet handle.
+    if (file) Attempt([&] { file->Close(); });
+    file.reset();
+  }
+  DownloadState = 0;
+  return result;
+}
+
+}  // namespace vlr

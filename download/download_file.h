@@ -1,0 +1,35 @@
+// Fetching one file from the chosen mirror over HTTP into a local file.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace platform {
+class Control;
+}
+
+namespace vlr {
+
+// Fetches SiteAddress + RemoteName (SiteAddress normalised in place first) into the
+// file at LocalPath, 256 bytes at a time, showing progress in the label set with
+// SetProgressLabel and letting pending window events run after every read. Stops
+// before the next read once DownloadState is 2. Returns 1 when at least one
+// non-empty chunk was written during this call, else 0; never throws.
+// What it leaves at LocalPath:
+//   - no connection, or no answer: an older file stays untouched;
+//   - the file cannot be created: no file (an older one has been deleted if it could);
+//   - end of the data: the complete body (an empty file for an empty body);
+//   - a read that fails, or a stop request: no file;
+//   - any other failure (a write, a total past 2,147,483,647 bytes): the bytes
+//     written so far.
+// DownloadState is 1 while it runs and 0 when it returns, whichever way.
+std::int16_t DownloadFile(const std::wstring& RemoteName, const std::wstring& LocalPath);
+
+// The label that shows the progress message; null shows none. The wizard form sets
+// its Label1 here for its lifetime.
+void SetProgressLabel(platform::Control* label) noexcept;
+
+// Forgets `label` if it is the progress label (a form that goes away calls this).
+void ReleaseProgressLabel(const platform::Control* label) noexcept;
+
+}  // namespace vlr

@@ -1,0 +1,149 @@
+#include "platform/posix/curl_request.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+
+namespace platform {
+
+namespace {
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i) {
+    char a = text[i], b = prefix[i];
+    if (a >= 'A' && a <= 'Z') a = static_cast<char>(a - 'A' + 'a');
+    if (a != b) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool CurlRequest::Start(const std::string& url, const std::vector<std::string>& extraHeaders,
+                        const CurlSettings& settings) {
+  multi_.reset(curl_multi_init());
+  easy_.reset(curl_easy_init());
+  if (!multi_ || !easy_) return false;
+  url_ = url;
+  for (const std::string& h : extraHeaders) {
+    curl_slist* list = curl_slist_append(headers_.get(), h.c_str());
+    if (!list) return false;
+    headers_.release();
+    headers_.reset(list);
+  }
+
+  CURL* e = easy_.get();
+  bool ok = curl_easy_setopt(e, CURLOPT_URL, url_.c_str()) == CURLE_OK;
+  curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(e, CURLOPT_MAXREDIRS, settings.maxRedirections);
+  curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, settings.connectTimeoutSeconds);
+  // A server that sends nothing for the silence timeout (before or during the body)
+  // ends the transfer, as the receive timeout does on Windows.
+  curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, settings.silenceTimeoutSeconds);
+  if (!settings.agent.empty()) curl_easy_setopt(e, CURLOPT_USERAGENT, settings.agent.c_str());
+  if (settings.accessType == 1) {
+    curl_easy_setopt(e, CURLOPT_PROXY, "");  // direct: ignore the environment
+  } else if (settings.accessType == 3) {
+    curl_easy_setopt(e, CURLOPT_PROXY, settings.proxy.c_str());
+    if (!settings.proxyBypass.empty())
+      curl_easy_setopt(e, CURLOPT_NOPROXY, settings.proxyBypass.c_str());
+  }  // 0, preconfigured: libcurl takes http_proxy / no_proxy from the environment
+  if (headers_) curl_easy_setopt(e, CURLOPT_HTTPHEADER, headers_.get());
+  curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &CurlRequest::OnBody);
+  curl_easy_setopt(e, CURLOPT_WRITEDATA, this);
+  curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &CurlRequest::OnHeader);
+  curl_easy_setopt(e, CURLOPT_HEADERDATA, this);
+  if (!ok) return false;
+
+  if (curl_multi_add_handle(multi_.get(), e) != CURLM_OK) return false;
+  attachment_.multi = multi_.get();
+  attachment_.easy = e;
+
+  while (!answered_ && !finished_) Pump();
+  return answered_ || outcome_ == CURLE_OK;
+}
+
+bool CurlRequest::Read(void* buffer, std::uint32_t size, std::uint32_t* count) {
+  if (!count) return false;
+  *count = 0;
+  if (!buffer || !easy_) return false;
+  if (size == 0) return true;
+  while (!HasData()) {
+    if (finished_) return outcome_ == CURLE_OK;
+    Pump();
+  }
+  std::size_t n = std::min<std::size_t>(size, data_.size() - offset_);
+  std::memcpy(buffer, data_.data() + offset_, n);
+  offset_ += n;
+  if (offset_ == data_.size()) {
+    data_.clear();  // keeps its capacity: memory stays flat over a long body
+    offset_ = 0;
+  }
+  *count = static_cast<std::uint32_t>(n);
+  return true;
+}
+
+void CurlRequest::Pump() {
+  int running = 0;
+  if (curl_multi_perform(multi_.get(), &running) != CURLM_OK) {
+    finished_ = true;
+    outcome_ = CURLE_RECV_ERROR;
+    return;
+  }
+  CollectOutcome();
+  if (finished_ || HasData()) return;
+  // curl decides how long to wait (its timeouts included); a second at most.
+  curl_multi_poll(multi_.get(), nullptr, 0, 1000, nullptr);
+}
+
+void CurlRequest::CollectOutcome() {
+  int left = 0;
+  while (CURLMsg* message = curl_multi_info_read(multi_.get(), &left)) {
+    if (message->msg == CURLMSG_DONE && message->easy_handle == easy_.get()) {
+      finished_ = true;
+      outcome_ = message->data.result;
+    }
+  }
+}
+
+// Only the multi handle's perform calls this, and only when the buffer was empty, so
+// the buffer holds at most what one perform call reads.
+std::size_t CurlRequest::OnBody(char* data, std::size_t size, std::size_t n, void* self) {
+  auto* request = static_cast<CurlRequest*>(self);
+  std::size_t bytes = size * n;
+  try {
+    request->data_.insert(request->data_.end(), data, data + bytes);
+  } catch (...) {
+    return 0;  // out of memory: curl ends the transfer with a write error
+  }
+  request->answered_ = true;
+  return bytes;
+}
+
+// Headers come line by line, each answer's block ending with an empty line. The
+// answer has begun when a block ends that is neither interim (1xx) nor a redirection
+// that curl will follow (3xx with a Location).
+std::size_t CurlRequest::OnHeader(char* data, std::size_t size, std::size_t n, void* self) {
+  auto* request = static_cast<CurlRequest*>(self);
+  std::size_t bytes = size * n;
+  std::string_view line(data, bytes);
+  if (StartsWithNoCase(line, "http/")) {
+    request->blockHasLocation_ = false;
+  } else if (StartsWithNoCase(line, "location:")) {
+    request->blockHasLocation_ = true;
+  } else if (line == "\r\n" || line == "\n") {
+    long code = 0;
+    curl_easy_getinfo(request->easy_.get(), CURLINFO_RESPONSE_CODE, &code);
+    bool interim = code >= 100 && code < 200;
+    bool redirection = code >= 300 && code < 400 && request->blockHasLocation_;
+    if (!interim && !redirection) request->answered_ = true;
+  }
+  return bytes;
+}
+
+}  // namespace platform

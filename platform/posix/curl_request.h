@@ -1,0 +1,89 @@
+// One HTTP GET over libcurl, read like a wininet URL handle: the answer is awaited
+// first, then the body is handed out in pieces of any size the caller asks for.
+#pragma once
+
+#include <curl/curl.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+struct CurlSettings {
+  std::string agent;           // empty: no User-Agent header
+  std::uint32_t accessType = 0;  // 0 preconfigured (environment), 1 direct, 3 named proxy
+  std::string proxy;
+  std::string proxyBypass;
+  long connectTimeoutSeconds = 60;
+  long silenceTimeoutSeconds = 30;  // no byte received for this long ends the transfer
+  long maxRedirections = 10;
+};
+
+class CurlRequest {
+ public:
+  CurlRequest() = default;
+  CurlRequest(const CurlRequest&) = delete;
+  CurlRequest& operator=(const CurlRequest&) = delete;
+
+  // Sends the GET and blocks until the final answer's headers have arrived
+  // (redirections followed, interim answers skipped). False when no answer came
+  // (no connection, timeout, too many redirections, bad URL); the request is then
+  // of no further use.
+  bool Start(const std::string& url, const std::vector<std::string>& extraHeaders,
+             const CurlSettings& settings);
+
+  // Copies at most `size` bytes of the body to `buffer`, blocking until at least one
+  // is there or the body has ended. True with *count 0 at the end of the body; false
+  // when the transfer broke (reset, timeout, body shorter than announced).
+  bool Read(void* buffer, std::uint32_t size, std::uint32_t* count);
+
+ private:
+  struct EasyDeleter {
+    void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
+  };
+  struct MultiDeleter {
+    void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
+  };
+  struct ListDeleter {
+    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+  };
+  // Keeps the easy handle attached to the multi handle and detaches it before either
+  // goes.
+  struct Attachment {
+    CURLM* multi = nullptr;
+    CURL* easy = nullptr;
+    Attachment() = default;
+    Attachment(const Attachment&) = delete;
+    Attachment& operator=(const Attachment&) = delete;
+    ~Attachment() {
+      if (multi && easy) curl_multi_remove_handle(multi, easy);
+    }
+  };
+
+  static std::size_t OnBody(char* data, std::size_t size, std::size_t n, void* self);
+  static std::size_t OnHeader(char* data, std::size_t size, std::size_t n, void* self);
+
+  // Moves the transfer on: lets curl work, then waits up to a second for the socket
+  // when nothing new is there.
+  void Pump();
+  void CollectOutcome();
+  bool HasData() const { return offset_ < data_.size(); }
+
+  std::unique_ptr<CURLM, MultiDeleter> multi_;
+  std::unique_ptr<CURL, EasyDeleter> easy_;
+  std::unique_ptr<curl_slist, ListDeleter> headers_;
+  Attachment attachment_;  // declared last: detached first
+  std::string url_;
+
+  std::vector<char> data_;  // body received and not yet handed out, from offset_
+  std::size_t offset_ = 0;
+  bool blockHasLocation_ = false;
+  bool answered_ = false;
+  bool finished_ = false;
+  CURLcode outcome_ = CURLE_OK;
+};
+
+}  // namespace platform

@@ -77,7 +77,9 @@ typedef int32_t(UZ_WINAPI* UnzipServiceProc)(const char* memberName, int32_t val
 enum {
   UNZIP_REPLACE_KEEP = 100,     /* do not overwrite this file                      */
   UNZIP_REPLACE_YES = 102,      /* overwrite this file                             */
+  UNZIP_REPLACE_ALL = 103,      /* overwrite this and every further existing file  */
   UNZIP_REPLACE_KEEP_ALL = 104  /* leave this and every further existing file      */
+  /* Any other answer is read as UNZIP_REPLACE_KEEP. */
 };
 
 /* Callback record (44 bytes on 32-bit). The totals are filled in by the library. */
@@ -121,11 +123,13 @@ typedef struct UnzipVersionRecord {
 enum {
   UNZIP_OK = 0,
   UNZIP_WARNING = 1,
-  UNZIP_ERR_FORMAT = 2,
+  UNZIP_ERR_FORMAT = 2,           /* damaged archive, bad CRC, or an unsafe member name   */
+  UNZIP_ERR_SEVERE = 3,           /* unexpected internal failure                          */
+  UNZIP_ERR_MEMORY = 4,           /* out of memory                                        */
   UNZIP_ERR_NOT_FOUND = 9,
   UNZIP_ERR_BAD_OPTIONS = 10,
   UNZIP_ERR_NO_MEMBERS = 11,
-  UNZIP_ERR_DISK_FULL = 50,
+  UNZIP_ERR_DISK_FULL = 50,       /* the folder could not be written (disk full or other) */
   UNZIP_ERR_UNEXPECTED_EOF = 51,
   UNZIP_ERR_STOPPED = 80,
   UNZIP_ERR_UNSUPPORTED = 81,
@@ -136,7 +140,14 @@ enum {
 UZ_EXPORT void UZ_WINAPI UzpVersion2(UnzipVersionRecord* record);
 
 /* Extracts (or lists/tests, per the options) one archive; synchronous, and calls the
- * procedures of callbacks only from inside this call, on the calling thread. */
+ * procedures of callbacks only from inside this call, on the calling thread.
+ *
+ * Option values this library acts on (every other field must be 0, and both name-list
+ * counts must be 0, or the call returns UNZIP_ERR_BAD_OPTIONS and touches nothing):
+ *   PromptToOverwrite 0/1, OverwriteAll 0/1, Quiet 0/1/2, TestArchive 0/1,
+ *   VerboseListing 0/1 (not together with TestArchive), DisplayComment 0/1.
+ * Extraction is all or nothing: either every file member is in the folder, or the
+ * folder is left as it was. */
 UZ_EXPORT int32_t UZ_WINAPI Wiz_SingleEntryUnzip(int32_t includeCount, char** includeNames,
                                                  int32_t excludeCount, char** excludeNames,
                                                  UnzipOptionsRecord* options,

@@ -1,0 +1,174 @@
+// The parts behind the exported functions that the interface cannot reach on every
+// platform: a commit that fails half-way (made to fail by a wrapped file system), the
+// stop at a member's declared size, and the fuzzer's findings replayed.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "fuzz/archive_probe.h"
+#include "member_decoder.h"
+#include "platform/platform_text.h"
+#include "tests/support/test_paths.h"
+#include "transaction.h"
+
+namespace uz32 {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The native file system whose n-th rename fails (counting from 1; 0: none fails).
+class FailingRenames final : public FileSystem {
+ public:
+  explicit FailingRenames(int failAt) : failAt_(failAt) {}
+  int renames() const { return count_; }
+  Status OpenArchive(const NativeString& p, std::unique_ptr<ByteSource>& out) override {
+    return real_->OpenArchive(p, out);
+  }
+  Status CreateNew(const NativeString& p, std::unique_ptr<OutputFile>& out, bool& exists) override {
+    return real_->CreateNew(p, out, exists);
+  }
+  Status Rename(const NativeString& from, const NativeString& to) override {
+    if (++count_ == failAt_) return Status::Fail(UNZIP_ERR_DISK_FULL, "injected failure");
+    return real_->Rename(from, to);
+  }
+  bool Remove(const NativeString& p) override { return real_->Remove(p); }
+  PathType TypeOf(const NativeString& p) override { return real_->TypeOf(p); }
+  bool IsFolder(const NativeString& p) override { return real_->IsFolder(p); }
+  std::vector<NativeString> ListFolder(const NativeString& f) override {
+    return real_->ListFolder(f);
+  }
+
+ private:
+  std::unique_ptr<FileSystem> real_ = MakeNativeFileSystem();
+  int failAt_;
+  int count_ = 0;
+};
+
+std::string Slurp(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::map<std::string, std::string> Contents(const fs::path& folder) {
+  std::map<std::string, std::string> m;
+  for (const auto& e : fs::directory_iterator(folder)) m[e.path().filename().string()] = Slurp(e.path());
+  return m;
+}
+
+Status StageText(Transaction& tx, const char* name, const std::string& text) {
+  return tx.Stage(NativeFromAscii(name), FileStamp{}, [&](OutputFile& f) {
+    return f.Write({reinterpret_cast<const uint8_t*>(text.data()), text.size()});
+  });
+}
+
+TEST(Unzip32Transaction, AFailureAtAnyMoveLeavesTheFolderAsItWas) {
+  const fs::path folder = fs::path(vlrtest::HostPath(UZ32_WORK)) / "transaction";
+  // Three members, two replacing files: two renames each for those, one for the new one.
+  const int kRenames = 5;
+  for (int failAt = 1; failAt <= kRenames + 1; ++failAt) {
+    SCOPED_TRACE(failAt);
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    std::ofstream(folder / "a.txt") << "old a";
+    std::ofstream(folder / "b.txt") << "old b";
+    const auto before = Contents(folder);
+    FailingRenames files(failAt);
+    {
+      Transaction tx(files, NativeFromAscii(folder.string()));
+      ASSERT_TRUE(StageText(tx, "a.txt", "new a").ok());
+      ASSERT_TRUE(StageText(tx, "c.txt", "new c").ok());
+      ASSERT_TRUE(StageText(tx, "b.txt", "new b").ok());
+      const Status s = tx.Commit();
+      if (failAt <= kRenames) {
+        EXPECT_EQ(s.code(), UNZIP_ERR_DISK_FULL);
+        EXPECT_EQ(Contents(folder), before);
+      } else {
+        EXPECT_TRUE(s.ok()) << s.message();
+        EXPECT_EQ(Contents(folder), (std::map<std::string, std::string>{
+                                        {"a.txt", "new a"}, {"b.txt", "new b"}, {"c.txt", "new c"}}));
+      }
+    }
+    EXPECT_GE(files.renames(), std::min(failAt, kRenames));
+  }
+}
+
+TEST(Unzip32Transaction, AFailedOrAbandonedStageLeavesNoTemporaryFile) {
+  const fs::path folder = fs::path(vlrtest::HostPath(UZ32_WORK)) / "stage";
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  auto files = MakeNativeFileSystem();
+  {
+    Transaction tx(*files, NativeFromAscii(folder.string()));
+    const Status s = tx.Stage(NativeFromAscii("x.txt"), FileStamp{}, [](OutputFile&) {
+      return Status::Fail(UNZIP_ERR_FORMAT, "bad data");
+    });
+    EXPECT_EQ(s.code(), UNZIP_ERR_FORMAT);
+    EXPECT_TRUE(fs::is_empty(folder));
+    ASSERT_TRUE(StageText(tx, "y.txt", "y").ok());
+    EXPECT_FALSE(fs::is_empty(folder));
+  }  // not committed
+  EXPECT_TRUE(fs::is_empty(folder));
+}
+
+class CountingSink final : public ByteSink {
+ public:
+  Status Write(std::span<const uint8_t> data) override {
+    total += data.size();
+    return Status::Ok();
+  }
+  uint64_t total = 0;
+};
+
+TEST(Unzip32Decoder, InflatingStopsAtTheDeclaredSize) {
+  const std::vector<uint8_t> zeros(4 << 20);
+  std::vector<uint8_t> packed(compressBound(static_cast<uLong>(zeros.size())));
+  z_stream z{};
+  ASSERT_EQ(deflateInit2(&z, 9, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY), Z_OK);
+  z.next_in = const_cast<uint8_t*>(zeros.data());
+  z.avail_in = static_cast<uInt>(zeros.size());
+  z.next_out = packed.data();
+  z.avail_out = static_cast<uInt>(packed.size());
+  ASSERT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
+  packed.resize(z.total_out);
+  deflateEnd(&z);
+
+  MemorySource src(packed.data(), packed.size());
+  for (uint64_t declared : {uint64_t{0}, uint64_t{1000}, uint64_t{(4 << 20) - 1}}) {
+    ZipEntry e;
+    e.method = kMethodDeflated;
+    e.compressedSize = packed.size();
+    e.uncompressedSize = declared;
+    MemberSpan where{0, 0, packed.size()};
+    CountingSink sink;
+    DecodeBuffers buffers;
+    const Status s = DecodeMember(src, e, where, {}, sink, buffers);
+    EXPECT_EQ(s.code(), UNZIP_ERR_FORMAT) << declared;
+    EXPECT_NE(s.message().find("longer than its declared size"), std::string::npos);
+    EXPECT_LE(sink.total, declared);
+  }
+}
+
+TEST(Unzip32Regressions, FuzzFindingsAreReadWithoutHarm) {
+  const fs::path dir = vlrtest::HostPath(UZ32_REGRESSIONS);
+  size_t replayed = 0;
+  for (const auto& e : fs::directory_iterator(dir)) {
+    if (e.path().extension() == ".md") continue;
+    const std::string bytes = Slurp(e.path());
+    SCOPED_TRACE(e.path().filename().string());
+    const std::string name = e.path().stem().string();
+    const size_t at = name.rfind("-result-");
+    ASSERT_NE(at, std::string::npos) << "name it ...-result-<code>.zip";
+    const int32_t rc = ProbeArchive(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    EXPECT_EQ(rc, std::stoi(name.substr(at + 8)));
+    ++replayed;
+  }
+  EXPECT_GT(replayed, 0u);
+}
+
+}  // namespace
+}  // namespace uz32

@@ -1,0 +1,235 @@
+#include "extraction_run.h"
+
+#include <functional>
+#include <memory>
+
+#include "central_directory.h"
+#include "extraction_plan.h"
+#include "member_decoder.h"
+#include "member_kind.h"
+#include "name_text.h"
+#include "password_keeper.h"
+#include "platform/platform_text.h"
+#include "transaction.h"
+
+namespace uz32 {
+namespace {
+
+class FileSink final : public ByteSink {
+ public:
+  explicit FileSink(OutputFile& file) : file_(file) {}
+  Status Write(std::span<const uint8_t> data) override { return file_.Write(data); }
+
+ private:
+  OutputFile& file_;
+};
+
+class DiscardSink final : public ByteSink {
+ public:
+  Status Write(std::span<const uint8_t>) override { return Status::Ok(); }
+};
+
+MemberReport ReportOf(const ZipEntry& e, const std::string& nameUtf8) {
+  MemberReport r;
+  r.nameUtf8 = nameUtf8;
+  r.compressedSize = e.compressedSize;
+  r.uncompressedSize = e.uncompressedSize;
+  r.dosDate = e.dosDate;
+  r.dosTime = e.dosTime;
+  r.method = MethodName(e);
+  r.crc = e.crc;
+  r.encrypted = e.encrypted();
+  r.text = (e.internalAttr & 1) != 0;
+  return r;
+}
+
+// The comment as text: UTF-8 when it is valid UTF-8, code page 437 otherwise.
+std::string CommentText(const std::string& raw) {
+  if (DecodeName(raw, true)) return raw;
+  return ToUtf8(*DecodeName(raw, false));
+}
+
+// State shared by the steps of one run.
+class Run {
+ public:
+  Run(const RunOptions& options, Reporter& reporter, FileSystem& fs)
+      : options_(options), reporter_(reporter), fs_(fs), passwords_(reporter) {}
+
+  int32_t Go() {
+    const Status s = Steps();
+    if (!s.ok()) {
+      reporter_.Error(s.message());
+      if (options_.mode == RunMode::Extract && openedFolder_) {
+        reporter_.Text("nothing was extracted; the folder is as it was\n");
+      }
+    }
+    return s.code();
+  }
+
+ private:
+  Status Steps() {
+    if (Status s = fs_.OpenArchive(options_.archive, source_); !s.ok()) return s;
+    reporter_.Info("Archive:  " + options_.archiveUtf8);
+    if (Status s = ReadArchive(*source_, archive_); !s.ok()) return s;
+
+    uint64_t compressed = 0;
+    uint64_t uncompressed = 0;
+    for (const ZipEntry& e : archive_.entries) {
+      compressed += e.compressedSize;
+      uncompressed += e.uncompressedSize;
+    }
+    reporter_.SetTotals(compressed, uncompressed, archive_.entries.size(),
+                        archive_.location.comment.size());
+    if (options_.showComment && !archive_.location.comment.empty()) {
+      reporter_.Text(CommentText(archive_.location.comment) + "\n");
+    }
+    if (options_.mode == RunMode::List) return List();
+    if (Status s = BuildPlan(*source_, archive_, plan_); !s.ok()) return s;
+    return options_.mode == RunMode::Test ? Test() : Extract();
+  }
+
+  Status Stopped() {
+    return Status::Fail(UNZIP_ERR_STOPPED, "stopped at the caller's request");
+  }
+
+  Status List() {
+    for (const ZipEntry& e : archive_.entries) {
+      const std::string name = ToUtf8(DecodeEntryName(e).value_or(*DecodeName(e.rawName, false)));
+      if (reporter_.ServiceSaysStop(name, e.uncompressedSize)) return Stopped();
+      reporter_.Report(ReportOf(e, name));
+    }
+    return Status::Ok();
+  }
+
+  Status Test() {
+    DiscardSink sink;
+    for (const PlannedMember& m : plan_.files) {
+      if (reporter_.ServiceSaysStop(m.storedName, m.entry->uncompressedSize)) return Stopped();
+      if (Status s = Decode(m, [&](std::string_view password) {
+            return DecodeMember(*source_, *m.entry, m.span, password, sink, buffers_);
+          });
+          !s.ok()) {
+        return s;
+      }
+      reporter_.Info("    testing: " + m.fileNameUtf8 + "   OK");
+      reporter_.Report(ReportOf(*m.entry, m.storedName));
+    }
+    reporter_.Info("No errors detected in compressed data of " + options_.archiveUtf8 + ".");
+    return Status::Ok();
+  }
+
+  Status Extract() {
+    if (!fs_.IsFolder(options_.folder)) {
+      return Status::Fail(UNZIP_ERR_DISK_FULL, "cannot write into " +
+                                                   Utf8FromNative(options_.folder) +
+                                                   ": it is not a folder");
+    }
+    openedFolder_ = true;
+    Transaction tx(fs_, options_.folder);
+    tx.RemoveLeftovers();
+    std::vector<const PlannedMember*> written;
+    bool replaceAll = false;
+    bool keepAll = false;
+    for (const PlannedMember& m : plan_.files) {
+      if (reporter_.ServiceSaysStop(m.storedName, m.entry->uncompressedSize)) return Stopped();
+      const NativeString target = JoinPath(options_.folder, m.fileName);
+      const PathType type = fs_.TypeOf(target);
+      if (type == PathType::Folder || type == PathType::Other) {
+        return Status::Fail(UNZIP_ERR_DISK_FULL,
+                            "cannot replace " + Utf8FromNative(target) + ": it is not a file");
+      }
+      if (type == PathType::File && !MayReplace(target, replaceAll, keepAll)) {
+        reporter_.Info("   skipping: " + m.fileNameUtf8 + " (the existing file is kept)");
+        continue;
+      }
+      const FileStamp stamp{m.entry->unixMtime, m.entry->dosDate, m.entry->dosTime};
+      if (Status s = Decode(m,
+                            [&](std::string_view password) {
+                              return tx.Stage(m.fileName, stamp, [&](OutputFile& file) {
+                                FileSink sink(file);
+                                return DecodeMember(*source_, *m.entry, m.span, password, sink,
+                                                    buffers_);
+                              });
+                            });
+          !s.ok()) {
+        return s;
+      }
+      reporter_.Info((m.entry->method == kMethodStored ? " extracting: " : "  inflating: ") +
+                     m.fileNameUtf8);
+      written.push_back(&m);
+    }
+    if (Status s = tx.Commit(); !s.ok()) return s;
+    for (const PlannedMember* m : written) reporter_.Report(ReportOf(*m->entry, m->storedName));
+    return Status::Ok();
+  }
+
+  // Whether an existing target may be replaced, under the overwrite policy.
+  bool MayReplace(const NativeString& target, bool& replaceAll, bool& keepAll) {
+    switch (options_.overwrite) {
+      case OverwritePolicy::Always:
+        return true;
+      case OverwritePolicy::Never:
+        return false;
+      case OverwritePolicy::Ask:
+        break;
+    }
+    if (replaceAll) return true;
+    if (keepAll) return false;
+    switch (reporter_.AskReplace(Utf8FromNative(target))) {
+      case ReplaceAnswer::Replace:
+        return true;
+      case ReplaceAnswer::ReplaceAll:
+        replaceAll = true;
+        return true;
+      case ReplaceAnswer::KeepAll:
+        keepAll = true;
+        return false;
+      case ReplaceAnswer::Keep:
+        break;
+    }
+    return false;
+  }
+
+  // Runs attempt with the right password for an encrypted member (none otherwise).
+  // A password that passes the check byte but whose data fails its checks was a wrong
+  // one: the search goes on without it.
+  Status Decode(const PlannedMember& m,
+                const std::function<Status(std::string_view password)>& attempt) {
+    if (!m.entry->encrypted()) return attempt({});
+    EncryptionHeader header{};
+    if (Status s = ReadEncryptionHeader(*source_, *m.entry, m.span, header); !s.ok()) return s;
+    PasswordSearch search;
+    for (;;) {
+      std::string password;
+      if (Status s = passwords_.Find(*m.entry, m.storedName, header, search, password); !s.ok()) {
+        return s;
+      }
+      Status s = attempt(password);
+      if (s.ok()) {
+        passwords_.Worked(password);
+        return s;
+      }
+      if (s.code() != UNZIP_ERR_FORMAT) return s;
+      reporter_.Info(m.storedName + ": the data does not check with this password");
+      search.failed.push_back(std::move(password));
+    }
+  }
+
+  const RunOptions& options_;
+  Reporter& reporter_;
+  FileSystem& fs_;
+  PasswordKeeper passwords_;
+  std::unique_ptr<ByteSource> source_;
+  Archive archive_;
+  Plan plan_;
+  DecodeBuffers buffers_;
+  bool openedFolder_ = false;
+};
+
+}  // namespace
+
+int32_t RunUnzip(const RunOptions& options, Reporter& reporter, FileSystem& fs) {
+  return Run(options, reporter, fs).Go();
+}
+
+}  // namespace uz32

@@ -1,0 +1,72 @@
+// The boundary to the operating system's files: what the run needs and no more. One
+// implementation per platform (win32_file_system.cpp, posix_file_system.cpp); tests
+// wrap it to make chosen operations fail.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "byte_source.h"
+#include "status.h"
+
+namespace uz32 {
+
+#ifdef _WIN32
+using NativeString = std::wstring;  // UTF-16, for the W functions
+#else
+using NativeString = std::string;  // bytes, UTF-8 by convention
+#endif
+
+// The modification time to give an extracted file: UTC seconds when the archive has
+// them, else the entry's DOS stamp (local time). A DOS stamp that names no real time
+// leaves the file's time as the system set it.
+struct FileStamp {
+  std::optional<int64_t> unixTime;
+  uint16_t dosDate = 0;
+  uint16_t dosTime = 0;
+};
+
+enum class PathType { Missing, File, Folder, Other };
+
+// A file being written. Destroying it closes the handle but keeps the file.
+class OutputFile {
+ public:
+  virtual ~OutputFile() = default;
+  // Appends data. Fails with UNZIP_ERR_DISK_FULL (disk full or any write error).
+  virtual Status Write(std::span<const uint8_t> data) = 0;
+  // Sets the modification time and closes the file. Fails with UNZIP_ERR_DISK_FULL
+  // when the close reports an error (a time that cannot be set is not an error).
+  virtual Status Finish(const FileStamp& stamp) = 0;
+};
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+  // Opens a regular file for reading. Fails with UNZIP_ERR_NOT_FOUND.
+  virtual Status OpenArchive(const NativeString& path, std::unique_ptr<ByteSource>& out) = 0;
+  // Creates a file that must not exist yet. When the name is taken, sets exists and
+  // fails; other failures are UNZIP_ERR_DISK_FULL. out is set only on success.
+  virtual Status CreateNew(const NativeString& path, std::unique_ptr<OutputFile>& out,
+                           bool& exists) = 0;
+  // Renames within one folder; the target must not exist. Fails with
+  // UNZIP_ERR_DISK_FULL, leaving both names as they were.
+  virtual Status Rename(const NativeString& from, const NativeString& to) = 0;
+  // Deletes a file (read-only or not). True when it is gone afterwards.
+  virtual bool Remove(const NativeString& path) = 0;
+  // What the name is, without following a final symbolic link (a link counts as a
+  // file: renaming it moves the link, not its target).
+  virtual PathType TypeOf(const NativeString& path) = 0;
+  // True when path is a folder, following symbolic links and junctions (the extraction
+  // folder itself may be reached through one).
+  virtual bool IsFolder(const NativeString& path) = 0;
+  // The names (not paths) in a folder; empty when it cannot be read.
+  virtual std::vector<NativeString> ListFolder(const NativeString& folder) = 0;
+};
+
+std::unique_ptr<FileSystem> MakeNativeFileSystem();
+
+}  // namespace uz32

@@ -1,0 +1,178 @@
+// Linux files: POSIX descriptors, pread, rename, futimens.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <ctime>
+
+#include "dos_time.h"
+#include "platform/file_system.h"
+#include "platform/platform_text.h"
+
+namespace uz32 {
+namespace {
+
+// Owns one file descriptor.
+class Fd {
+ public:
+  explicit Fd(int fd = -1) : fd_(fd) {}
+  ~Fd() { Close(); }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int get() const { return fd_; }
+  // Gives up ownership and returns the descriptor.
+  int Release() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
+  // Closes now; returns the close's errno, 0 when it went well.
+  int Close() {
+    if (fd_ < 0) return 0;
+    const int rc = ::close(fd_);
+    fd_ = -1;
+    return rc == 0 ? 0 : errno;
+  }
+
+ private:
+  int fd_;
+};
+
+Status WriteFailure(const std::string& path, int err) {
+  const bool full = err == ENOSPC || err == EDQUOT;
+  return Status::Fail(UNZIP_ERR_DISK_FULL, "cannot write " + path + ": " +
+                                               (full ? "the disk is full" : OsErrorText(err)));
+}
+
+class PosixInput final : public ByteSource {
+ public:
+  PosixInput(int fd, uint64_t size) : fd_(fd), size_(size) {}
+  uint64_t Size() const override { return size_; }
+  Status ReadAt(uint64_t offset, std::span<uint8_t> out) override {
+    if (offset > size_ || out.size() > size_ - offset) return UnexpectedEnd();
+    size_t done = 0;
+    while (done < out.size()) {
+      const ssize_t n = ::pread(fd_.get(), out.data() + done, out.size() - done,
+                                static_cast<off_t>(offset + done));
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) return Status::Fail(UNZIP_ERR_FORMAT, "cannot read the archive: " + OsErrorText(errno));
+      if (n == 0) return UnexpectedEnd();
+      done += static_cast<size_t>(n);
+    }
+    return Status::Ok();
+  }
+
+ private:
+  Fd fd_;
+  uint64_t size_;
+};
+
+class PosixOutput final : public OutputFile {
+ public:
+  PosixOutput(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+  Status Write(std::span<const uint8_t> data) override {
+    size_t done = 0;
+    while (done < data.size()) {
+      const ssize_t n = ::write(fd_.get(), data.data() + done, data.size() - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return WriteFailure(path_, n < 0 ? errno : ENOSPC);
+      done += static_cast<size_t>(n);
+    }
+    return Status::Ok();
+  }
+  Status Finish(const FileStamp& stamp) override {
+    SetTime(stamp);
+    if (const int err = fd_.Close(); err != 0) return WriteFailure(path_, err);
+    return Status::Ok();
+  }
+
+ private:
+  void SetTime(const FileStamp& stamp) {
+    time_t when = 0;
+    if (stamp.unixTime) {
+      when = static_cast<time_t>(*stamp.unixTime);
+    } else {
+      const DosStamp d = DecodeDosStamp(stamp.dosDate, stamp.dosTime);
+      if (!IsPlausible(d)) return;
+      std::tm tm{};
+      tm.tm_year = d.year - 1900;
+      tm.tm_mon = d.month - 1;
+      tm.tm_mday = d.day;
+      tm.tm_hour = d.hour;
+      tm.tm_min = d.minute;
+      tm.tm_sec = d.second;
+      tm.tm_isdst = -1;
+      when = std::mktime(&tm);
+      if (when == static_cast<time_t>(-1)) return;
+    }
+    const timespec times[2] = {{0, UTIME_OMIT}, {when, 0}};
+    ::futimens(fd_.get(), times);  // a time that cannot be set is not worth failing for
+  }
+
+  Fd fd_;
+  std::string path_;
+};
+
+class PosixFileSystem final : public FileSystem {
+ public:
+  Status OpenArchive(const NativeString& path, std::unique_ptr<ByteSource>& out) override {
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat st {};
+    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+      return Status::Fail(UNZIP_ERR_NOT_FOUND, "cannot open the archive " + path);
+    }
+    out = std::make_unique<PosixInput>(fd.Release(), static_cast<uint64_t>(st.st_size));
+    return Status::Ok();
+  }
+
+  Status CreateNew(const NativeString& path, std::unique_ptr<OutputFile>& out,
+                   bool& exists) override {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    exists = fd < 0 && errno == EEXIST;
+    if (fd < 0) return WriteFailure(path, errno);
+    out = std::make_unique<PosixOutput>(fd, path);
+    return Status::Ok();
+  }
+
+  Status Rename(const NativeString& from, const NativeString& to) override {
+    if (::rename(from.c_str(), to.c_str()) != 0) {
+      return Status::Fail(UNZIP_ERR_DISK_FULL,
+                          "cannot rename " + from + " to " + to + ": " + OsErrorText(errno));
+    }
+    return Status::Ok();
+  }
+
+  bool Remove(const NativeString& path) override {
+    return ::unlink(path.c_str()) == 0 || errno == ENOENT;
+  }
+
+  PathType TypeOf(const NativeString& path) override {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return errno == ENOENT ? PathType::Missing : PathType::Other;
+    if (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) return PathType::File;
+    if (S_ISDIR(st.st_mode)) return PathType::Folder;
+    return PathType::Other;
+  }
+
+  bool IsFolder(const NativeString& path) override {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  }
+
+  std::vector<NativeString> ListFolder(const NativeString& folder) override {
+    std::vector<NativeString> names;
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return names;
+    while (const dirent* e = ::readdir(dir)) names.emplace_back(e->d_name);
+    ::closedir(dir);
+    return names;
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<FileSystem> MakeNativeFileSystem() { return std::make_unique<PosixFileSystem>(); }
+
+}  // namespace uz32

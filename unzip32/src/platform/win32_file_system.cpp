@@ -1,0 +1,202 @@
+// Windows files through the W functions: handles, positioned ReadFile, MoveFileExW.
+#include <windows.h>
+
+#include <algorithm>
+
+#include "dos_time.h"
+#include "platform/file_system.h"
+#include "platform/platform_text.h"
+
+namespace uz32 {
+namespace {
+
+// Owns one file handle.
+class Handle {
+ public:
+  explicit Handle(HANDLE h = INVALID_HANDLE_VALUE) : h_(h) {}
+  ~Handle() { Close(); }
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+  HANDLE get() const { return h_; }
+  bool valid() const { return h_ != INVALID_HANDLE_VALUE; }
+  HANDLE Release() {
+    HANDLE h = h_;
+    h_ = INVALID_HANDLE_VALUE;
+    return h;
+  }
+  // Closes now; returns the error code, 0 when it went well.
+  DWORD Close() {
+    if (!valid()) return 0;
+    const BOOL ok = CloseHandle(h_);
+    h_ = INVALID_HANDLE_VALUE;
+    return ok ? 0 : GetLastError();
+  }
+
+ private:
+  HANDLE h_;
+};
+
+Status WriteFailure(const NativeString& path, DWORD err) {
+  const bool full = err == ERROR_DISK_FULL || err == ERROR_HANDLE_DISK_FULL;
+  return Status::Fail(UNZIP_ERR_DISK_FULL, "cannot write " + Utf8FromNative(path) + ": " +
+                                               (full ? "the disk is full" : OsErrorText(err)));
+}
+
+class WinInput final : public ByteSource {
+ public:
+  WinInput(HANDLE h, uint64_t size) : h_(h), size_(size) {}
+  uint64_t Size() const override { return size_; }
+  Status ReadAt(uint64_t offset, std::span<uint8_t> out) override {
+    if (offset > size_ || out.size() > size_ - offset) return UnexpectedEnd();
+    size_t done = 0;
+    while (done < out.size()) {
+      const uint64_t at = offset + done;
+      OVERLAPPED ov{};
+      ov.Offset = static_cast<DWORD>(at);
+      ov.OffsetHigh = static_cast<DWORD>(at >> 32);
+      const DWORD want = static_cast<DWORD>(std::min<size_t>(out.size() - done, 1u << 30));
+      DWORD got = 0;
+      if (!ReadFile(h_.get(), out.data() + done, want, &got, &ov)) {
+        if (GetLastError() == ERROR_HANDLE_EOF) return UnexpectedEnd();
+        return Status::Fail(UNZIP_ERR_FORMAT,
+                            "cannot read the archive: " + OsErrorText(GetLastError()));
+      }
+      if (got == 0) return UnexpectedEnd();
+      done += got;
+    }
+    return Status::Ok();
+  }
+
+ private:
+  Handle h_;
+  uint64_t size_;
+};
+
+class WinOutput final : public OutputFile {
+ public:
+  WinOutput(HANDLE h, NativeString path) : h_(h), path_(std::move(path)) {}
+  Status Write(std::span<const uint8_t> data) override {
+    size_t done = 0;
+    while (done < data.size()) {
+      const DWORD want = static_cast<DWORD>(std::min<size_t>(data.size() - done, 1u << 30));
+      DWORD put = 0;
+      if (!WriteFile(h_.get(), data.data() + done, want, &put, nullptr)) {
+        return WriteFailure(path_, GetLastError());
+      }
+      if (put == 0) return WriteFailure(path_, ERROR_DISK_FULL);
+      done += put;
+    }
+    return Status::Ok();
+  }
+  Status Finish(const FileStamp& stamp) override {
+    SetTime(stamp);
+    if (const DWORD err = h_.Close(); err != 0) return WriteFailure(path_, err);
+    return Status::Ok();
+  }
+
+ private:
+  void SetTime(const FileStamp& stamp) {
+    FILETIME utc{};
+    if (stamp.unixTime) {
+      const int64_t ticks = (*stamp.unixTime + 11644473600LL) * 10000000LL;
+      if (ticks < 0) return;
+      utc.dwLowDateTime = static_cast<DWORD>(ticks);
+      utc.dwHighDateTime = static_cast<DWORD>(static_cast<uint64_t>(ticks) >> 32);
+    } else {
+      FILETIME local{};
+      if (!IsPlausible(DecodeDosStamp(stamp.dosDate, stamp.dosTime)) ||
+          !DosDateTimeToFileTime(stamp.dosDate, stamp.dosTime, &local) ||
+          !LocalFileTimeToFileTime(&local, &utc)) {
+        return;
+      }
+    }
+    SetFileTime(h_.get(), nullptr, nullptr, &utc);  // not worth failing for
+  }
+
+  Handle h_;
+  NativeString path_;
+};
+
+class WinFileSystem final : public FileSystem {
+ public:
+  Status OpenArchive(const NativeString& path, std::unique_ptr<ByteSource>& out) override {
+    Handle h(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size{};
+    if (!h.valid() || !GetFileSizeEx(h.get(), &size) || size.QuadPart < 0) {
+      return Status::Fail(UNZIP_ERR_NOT_FOUND, "cannot open the archive " + Utf8FromNative(path));
+    }
+    out = std::make_unique<WinInput>(h.Release(), static_cast<uint64_t>(size.QuadPart));
+    return Status::Ok();
+  }
+
+  Status CreateNew(const NativeString& path, std::unique_ptr<OutputFile>& out,
+                   bool& exists) override {
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+      const DWORD err = GetLastError();
+      exists = err == ERROR_FILE_EXISTS || err == ERROR_ALREADY_EXISTS;
+      return WriteFailure(path, err);
+    }
+    exists = false;
+    out = std::make_unique<WinOutput>(h, path);
+    return Status::Ok();
+  }
+
+  Status Rename(const NativeString& from, const NativeString& to) override {
+    if (!MoveFileExW(from.c_str(), to.c_str(), 0)) {
+      const DWORD err = GetLastError();
+      return Status::Fail(UNZIP_ERR_DISK_FULL, "cannot rename " + Utf8FromNative(from) + " to " +
+                                                   Utf8FromNative(to) + ": " + OsErrorText(err));
+    }
+    return Status::Ok();
+  }
+
+  bool Remove(const NativeString& path) override {
+    if (DeleteFileW(path.c_str())) return true;
+    DWORD err = GetLastError();
+    if (err == ERROR_ACCESS_DENIED) {
+      // A read-only file: clear the attribute and try once more.
+      SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+      if (DeleteFileW(path.c_str())) return true;
+      err = GetLastError();
+    }
+    return err == ERROR_FILE_NOT_FOUND;
+  }
+
+  PathType TypeOf(const NativeString& path) override {
+    const DWORD attrs = GetFileAttributesW(path.c_str());
+    if (attrs == INVALID_FILE_ATTRIBUTES) {
+      const DWORD err = GetLastError();
+      return err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND ? PathType::Missing
+                                                                        : PathType::Other;
+    }
+    if (attrs & FILE_ATTRIBUTE_DIRECTORY) return PathType::Folder;
+    if (attrs & FILE_ATTRIBUTE_DEVICE) return PathType::Other;
+    return PathType::File;
+  }
+
+  bool IsFolder(const NativeString& path) override {
+    const DWORD attrs = GetFileAttributesW(path.c_str());
+    return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  }
+
+  std::vector<NativeString> ListFolder(const NativeString& folder) override {
+    std::vector<NativeString> names;
+    WIN32_FIND_DATAW data{};
+    HANDLE find = FindFirstFileW(JoinPath(folder, L"*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do {
+      names.emplace_back(data.cFileName);
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    return names;
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<FileSystem> MakeNativeFileSystem() { return std::make_unique<WinFileSystem>(); }
+
+}  // namespace uz32

@@ -1,0 +1,64 @@
+// All-or-nothing replacement of files in one folder. Every member is first written to
+// a temporary file beside its target; only when all are written are they moved into
+// place, each old file renamed aside first (a file in use can be renamed where it cannot
+// be overwritten). A failure while moving puts back everything already moved.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/file_system.h"
+#include "status.h"
+
+namespace uz32 {
+
+class Transaction {
+ public:
+  Transaction(FileSystem& fs, NativeString folder);
+  // Unless Commit succeeded: deletes every staged temporary file.
+  ~Transaction();
+  Transaction(const Transaction&) = delete;
+  Transaction& operator=(const Transaction&) = delete;
+
+  // Deletes the temporary and renamed-aside files an earlier run left in the folder
+  // (those still in use stay for a later run). Best effort; never fails.
+  void RemoveLeftovers();
+
+  // Creates a temporary file in the folder, lets fill write the content, and closes it
+  // with stamp. On success the file waits to become targetName at Commit. On failure
+  // the temporary file is gone and the failure (fill's, or UNZIP_ERR_DISK_FULL) is
+  // returned.
+  Status Stage(const NativeString& targetName, const FileStamp& stamp,
+               const std::function<Status(OutputFile&)>& fill);
+
+  size_t staged() const { return staged_.size(); }
+
+  // Moves every staged file over its target, in staging order. On success, old files
+  // that could not be deleted (in use) stay under a reserved name for RemoveLeftovers.
+  // On failure (UNZIP_ERR_DISK_FULL: a target is a folder, or cannot be renamed or
+  // replaced) every target is back as it was and no temporary file remains, as far as
+  // the system lets the moves be undone; the message says when it did not.
+  Status Commit();
+
+ private:
+  struct Staged {
+    NativeString target;  // name in the folder
+    NativeString temp;    // full path of the temporary file
+    NativeString aside;   // full path the old file was renamed to, if any
+    bool moved = false;   // temp has become the target
+  };
+
+  NativeString ReservedPath(const char* suffix);
+  Status MoveIntoPlace(Staged& s);
+  std::string Undo(size_t count);
+  void RemoveStaged();
+
+  FileSystem& fs_;
+  NativeString folder_;
+  std::vector<Staged> staged_;
+  unsigned long counter_ = 0;
+  bool committed_ = false;
+};
+
+}  // namespace uz32

@@ -1,0 +1,32 @@
+// The modal input box. Windows has no stock one, so this is a small dialog built in
+// memory: the prompt at the top left, OK and Cancel on the right, the edit field
+// along the bottom.
+//
+// For a UI driver: the dialog's window class is kInputBoxClassName, its title the
+// title asked for (the program's title when none). The prompt is the static control
+// kInputBoxPromptId, the edit field kInputBoxEditId; OK and Cancel are IDOK (1) and
+// IDCANCEL (2). Set the edit's text (WM_SETTEXT) and click OK (BM_CLICK), or click
+// Cancel / close the dialog.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+
+namespace platform::win32 {
+
+inline constexpr wchar_t kInputBoxClassName[] = L"VeloranInputBox";
+inline constexpr int kInputBoxPromptId = 1101;
+inline constexpr int kInputBoxEditId = 1102;
+
+// Shows the box modally over `owner` (may be null) with `prompt`, `title` (empty:
+// the program's title) and the edit field holding `defaultText`, all selected. The
+// typed text is shown as typed. Returns the edit field's text when OK is pressed
+// (which may be empty); nullopt when the box is cancelled or closed, or cannot be
+// shown at all.
+std::optional<std::wstring> ShowInputBox(HWND owner, const std::wstring& prompt,
+                                         const std::wstring& title,
+                                         const std::wstring& defaultText);
+
+}  // namespace platform::win32

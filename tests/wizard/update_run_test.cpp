@@ -1,0 +1,232 @@
+// The update run: version file, package name, extraction into the updater's folder,
+// clean-up of the temporary files and the outcome, with the real extraction library
+// copied into a Veloran folder of the test's own.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "platform/text.h"
+#include "tests/support/test_paths.h"
+#include "tests/support/wizard_fixture.h"
+#include "tests/support/zip_writer.h"
+#include "tests/wizard/site_internet.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+#ifdef _WIN32
+const char kLibraryName[] = "unzip32.dll";
+#else
+const char kLibraryName[] = "libunzip32.so";
+#endif
+
+std::string ReadFile(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+void WriteFile(const fs::path& p, const std::string& data) {
+  std::ofstream(p, std::ios::binary) << data;
+}
+
+std::wstring NoTrailingSeparator(fs::path p) {
+  std::wstring s = p.make_preferred().wstring();
+  while (!s.empty() && (s.back() == L'/' || s.back() == L'\\')) s.pop_back();
+  return s;
+}
+
+class UpdateRunTest : public vlrtest::WizardTest {
+ protected:
+  UpdateRunTest() {
+    root = fs::temp_directory_path() /
+           ("vlr-update-run-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    fs::remove_all(root);
+    veloran = root / "veloran";
+    temp = root / "tmp";
+    fs::create_directories(veloran);
+    fs::create_directories(temp);
+    fs::copy_file(fs::path(vlrtest::BinDir()) / kLibraryName, veloran / kLibraryName);
+    WriteFile(veloran / "readme.txt", "old readme");
+    WriteFile(veloran / "keep.dat", "untouched");
+    system.updaterFolder = NoTrailingSeparator(veloran);
+    system.tempPath = platform::ToAnsi(NoTrailingSeparator(temp)) +
+                      platform::ToAnsi(std::wstring(1, platform::kPathSeparator));
+  }
+  ~UpdateRunTest() override {
+    std::error_code ignored;
+    fs::remove_all(root, ignored);
+  }
+
+  // Starts the wizard with a mirror and runs the update through Next, Next.
+  vlr::Form1& Run(const wchar_t* arguments) {
+    vlr::Form1& f = Start(arguments);
+    windows.Click(f.Command2);
+    windows.Click(f.Command2);
+    return f;
+  }
+
+  bool TempIsEmpty() const { return fs::is_empty(temp); }
+
+  fs::path root, veloran, temp;
+  vlrtest::SiteInternet site;
+  platform::Use<platform::Internet> useInternet{site};
+  const std::string package = vlrtest::StoredZip(
+      {{"readme.txt", "new readme 7.5.3"}, {"data/vlrdata.bin", std::string(700, 'x')}});
+};
+
+const char kVersionUrl[] = "http://mirror.test/v/version.html";
+
+TEST_F(UpdateRunTest, SuccessInEnglish) {
+  site.pages[kVersionUrl] = "<h2>7.5.3</h2>\r\n";  // the 2s of the tags count too
+  site.pages["http://mirror.test/v/vlr532.zip"] = package;
+  vlr::Form1& f = Run(L"E mirror.test/v");
+  EXPECT_EQ(site.requested,
+            (std::vector<std::string>{kVersionUrl, "http://mirror.test/v/vlr532.zip"}));
+  EXPECT_EQ(f.Label1.Caption(), L"Update succeeded!\r\nVersion 5.3.2");
+  EXPECT_EQ(f.Command3.Caption(), L"Finish");
+  EXPECT_FALSE(f.Command1.Enabled());
+  EXPECT_FALSE(f.Command2.Enabled());
+  EXPECT_TRUE(f.Command3.Enabled());
+  EXPECT_FALSE(f.Frame2.Visible());
+  EXPECT_EQ(ReadFile(veloran / "readme.txt"), "new readme 7.5.3");
+  EXPECT_EQ(ReadFile(veloran / "vlrdata.bin"), std::string(700, 'x'));  // no folder made
+  EXPECT_FALSE(fs::exists(veloran / "data"));
+  EXPECT_EQ(ReadFile(veloran / "keep.dat"), "untouched");
+  EXPECT_TRUE(TempIsEmpty());
+  EXPECT_EQ(vlr::SiteAddress, L"http://mirror.test/v/");
+  EXPECT_EQ(vlr::DownloadState, 0);
+
+  // Finish starts Veloran and ends.
+  ASSERT_TRUE(windows.Click(f.Command3));
+  ASSERT_EQ(system.started.size(), 1u);
+  EXPECT_EQ(system.started[0], system.updaterFolder + platform::kPathSeparator + L"vlrmain.exe");
+  EXPECT_EQ(system.endCount, 1);
+}
+
+TEST_F(UpdateRunTest, SuccessInFrenchFetchesTheFrenchPackage) {
+  site.pages[kVersionUrl] = "7.5.3";
+  site.pages["http://mirror.test/v/vlr753fr.zip"] = package;
+  vlr::Form1& f = Run(L"F mirror.test/v");
+  EXPECT_EQ(site.requested.back(), "http://mirror.test/v/vlr753fr.zip");
+  EXPECT_EQ(f.Label1.Caption(), L"Mise-à-jour réussie!\r\nVersion 7.5.3");
+  EXPECT_EQ(f.Command3.Caption(), L"Terminer");
+  EXPECT_EQ(ReadFile(veloran / "readme.txt"), "new readme 7.5.3");
+  EXPECT_TRUE(TempIsEmpty());
+}
+
+TEST_F(UpdateRunTest, VersionFileNotFetched) {
+  WriteFile(temp / "version.html", "older");
+  vlr::Form1& f = Run(L"E mirror.test/v");
+  EXPECT_EQ(site.requested, (std::vector<std::string>{kVersionUrl}));
+  EXPECT_EQ(f.Label1.Caption(), L"Failed connecting to internet...");
+  EXPECT_EQ(f.Command3.Caption(), L"Finish");
+  // The run leaves the file of a failed download alone.
+  EXPECT_EQ(ReadFile(temp / "version.html"), "older");
+}
+
+TEST_F(UpdateRunTest, TooFewDigitsAndEmptyVersionFiles) {
+  for (const char* body : {"7.5", "", "\r\n7.5.3", "2.0\n\n4\n"}) {
+    SCOPED_TRACE(testing::PrintToString(std::string(body)));
+    vlrtest::ResetWizardState();
+    site.requested.clear();
+    site.pages[kVersionUrl] = body;
+    vlr::Form1& f = Run(L"F mirror.test/v");
+    if (std::string(body) == "2.0\n\n4\n") {
+      // LF alone ends no line: 2, 0, 4 all count.
+      EXPECT_EQ(site.requested.back(), "http://mirror.test/v/vlr204fr.zip");
+    } else {
+      EXPECT_EQ(site.requested.size(), 1u);
+    }
+    EXPECT_EQ(f.Label1.Caption(), L"Echec de la connexion internet...");
+    EXPECT_EQ(f.Command3.Caption(), L"Terminer");
+    if (*body) {
+      EXPECT_TRUE(TempIsEmpty());
+    } else {
+      // An empty body counts as no download (result 0): its empty file stays.
+      EXPECT_EQ(ReadFile(temp / "version.html"), "");
+      fs::remove(temp / "version.html");
+    }
+  }
+}
+
+TEST_F(UpdateRunTest, PackageThatIsNotAZipIsRefusedAndDeleted) {
+  site.pages[kVersionUrl] = "7.5.3";
+  site.pages["http://mirror.test/v/vlr753.zip"] = "<html><body>404 Not Found</body></html>";
+  vlr::Form1& f = Run(L"E mirror.test/v");
+  EXPECT_EQ(f.Label1.Caption(), L"Unzip DLL missing or incomplete download!");
+  EXPECT_EQ(f.Command3.Caption(), L"Finish");
+  EXPECT_EQ(ReadFile(veloran / "readme.txt"), "old readme");
+  EXPECT_TRUE(TempIsEmpty());
+}
+
+TEST_F(UpdateRunTest, TruncatedPackageLeavesTheFolderAsItWas) {
+  site.pages[kVersionUrl] = "7.5.3";
+  site.pages["http://mirror.test/v/vlr753.zip"] = package.substr(0, package.size() - 30);
+  vlr::Form1& f = Run(L"E mirror.test/v");
+  EXPECT_EQ(f.Label1.Caption(), L"Unzip DLL missing or incomplete download!");
+  EXPECT_EQ(ReadFile(veloran / "readme.txt"), "old readme");
+  EXPECT_FALSE(fs::exists(veloran / "vlrdata.bin"));
+  EXPECT_TRUE(TempIsEmpty());
+}
+
+TEST_F(UpdateRunTest, PackageNotFetched) {
+  site.pages[kVersionUrl] = "7.5.3";
+  vlr::Form1& f = Run(L"F mirror.test/v");
+  EXPECT_EQ(site.requested.back(), "http://mirror.test/v/vlr753fr.zip");
+  EXPECT_EQ(f.Label1.Caption(), L"Echec de la connexion internet...");
+  EXPECT_TRUE(TempIsEmpty());  // the version file was deleted before
+}
+
+TEST_F(UpdateRunTest, CancelDuringThePackageDownloadStopsIt) {
+  site.pages[kVersionUrl] = "7.5.3";
+  site.pages["http://mirror.test/v/vlr753.zip"] = package;
+  vlr::Form1* form = nullptr;
+  site.onChunk = [&](const std::string& url, size_t total) {
+    if (url.find(".zip") != std::string::npos && total == 256) windows.QueueClick(form->Command3);
+  };
+  form = &Start(L"E mirror.test/v");
+  windows.Click(form->Command2);
+  windows.Click(form->Command2);
+  // The stop deleted the partial package, so the extraction found nothing to unpack.
+  EXPECT_EQ(form->Label1.Caption(), L"Unzip DLL missing or incomplete download!");
+  EXPECT_EQ(form->Command3.Caption(), L"Finish");
+  EXPECT_EQ(ReadFile(veloran / "readme.txt"), "old readme");
+  EXPECT_TRUE(TempIsEmpty());
+  EXPECT_TRUE(system.started.empty());
+  EXPECT_EQ(system.endCount, 0);
+  EXPECT_EQ(vlr::DownloadState, 0);
+}
+
+TEST_F(UpdateRunTest, ClosingTheWindowDuringADownloadEndsTheRunQuietly) {
+  site.pages[kVersionUrl] = "7.5.3";
+  site.pages["http://mirror.test/v/vlr753.zip"] = package;
+  site.onChunk = [&](const std::string& url, size_t total) {
+    if (url.find(".zip") != std::string::npos && total == 512) windows.QueueClose();
+  };
+  vlr::Form1& f = Start(L"E mirror.test/v");
+  windows.Click(f.Command2);
+  windows.Click(f.Command2);
+  EXPECT_FALSE(windows.WindowAlive());
+  EXPECT_EQ(vlr::DownloadState, 0);
+  EXPECT_EQ(f.Command3.Caption(), L"Cancel");  // nothing more was done with the window
+  EXPECT_EQ(ReadFile(veloran / "readme.txt"), "old readme");
+  EXPECT_TRUE(TempIsEmpty());
+  EXPECT_TRUE(system.started.empty());
+  windows.RunMessageLoop();
+  EXPECT_TRUE(system.started.empty());
+}
+
+TEST_F(UpdateRunTest, MissingLibraryGivesTheExtractionMessage) {
+  site.pages[kVersionUrl] = "7.5.3";
+  site.pages["http://mirror.test/v/vlr753.zip"] = package;
+  fs::remove(veloran / kLibraryName);
+  vlr::Form1& f = Run(L"E mirror.test/v");
+  EXPECT_EQ(f.Label1.Caption(), L"Unzip DLL missing or incomplete download!");
+  EXPECT_EQ(ReadFile(veloran / "readme.txt"), "old readme");
+  EXPECT_TRUE(TempIsEmpty());
+}
+
+}  // namespace

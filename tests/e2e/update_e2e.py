@@ -1,0 +1,487 @@
+#!/usr/bin/env python3
+"""End-to-end tests of the update run: the real vlrupdate.exe and unzip32.dll under
+Wine, in a Veloran folder of their own, against a private loopback mirror that serves
+version.html and the packages this script writes; the wizard is driven through
+Next, Next and Finish by uidriver.exe.
+
+    update_e2e.py --bin-dir DIR --work-dir DIR --screenshots DIR --mirror PATH CASE
+
+CASE is one of the names in CASES. Wine's settings (WINEPREFIX, ...) and DISPLAY come
+from the environment. Every wait is bounded; the exit status is 0 when the case passed.
+Standard library only.
+"""
+
+import argparse
+import glob
+import io
+import os
+import random
+import shutil
+import socket
+import subprocess
+import sys
+import time
+import zipfile
+
+from e2e_support import WINDOW_TIMEOUT_MS, Case, Failure, check
+
+SUCCESS_EN = "Update succeeded!\r\nVersion %s"
+SUCCESS_FR = "Mise-à-jour réussie!\r\nVersion %s"
+UNZIP_EN = "Unzip DLL missing or incomplete download!"
+CONNECT_EN = "Failed connecting to internet..."
+RUN_TIMEOUT_S = 40
+# The package trickles in, 256 bytes every 25 ms: 256 KiB take about 26 s, time enough
+# to act during the download. Each query of the window then waits for the download's
+# next event pass, so a few queries cost about a second.
+TRICKLE = "trickle/25/256/"
+TRICKLE_SIZE = 256 * 1024
+
+OLD_FILES = {
+    "readme.txt": b"old readme\r\n",
+    "vlrdata.dat": b"old data " * 50,
+    "keep.txt": b"a file the package does not hold\r\n",
+}
+
+
+def package_members(version):
+    """A small package: text that compresses, bytes that don't, and a member stored
+    under a folder (the folder is not recreated)."""
+    rng = random.Random(version)
+    return {
+        "readme.txt": ("new readme for %s\r\n" % version).encode() * 40,
+        "vlrdata.dat": bytes(rng.getrandbits(8) for _ in range(16 * 1024)),
+        "docs/notes.txt": b"release notes\r\n" * 200,
+    }
+
+
+def make_zip(members):
+    buffer = io.BytesIO()
+    with zipfile.ZipFile(buffer, "w", zipfile.ZIP_DEFLATED) as z:
+        for name, data in members.items():
+            z.writestr(name, data)
+    return buffer.getvalue()
+
+
+def free_port():
+    """A loopback port that nothing listens on (taken and released at once)."""
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+class UpdateCase(Case):
+    """A Veloran folder with the library and old files, a mirror root, the temp folder
+    of the Wine prefix, and the mirror that serves the root."""
+
+    def __init__(self, args, name):
+        self.temp_dirs = self.find_temp_dirs()
+        super().__init__(args, name)
+        shutil.copy2(os.path.join(args.bin_dir, "unzip32.dll"), self.folder)
+        for file_name, data in OLD_FILES.items():
+            self.write(os.path.join(self.folder, file_name), data)
+        self.root = os.path.join(os.path.dirname(self.folder), "mirror")
+        os.makedirs(self.root)
+        self.mirror_script = args.mirror
+        self.mirror = None
+        self.log_path = os.path.join(os.path.dirname(self.folder), "mirror.log")
+        for stale in self.temp_leftovers():  # an earlier failed run's, not ours to judge
+            os.remove(stale)
+
+    @staticmethod
+    def write(path, data):
+        with open(path, "wb") as f:
+            f.write(data)
+
+    @staticmethod
+    def read(path):
+        with open(path, "rb") as f:
+            return f.read()
+
+    @staticmethod
+    def find_temp_dirs():
+        """Where GetTempPathA points under this prefix: %TEMP% of the prefix's user,
+        C:\\users\\<user>\\Temp (Wine 8) or ...\\AppData\\Local\\Temp (later Wines)."""
+        users = os.path.join(os.environ["WINEPREFIX"], "drive_c", "users")
+        dirs = [d for pattern in ("*/Temp", "*/AppData/Local/Temp")
+                for d in glob.glob(os.path.join(users, pattern)) if os.path.isdir(d)]
+        if not dirs:
+            raise Failure("no temporary folder in the Wine prefix below " + users)
+        return dirs
+
+    def temp_leftovers(self):
+        return [p for d in self.temp_dirs
+                for p in glob.glob(os.path.join(d, "version.html")) +
+                glob.glob(os.path.join(d, "vlr*.zip"))]
+
+    def serve(self, files):
+        """Writes `files` (name -> bytes) into the mirror root and starts the mirror;
+        returns its port. The mirror ends by itself after two minutes at the latest."""
+        for file_name, data in files.items():
+            self.write(os.path.join(self.root, file_name), data)
+        port_file = os.path.join(os.path.dirname(self.folder), "mirror.port")
+        log = open(self.log_path, "wb")
+        self.mirror = subprocess.Popen(
+            [sys.executable, self.mirror_script, "--root", self.root, "--port-file", port_file,
+             "--max-seconds", "120", "--verbose"],
+            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=log)
+        log.close()
+        deadline = time.monotonic() + 15
+        while not os.path.exists(port_file):
+            if time.monotonic() > deadline or self.mirror.poll() is not None:
+                raise Failure("the loopback mirror did not start")
+            time.sleep(0.05)
+        return int(self.read(port_file))
+
+    def requests(self):
+        """The paths the mirror was asked for, in order."""
+        with open(self.log_path, encoding="utf-8", errors="replace") as f:
+            return [line.split('"')[1].split()[1] for line in f if line.count('"') >= 2]
+
+    def folder_files(self):
+        """The Veloran folder's files and contents, without the stand-ins' records and
+        the instance lock."""
+        out = {}
+        for file_name in os.listdir(self.folder):
+            path = os.path.join(self.folder, file_name)
+            if file_name.endswith(".started") or file_name == "vlrupdate.lock":
+                continue
+            out[file_name] = self.read(path) if os.path.isfile(path) else None
+        return out
+
+    def finish(self):
+        super().finish()
+        if self.mirror and self.mirror.poll() is None:
+            self.mirror.terminate()
+            try:
+                self.mirror.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                self.mirror.kill()
+                self.mirror.wait()
+
+
+def run_to_finish(t, language, site, shot):
+    """Starts the updater, presses Next twice and waits for the run to end (the last
+    button reads Finish / Terminer); checks the buttons, takes a screenshot and
+    returns (process, message)."""
+    proc = t.start(language, site)
+    d = t.driver
+    d.run("find", WINDOW_TIMEOUT_MS)
+    d.run("click", "Command2")
+    d.wait_until("Frame2", "Next shows step 1", lambda s: s["visible"])
+    d.run("click", "Command2")
+    finish = "Terminer" if language == "F" else "Finish"
+    d.wait_until("Command3", "the run ended: the last button reads " + finish,
+                 lambda s: s["text"] == finish, timeout_s=RUN_TIMEOUT_S)
+    c = d.controls()
+    check(not c["Command1"]["enabled"] and not c["Command2"]["enabled"],
+          "Previous and Next are off")
+    check(c["Command3"]["enabled"], "Finish is on")
+    t.screenshot("update_" + shot)
+    return proc, c["Label1"]["text"]
+
+
+def press_finish(t, proc, program):
+    t.driver.run("click", "Command3")
+    t.driver.run("wait-gone", WINDOW_TIMEOUT_MS)
+    t.wait_exit(proc, "Finish ends the updater")
+    check(t.wait_started(program), "Finish started " + program)
+    t.wait_lock_released()
+
+
+def expect_unchanged(t, before, what="the Veloran folder is unchanged"):
+    check(t.folder_files() == before, what)
+
+
+def expect_no_temp(t):
+    left = t.temp_leftovers()
+    check(not left, "no temporary file is left in %s (found %r)" % (t.temp_dirs, left))
+
+
+def expect_updated(t, members):
+    files = t.folder_files()
+    for name, data in members.items():
+        base = name.rsplit("/", 1)[-1]
+        check(files.get(base) == data, "%s holds the package's %s" % (base, name))
+    check(not os.path.exists(os.path.join(t.folder, "docs")), "no folder was recreated")
+    check(files.get("keep.txt") == OLD_FILES["keep.txt"], "a file outside the package stays")
+    check(not [n for n in files if n.startswith(".~uz32-")], "no extraction leftovers")
+
+
+# --- success --------------------------------------------------------------------------
+
+def success(t, language, package, program, message):
+    members = package_members("7.5.3")
+    port = t.serve({"version.html": b"7.5.3\r\n", package: make_zip(members)})
+    proc, text = run_to_finish(t, language, "127.0.0.1:%d/" % port, "success_" + language)
+    check(text == message, "the message reads %r" % message)
+    check(t.requests() == ["/version.html", "/" + package],
+          "version.html then %s were fetched" % package)
+    expect_updated(t, members)
+    expect_no_temp(t)
+    press_finish(t, proc, program)
+
+
+def case_success_english(t):
+    success(t, "E", "vlr753.zip", "vlrmain.exe", SUCCESS_EN % "7.5.3")
+    check(not t.started("vlrmainfr.exe"), "not the French program")
+
+
+def case_success_french(t):
+    success(t, "F", "vlr753fr.zip", "vlrmainfr.exe", SUCCESS_FR % "7.5.3")
+    check(not t.started("vlrmain.exe"), "not the English program")
+
+
+# --- version files --------------------------------------------------------------------
+
+def version_file(t, content, version, shot):
+    """`content` gives `version` (three digits) and its package is unpacked."""
+    package = "vlr%s.zip" % version
+    members = package_members(version)
+    port = t.serve({"version.html": content, package: make_zip(members)})
+    proc, text = run_to_finish(t, "E", "127.0.0.1:%d/" % port, shot)
+    dotted = ".".join(version)
+    check(text == SUCCESS_EN % dotted, "version %s: the message reads %r" % (version, text))
+    check(t.requests() == ["/version.html", "/" + package], "%s was fetched" % package)
+    expect_updated(t, members)
+    expect_no_temp(t)
+    press_finish(t, proc, "vlrmain.exe")
+
+
+def version_fails(t, content, shot):
+    """`content` gives fewer than three digits: no package is asked for. An empty
+    body counts as no download (DownloadFile gives 0), and the run leaves the file of
+    a failed download alone: that empty file is the one thing left behind."""
+    before = t.folder_files()
+    port = t.serve({"version.html": content})
+    proc, text = run_to_finish(t, "E", "127.0.0.1:%d/" % port, shot)
+    check(text == CONNECT_EN, "the message reads %r" % CONNECT_EN)
+    check(t.requests() == ["/version.html"], "no package was asked for")
+    expect_unchanged(t, before)
+    if not content:
+        left = t.temp_leftovers()
+        check([os.path.basename(p) for p in left] == ["version.html"] and
+              not t.read(left[0]), "only the empty version.html is left behind")
+        os.remove(left[0])
+    expect_no_temp(t)
+    press_finish(t, proc, "vlrmain.exe")
+
+
+def case_version_h1_tags(t):
+    version_file(t, b"<html><body><h1>7.5.3</h1></body></html>\r\n", "531", "version_h1")
+
+
+def case_version_four_numbers(t):
+    version_file(t, b"Version 1.2.3.4\r\n", "234", "version_1234")
+
+
+def case_version_empty_line_stops(t):
+    version_file(t, b"2.0.4\r\n\r\n9.9.9\r\n", "204", "version_empty_line")
+
+
+def case_version_lf_only(t):
+    # One single line: the empty "line" between the LFs stops nothing, 753999 -> 999.
+    version_file(t, b"7.5.3\n\n9.9.9\n", "999", "version_lf_only")
+
+
+def case_version_two_digits(t):
+    version_fails(t, b"7.5\r\n", "version_two_digits")
+
+
+def case_version_empty_file(t):
+    version_fails(t, b"", "version_empty")
+
+
+# --- failures -------------------------------------------------------------------------
+
+def case_closed_port(t):
+    before = t.folder_files()
+    proc, text = run_to_finish(t, "E", "127.0.0.1:%d/" % free_port(), "closed_port")
+    check(text == CONNECT_EN, "the message reads %r" % CONNECT_EN)
+    expect_unchanged(t, before)
+    expect_no_temp(t)
+    press_finish(t, proc, "vlrmain.exe")
+
+
+def refused_package(t, package_bytes, shot):
+    before = t.folder_files()
+    files = {"version.html": b"7.5.3\r\n"}
+    if package_bytes is not None:
+        files["vlr753.zip"] = package_bytes
+    port = t.serve(files)
+    proc, text = run_to_finish(t, "E", "127.0.0.1:%d/" % port, shot)
+    check(text == UNZIP_EN, "the message reads %r" % UNZIP_EN)
+    check(t.requests() == ["/version.html", "/vlr753.zip"], "the package was asked for")
+    expect_unchanged(t, before)
+    expect_no_temp(t)
+    press_finish(t, proc, "vlrmain.exe")
+
+
+def case_package_404(t):
+    # The mirror answers 404 with an HTML page; wininet hands the page over as data,
+    # it is saved as the package, and the library refuses it.
+    refused_package(t, None, "package_404")
+
+
+def case_package_not_zip(t):
+    refused_package(t, b"<html>this is no zip archive</html>\r\n" * 100, "package_not_zip")
+
+
+def case_package_truncated(t):
+    whole = make_zip(package_members("7.5.3"))
+    refused_package(t, whole[: len(whole) * 2 // 3], "package_truncated")
+
+
+# --- interrupting a download ----------------------------------------------------------
+
+def wait_partial_package(t, package):
+    """Waits until the trickling package has started to arrive in the temp folder
+    (which also shows where the updater's temporary folder is)."""
+    deadline = time.monotonic() + RUN_TIMEOUT_S
+    while True:
+        found = [p for d in t.temp_dirs for p in glob.glob(os.path.join(d, package))]
+        if found and os.path.getsize(found[0]) >= 512:
+            print("  ok: the package is arriving in", os.path.dirname(found[0]))
+            return
+        if time.monotonic() > deadline:
+            raise Failure("the package never started to arrive in %s" % t.temp_dirs)
+        time.sleep(0.05)
+
+
+def trickling_run(t):
+    """Starts a run whose package trickles in; returns the process once the package
+    download is under way."""
+    data = random.Random(1).randbytes(TRICKLE_SIZE)
+    port = t.serve({"version.html": b"7.5.3\r\n", "vlr753.zip": make_zip({"big.dat": data})})
+    proc = t.start("E", "127.0.0.1:%d/%s" % (port, TRICKLE))
+    d = t.driver
+    d.run("find", WINDOW_TIMEOUT_MS)
+    d.run("click", "Command2")
+    d.wait_until("Frame2", "Next shows step 1", lambda s: s["visible"])
+    d.run("click", "Command2")
+    wait_partial_package(t, "vlr753.zip")
+    return proc
+
+
+def case_cancel_download(t):
+    before = t.folder_files()
+    proc = trickling_run(t)
+    d = t.driver
+    c = d.controls()
+    label = c["Label1"]["text"]
+    check(label.startswith("vlr753.zip\r\n") and label.endswith(" k"),
+          "the progress line names the package: %r" % label)
+    check(c["Command3"]["text"] == "Cancel" and c["Command3"]["enabled"],
+          "Cancel is on during the download")
+    check(not c["Command1"]["enabled"] and not c["Command2"]["enabled"],
+          "Previous and Next are off during the download")
+    t.screenshot("update_downloading")
+    started = time.monotonic()
+    t.driver.run("click", "Command3")
+    # The stop deleted the partial package, so the extraction found nothing to unpack.
+    t.driver.wait_until("Command3", "the stopped run ends: Finish",
+                        lambda s: s["text"] == "Finish", timeout_s=10)
+    check(time.monotonic() - started < 5, "the download stopped at once")
+    check(proc.poll() is None, "the updater still runs")
+    check(t.none_started(grace_s=0.5), "Cancel during the download started nothing")
+    text = t.driver.run("state", "Label1")["text"]
+    check(text == UNZIP_EN, "the message reads %r" % UNZIP_EN)
+    t.screenshot("update_cancelled")
+    expect_unchanged(t, before)
+    expect_no_temp(t)
+    press_finish(t, proc, "vlrmain.exe")
+
+
+def case_close_during_download(t):
+    before = t.folder_files()
+    proc = trickling_run(t)
+    t.driver.run("close")
+    t.driver.run("wait-gone", WINDOW_TIMEOUT_MS)
+    t.wait_exit(proc, "closing the window during the download ends the updater", timeout_s=15)
+    check(t.none_started(), "Veloran was not started")
+    expect_unchanged(t, before)
+    expect_no_temp(t)
+    t.wait_lock_released()
+
+
+# --- replacing the running program and the loaded library -----------------------------
+
+def case_replace_in_use(t):
+    exe = os.path.join(t.folder, "vlrupdate.exe")
+    dll = os.path.join(t.folder, "unzip32.dll")
+    # The new copies are the same programs with a marker appended, so they still run.
+    new_exe = t.read(exe) + b"\0vlrupdate 7.5.3 marker\0"
+    new_dll = t.read(dll) + b"\0unzip32 7.5.3 marker\0"
+    members = {"vlrupdate.exe": new_exe, "unzip32.dll": new_dll,
+               "readme.txt": b"new readme\r\n"}
+    port = t.serve({"version.html": b"7.5.3\r\n", "vlr753.zip": make_zip(members)})
+    proc, text = run_to_finish(t, "E", "127.0.0.1:%d/" % port, "replace_in_use")
+    check(text == SUCCESS_EN % "7.5.3", "the message reads %r" % text)
+    check(t.read(exe) == new_exe, "the running vlrupdate.exe was replaced")
+    check(t.read(dll) == new_dll, "the loaded unzip32.dll was replaced")
+    check(t.read(os.path.join(t.folder, "readme.txt")) == b"new readme\r\n", "readme replaced")
+    aside = sorted(n for n in os.listdir(t.folder) if n.startswith(".~uz32-"))
+    print("  files set aside while in use:", aside)
+    check(len(aside) == 2 and all(n.endswith(".old") for n in aside),
+          "the two files in use, and only they, were set aside as .old")
+    expect_no_temp(t)
+    press_finish(t, proc, "vlrmain.exe")
+
+    # The next run (the new updater and library, an ordinary package) clears them.
+    os.remove(os.path.join(t.folder, "vlrmain.exe.started"))
+    t.mirror.terminate()
+    t.mirror.wait(timeout=10)
+    members = package_members("7.5.4")
+    port = t.serve({"version.html": b"7.5.4\r\n", "vlr754.zip": make_zip(members)})
+    proc, text = run_to_finish(t, "E", "127.0.0.1:%d/" % port, "replace_in_use_next_run")
+    check(text == SUCCESS_EN % "7.5.4", "the new updater and library update again")
+    expect_updated(t, members)
+    press_finish(t, proc, "vlrmain.exe")
+
+
+CASES = {
+    "success_english": case_success_english,
+    "success_french": case_success_french,
+    "version_h1_tags": case_version_h1_tags,
+    "version_four_numbers": case_version_four_numbers,
+    "version_empty_line_stops": case_version_empty_line_stops,
+    "version_lf_only": case_version_lf_only,
+    "version_two_digits": case_version_two_digits,
+    "version_empty_file": case_version_empty_file,
+    "closed_port": case_closed_port,
+    "package_404": case_package_404,
+    "package_not_zip": case_package_not_zip,
+    "package_truncated": case_package_truncated,
+    "cancel_download": case_cancel_download,
+    "close_during_download": case_close_during_download,
+    "replace_in_use": case_replace_in_use,
+}
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--bin-dir", required=True)
+    parser.add_argument("--work-dir", required=True)
+    parser.add_argument("--screenshots", required=True)
+    parser.add_argument("--mirror", required=True, help="tools/mirror/mirror.py")
+    parser.add_argument("case", choices=sorted(CASES))
+    args = parser.parse_args()
+    if not os.environ.get("DISPLAY"):
+        print("no DISPLAY: run under xvfb-run", file=sys.stderr)
+        return 1
+    print("case", args.case)
+    t = None
+    try:
+        t = UpdateCase(args, "update_" + args.case)
+        CASES[args.case](t)
+    except Failure as failure:
+        print("FAILED:", failure)
+        return 1
+    finally:
+        if t:
+            t.finish()
+    print("passed")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

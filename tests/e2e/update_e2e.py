@@ -25,6 +25,11 @@ import zipfile
 
 from e2e_support import WINDOW_TIMEOUT_MS, Case, Failure, check
 
+# Our writer of traditionally encrypted members (Python's zipfile cannot encrypt).
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "unzip32",
+                                "fixtures"))
+import zip_forge  # noqa: E402
+
 SUCCESS_EN = "Update succeeded!\r\nVersion %s"
 SUCCESS_FR = "Mise-à-jour réussie!\r\nVersion %s"
 UNZIP_EN = "Unzip DLL missing or incomplete download!"
@@ -438,7 +443,64 @@ def case_replace_in_use(t):
     press_finish(t, proc, "vlrmain.exe")
 
 
+# --- an encrypted package: the password is asked in the updater's input box ---------
+
+PASSWORD = "veloran-7.5.3"
+
+
+def encrypted_run(t):
+    """Serves an encrypted package, presses Next twice and waits for the password box;
+    returns (process, members)."""
+    members = package_members("7.5.3")
+    flat = {name.rsplit("/", 1)[-1]: data for name, data in members.items()}
+    package = zip_forge.build([zip_forge.Member(name, data, password=PASSWORD.encode())
+                               for name, data in flat.items()])
+    port = t.serve({"version.html": b"7.5.3\r\n", "vlr753.zip": package})
+    proc = t.start("E", "127.0.0.1:%d/" % port)
+    d = t.driver
+    d.run("find", WINDOW_TIMEOUT_MS)
+    d.run("click", "Command2")
+    d.wait_until("Frame2", "Next shows step 1", lambda s: s["visible"])
+    d.run("click", "Command2")
+    box = d.run("input-box", RUN_TIMEOUT_S * 1000)
+    check(box["prompt"] == "Please Enter The Password!", "the box asks for the password")
+    check(box["text"] == "", "the answer starts empty")
+    print("  ok: the input box is titled %r" % box["title"])
+    t.screenshot("update_password_box")
+    return proc, flat
+
+
+def wait_finish(t, shot):
+    t.driver.wait_until("Command3", "the run ended: the last button reads Finish",
+                        lambda s: s["text"] == "Finish", timeout_s=RUN_TIMEOUT_S)
+    t.screenshot("update_" + shot)
+    return t.driver.controls()["Label1"]["text"]
+
+
+def case_encrypted_package(t):
+    proc, members = encrypted_run(t)
+    t.driver.run("type-ok", PASSWORD, 5000)
+    text = wait_finish(t, "encrypted_package")
+    check(text == SUCCESS_EN % "7.5.3", "the message reads %r" % text)
+    expect_updated(t, members)
+    expect_no_temp(t)
+    press_finish(t, proc, "vlrmain.exe")
+
+
+def case_encrypted_declined(t):
+    before = t.folder_files()
+    proc, _ = encrypted_run(t)
+    t.driver.run("input-cancel", 5000)
+    text = wait_finish(t, "encrypted_declined")
+    check(text == UNZIP_EN, "the message reads %r" % text)
+    expect_unchanged(t, before)
+    expect_no_temp(t)
+    press_finish(t, proc, "vlrmain.exe")
+
+
 CASES = {
+    "encrypted_package": case_encrypted_package,
+    "encrypted_declined": case_encrypted_declined,
     "success_english": case_success_english,
     "success_french": case_success_french,
     "version_h1_tags": case_version_h1_tags,

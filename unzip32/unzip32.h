@@ -142,10 +142,12 @@ UZ_EXPORT void UZ_WINAPI UzpVersion2(UnzipVersionRecord* record);
 /* Extracts (or lists/tests, per the options) one archive; synchronous, and calls the
  * procedures of callbacks only from inside this call, on the calling thread.
  *
- * Option values this library acts on (every other field must be 0, and both name-list
- * counts must be 0, or the call returns UNZIP_ERR_BAD_OPTIONS and touches nothing):
+ * Option values this library acts on (every other field must be 0, or the call returns
+ * UNZIP_ERR_BAD_OPTIONS and touches nothing):
  *   PromptToOverwrite 0/1, OverwriteAll 0/1, Quiet 0/1/2, TestArchive 0/1,
- *   VerboseListing 0/1 (not together with TestArchive), DisplayComment 0/1.
+ *   VerboseListing 0/1 (not together with TestArchive), DisplayComment 0/1,
+ *   RecreateFolders 0/1, SpaceToUnderscore 0/1, IgnoreCase 0/1, ExtractOnlyNewer 0/1,
+ *   FreshenOnly 0/1, and name-list counts 0 to 100 (a null name ends a list early).
  * Extraction is all or nothing: either every file member is in the folder, or the
  * folder is left as it was. */
 UZ_EXPORT int32_t UZ_WINAPI Wiz_SingleEntryUnzip(int32_t includeCount, char** includeNames,

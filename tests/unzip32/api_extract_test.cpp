@@ -162,10 +162,10 @@ TEST(Unzip32Modes, TestingChecksEveryMemberAndWritesNothing) {
 TEST(Unzip32Options, ValuesThatAreNotImplementedAreRefusedBeforeAnythingHappens) {
   using Field = int32_t UnzipOptionsRecord::*;
   const std::vector<std::pair<Field, int32_t>> refused = {
-      {&UnzipOptionsRecord::ExtractOnlyNewer, 1},  {&UnzipOptionsRecord::SpaceToUnderscore, 1},
-      {&UnzipOptionsRecord::WriteStdout, 1},       {&UnzipOptionsRecord::FreshenOnly, 1},
-      {&UnzipOptionsRecord::RecreateFolders, 1},   {&UnzipOptionsRecord::TranslateLineEnds, 1},
-      {&UnzipOptionsRecord::ZipInfoListing, 1},    {&UnzipOptionsRecord::IgnoreCase, 1},
+      {&UnzipOptionsRecord::ExtractOnlyNewer, 2},  {&UnzipOptionsRecord::SpaceToUnderscore, 2},
+      {&UnzipOptionsRecord::WriteStdout, 1},       {&UnzipOptionsRecord::FreshenOnly, 2},
+      {&UnzipOptionsRecord::RecreateFolders, 2},   {&UnzipOptionsRecord::TranslateLineEnds, 1},
+      {&UnzipOptionsRecord::ZipInfoListing, 1},    {&UnzipOptionsRecord::IgnoreCase, 2},
       {&UnzipOptionsRecord::RestoreAcl, 2},        {&UnzipOptionsRecord::Quiet, 3},
       {&UnzipOptionsRecord::OverwriteAll, 2},      {&UnzipOptionsRecord::PromptToOverwrite, -1},
       {&UnzipOptionsRecord::TestArchive, 7},

@@ -8,8 +8,11 @@
 #include <fstream>
 #include <sstream>
 
+#include "extraction_run.h"
+#include "name_text.h"
 #include "fuzz/archive_probe.h"
 #include "member_decoder.h"
+#include "name_patterns.h"
 #include "platform/platform_text.h"
 #include "tests/support/test_paths.h"
 #include "transaction.h"
@@ -40,6 +43,13 @@ class FailingRenames final : public FileSystem {
   std::vector<NativeString> ListFolder(const NativeString& f) override {
     return real_->ListFolder(f);
   }
+  bool IsLink(const NativeString& p) override { return real_->IsLink(p); }
+  Status MakeFolder(const NativeString& p) override { return real_->MakeFolder(p); }
+  bool RemoveEmptyFolder(const NativeString& p) override { return real_->RemoveEmptyFolder(p); }
+  std::optional<int64_t> ModifiedTime(const NativeString& p) override {
+    return real_->ModifiedTime(p);
+  }
+  std::optional<int64_t> StampTime(const FileStamp& s) override { return real_->StampTime(s); }
 
  private:
   std::unique_ptr<FileSystem> real_ = MakeNativeFileSystem();
@@ -113,6 +123,93 @@ TEST(Unzip32Transaction, AFailedOrAbandonedStageLeavesNoTemporaryFile) {
     EXPECT_FALSE(fs::is_empty(folder));
   }  // not committed
   EXPECT_TRUE(fs::is_empty(folder));
+}
+
+// Every file and folder below root: relative path -> content, or "<folder>".
+std::map<std::string, std::string> Tree(const fs::path& root) {
+  std::map<std::string, std::string> m;
+  for (const auto& e : fs::recursive_directory_iterator(root)) {
+    m[fs::relative(e.path(), root).generic_string()] =
+        e.is_directory() ? std::string("<folder>") : Slurp(e.path());
+  }
+  return m;
+}
+
+TEST(Unzip32Transaction, AFailedCommitRemovesTheFoldersItMade) {
+  const fs::path root = fs::path(vlrtest::HostPath(UZ32_WORK)) / "folders_rollback";
+  const fs::path folder = root / "target";
+  // tree.zip: five files, one replacing sub/inner.txt: six renames in all.
+  const int kRenames = 6;
+  for (int failAt = 1; failAt <= kRenames + 1; ++failAt) {
+    SCOPED_TRACE(failAt);
+    fs::remove_all(root);
+    fs::create_directories(folder / "sub");
+    std::ofstream(root / "outside.txt") << "outside";
+    std::ofstream(folder / "sub" / "inner.txt") << "old inner";
+    const auto before = Tree(root);
+    RunOptions options;
+    options.archive = NativeFromAscii(std::string(UZ32_FIXTURES) + "/tree.zip");
+    options.archiveUtf8 = "tree.zip";
+    options.folder = NativeFromAscii(folder.string());
+    options.overwrite = OverwritePolicy::Always;
+    options.recreateFolders = true;
+    Reporter reporter(nullptr, 2);
+    FailingRenames files(failAt);
+    const int32_t rc = RunUnzip(options, reporter, files);
+    if (failAt <= kRenames) {
+      EXPECT_EQ(rc, UNZIP_ERR_DISK_FULL);
+      EXPECT_EQ(Tree(root), before);
+    } else {
+      EXPECT_EQ(rc, UNZIP_OK);
+      EXPECT_EQ(Slurp(folder / "top" / "mid" / "deep.txt"), "deep");
+      EXPECT_TRUE(fs::is_directory(folder / "top" / "empty"));
+    }
+  }
+}
+
+#ifndef _WIN32
+TEST(Unzip32Transaction, ACommitNeverMakesFoldersThroughALink) {
+  const fs::path root = fs::path(vlrtest::HostPath(UZ32_WORK)) / "commit_link";
+  fs::remove_all(root);
+  fs::create_directories(root / "target");
+  fs::create_directories(root / "elsewhere");
+  fs::create_directory_symlink("../elsewhere", root / "target" / "link");
+  const auto before = Tree(root);
+  auto files = MakeNativeFileSystem();
+  Transaction tx(*files, NativeFromAscii((root / "target").string()));
+  tx.AddFolder(NativeFromAscii("made"));
+  tx.AddFolder(NativeFromAscii("link"));
+  tx.AddFolder(NativeFromAscii("link/deeper"));
+  ASSERT_TRUE(StageText(tx, "link/x.txt", "x").ok());
+  const Status s = tx.Commit();
+  EXPECT_EQ(s.code(), UNZIP_ERR_DISK_FULL);
+  EXPECT_NE(s.message().find("links are not followed"), std::string::npos) << s.message();
+  EXPECT_EQ(Tree(root), before);  // "made" is gone again, nothing reached "elsewhere"
+}
+#endif
+
+TEST(Unzip32Patterns, WildcardsSetsAndCase) {
+  struct Case {
+    std::u32string pattern, name;
+    bool ignoreCase, matches;
+  };
+  const Case cases[] = {
+      {U"*", U"", false, true},           {U"*", U"a/b/c", false, true},
+      {U"a*c", U"abbbc", false, true},    {U"a*c", U"abbbd", false, false},
+      {U"*.txt", U"d/x.txt", false, true}, {U"*.txt", U"x.txt.bak", false, false},
+      {U"?", U"", false, false},          {U"??", U"ab", false, true},
+      {U"a?c", U"a/c", false, true},      {U"[abc]1", U"b1", false, true},
+      {U"[a-c]1", U"d1", false, false},   {U"[!a-c]1", U"d1", false, true},
+      {U"[^a]", U"a", false, false},      {U"[]]", U"]", false, true},
+      {U"[ab", U"[ab", false, true},      {U"[ab", U"a", false, false},
+      {U"A*.TXT", U"abc.txt", false, false}, {U"A*.TXT", U"abc.txt", true, true},
+      {U"[A-C]", U"b", true, true},       {U"a/b", U"a\\b", false, true},
+      {U"*a*a*a*a*a*a*a*a*a*b", std::u32string(4000, U'a'), false, false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(MatchesPattern(c.pattern, c.name, c.ignoreCase), c.matches)
+        << ToUtf8(c.pattern) << " / " << ToUtf8(c.name).substr(0, 40);
+  }
 }
 
 class CountingSink final : public ByteSink {

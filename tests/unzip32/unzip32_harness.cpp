@@ -133,11 +133,29 @@ int32_t Call::Go(const std::string& archive, const std::string& folder) {
   options.ExtractFolder = folderCopy.data();
   UnzipNameListRecord include{};
   UnzipNameListRecord exclude{};
+  std::vector<std::string> includeCopy = includeNames;
+  std::vector<std::string> excludeCopy = excludeNames;
+  for (size_t i = 0; i < includeCopy.size() && i < UNZIP_NAME_LIST_SIZE; ++i) {
+    include.Names[i] = includeCopy[i].data();
+  }
+  for (size_t i = 0; i < excludeCopy.size() && i < UNZIP_NAME_LIST_SIZE; ++i) {
+    exclude.Names[i] = excludeCopy[i].data();
+  }
   g_calls = &calls;
   const int32_t rc = Lib().unzip(includeCount, include.Names, excludeCount, exclude.Names,
                                  &options, &callbacks);
   g_calls = nullptr;
   return rc;
+}
+
+void Call::Include(std::vector<std::string> names) {
+  includeCount = static_cast<int32_t>(names.size());
+  includeNames = std::move(names);
+}
+
+void Call::Exclude(std::vector<std::string> names) {
+  excludeCount = static_cast<int32_t>(names.size());
+  excludeNames = std::move(names);
 }
 
 UzpVersion2Fn VersionFunction() { return Lib().version; }

@@ -55,6 +55,12 @@ struct Call {
   UnzipCallbacksRecord callbacks{};
   int32_t includeCount = 0;
   int32_t excludeCount = 0;
+  // The names passed in the two lists (the counts are passed as set above).
+  std::vector<std::string> includeNames;
+  std::vector<std::string> excludeNames;
+  // Sets a list and its count.
+  void Include(std::vector<std::string> names);
+  void Exclude(std::vector<std::string> names);
   Calls calls;
 };
 

@@ -6,6 +6,7 @@
 #include "extraction_plan.h"
 #include "member_decoder.h"
 #include "member_kind.h"
+#include "name_patterns.h"
 #include "name_text.h"
 
 namespace uz32 {
@@ -36,7 +37,17 @@ int32_t ProbeArchive(const uint8_t* data, size_t size) {
              static_cast<uint32_t>(ClassifyEntry(e)) +
              (IsPlausible(DecodeDosStamp(e.dosDate, e.dosTime)) ? 1u : 0u) +
              CompressionFactor(e.compressedSize, e.uncompressedSize);
+    // The name-list matcher over every name, as a name-list run sees them.
+    const std::u32string name = DecodeEntryName(e).value_or(*DecodeName(e.rawName, false));
+    listed = listed + (MatchesPattern(U"*[a-m]?/*.t[!x]*", name, true) ? 1u : 0u);
   }
+  // The path rules of recreated folders see every name too; their verdict does not
+  // change the result, which stays that of a plain run.
+  PlanRules folders;
+  folders.recreateFolders = true;
+  Plan folderPlan;
+  listed = listed + static_cast<uint32_t>(BuildPlan(src, archive, folders, folderPlan).code()) +
+           static_cast<uint32_t>(folderPlan.folderPaths.size());
   Plan plan;
   if (Status s = BuildPlan(src, archive, plan); !s.ok()) return s.code();
   DecodeBuffers buffers;

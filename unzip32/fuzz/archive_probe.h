@@ -1,7 +1,8 @@
 // The archive reader run over bytes in memory, as a run reads a file but writing
-// nothing: the directory, every check of the plan, and every member decoded (each
-// encrypted one with the first of a few fixed passwords that passes its check). Shared
-// by the fuzz target and the test that replays its findings.
+// nothing: the directory, the name-list matcher over every name, every check of the
+// plan (with and without recreated folders), and every member decoded (each encrypted
+// one with the first of a few fixed passwords that passes its check). Shared by the
+// fuzz target and the test that replays its findings.
 #pragma once
 
 #include <cstddef>

@@ -19,7 +19,8 @@ sources=(
   "$here/fuzz_archive_reader.cpp" "$here/archive_probe.cpp"
   "$src/byte_source.cpp" "$src/central_directory.cpp" "$src/end_records.cpp"
   "$src/extra_fields.cpp" "$src/extraction_plan.cpp" "$src/local_header.cpp"
-  "$src/member_decoder.cpp" "$src/member_kind.cpp" "$src/name_safety.cpp"
+  "$src/member_decoder.cpp" "$src/member_kind.cpp" "$src/member_path.cpp"
+  "$src/name_patterns.cpp" "$src/name_safety.cpp"
   "$src/name_text.cpp" "$src/traditional_cipher.cpp" "$src/platform/posix_text.cpp"
 )
 bin=$out/fuzz_archive_reader

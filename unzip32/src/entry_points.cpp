@@ -21,11 +21,10 @@ UZ_EXPORT int32_t UZ_WINAPI Wiz_SingleEntryUnzip(int32_t includeCount, char** in
                                                  int32_t excludeCount, char** excludeNames,
                                                  UnzipOptionsRecord* options,
                                                  UnzipCallbacksRecord* callbacks) {
-  static_cast<void>(includeNames);  // name lists are refused through their counts
-  static_cast<void>(excludeNames);
   try {
     uz32::RunOptions run;
-    const uz32::Status read = uz32::ReadOptions(includeCount, excludeCount, options, run);
+    const uz32::Status read = uz32::ReadOptions(includeCount, includeNames, excludeCount,
+                                                  excludeNames, options, run);
     // The complaint about bad options honours a quiet level that is itself valid.
     const bool quietValid = options && options->Quiet >= 0 && options->Quiet <= 2;
     uz32::Reporter reporter(callbacks, read.ok() ? run.quiet : quietValid ? options->Quiet : 0);

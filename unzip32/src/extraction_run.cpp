@@ -1,5 +1,6 @@
 #include "extraction_run.h"
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -84,7 +85,12 @@ class Run {
       reporter_.Text(CommentText(archive_.location.comment) + "\n");
     }
     if (options_.mode == RunMode::List) return List();
-    if (Status s = BuildPlan(*source_, archive_, plan_); !s.ok()) return s;
+    PlanRules rules;
+    rules.recreateFolders = options_.recreateFolders;
+    rules.spaceToUnderscore = options_.spaceToUnderscore;
+    rules.filter = &options_.names;
+    if (Status s = BuildPlan(*source_, archive_, rules, plan_); !s.ok()) return s;
+    for (const std::string& warning : plan_.warnings) reporter_.Info(warning);
     return options_.mode == RunMode::Test ? Test() : Extract();
   }
 
@@ -93,10 +99,16 @@ class Run {
   }
 
   Status List() {
+    std::vector<bool> hits = options_.names.NewHits();
     for (const ZipEntry& e : archive_.entries) {
-      const std::string name = ToUtf8(DecodeEntryName(e).value_or(*DecodeName(e.rawName, false)));
+      const std::u32string decoded = DecodeEntryName(e).value_or(*DecodeName(e.rawName, false));
+      if (!options_.names.Selects(decoded, hits)) continue;
+      const std::string name = ToUtf8(decoded);
       if (reporter_.ServiceSaysStop(name, e.uncompressedSize)) return Stopped();
       reporter_.Report(ReportOf(e, name));
+    }
+    if (const std::string unmatched = options_.names.Unmatched(hits); !unmatched.empty()) {
+      return Status::Fail(UNZIP_ERR_NO_MEMBERS, "no member matches " + unmatched);
     }
     return Status::Ok();
   }
@@ -127,6 +139,10 @@ class Run {
     openedFolder_ = true;
     Transaction tx(fs_, options_.folder);
     tx.RemoveLeftovers();
+    for (const NativeString& folder : plan_.folderPaths) {
+      if (Status s = CheckFolderPlace(folder); !s.ok()) return s;
+      tx.AddFolder(folder);
+    }
     std::vector<const PlannedMember*> written;
     bool replaceAll = false;
     bool keepAll = false;
@@ -138,11 +154,15 @@ class Run {
         return Status::Fail(UNZIP_ERR_DISK_FULL,
                             "cannot replace " + Utf8FromNative(target) + ": it is not a file");
       }
+      const FileStamp stamp{m.entry->unixMtime, m.entry->dosDate, m.entry->dosTime};
+      if (const char* why = TimeRuleSkips(target, type, stamp)) {
+        reporter_.Info("   skipping: " + m.fileNameUtf8 + " (" + why + ")");
+        continue;
+      }
       if (type == PathType::File && !MayReplace(target, replaceAll, keepAll)) {
         reporter_.Info("   skipping: " + m.fileNameUtf8 + " (the existing file is kept)");
         continue;
       }
-      const FileStamp stamp{m.entry->unixMtime, m.entry->dosDate, m.entry->dosTime};
       if (Status s = Decode(m,
                             [&](std::string_view password) {
                               return tx.Stage(m.fileName, stamp, [&](OutputFile& file) {
@@ -159,8 +179,44 @@ class Run {
       written.push_back(&m);
     }
     if (Status s = tx.Commit(); !s.ok()) return s;
+    for (const NativeString& folder : tx.createdFolders()) {
+      std::string shown = Utf8FromNative(folder);
+      std::replace(shown.begin(), shown.end(), '\\', '/');  // as the file lines show paths
+      reporter_.Info("   creating: " + shown + "/");
+    }
     for (const PlannedMember* m : written) reporter_.Report(ReportOf(*m->entry, m->storedName));
     return Status::Ok();
+  }
+
+  // Fails (UNZIP_ERR_DISK_FULL) when something other than a real folder stands at
+  // relative (below the extraction folder): a file, or a link or junction, which the
+  // extraction never follows. Missing is fine: the commit makes it.
+  Status CheckFolderPlace(const NativeString& relative) {
+    const NativeString path = JoinPath(options_.folder, relative);
+    const PathType type = fs_.TypeOf(path);
+    if (type == PathType::Missing || (type == PathType::Folder && !fs_.IsLink(path))) {
+      return Status::Ok();
+    }
+    return Status::Fail(UNZIP_ERR_DISK_FULL,
+                        "cannot make the folder " + Utf8FromNative(path) +
+                            ": a file or a link is in the way (links are not followed)");
+  }
+
+  // Why the time rule leaves the member out (for the "skipping" line), or null when it
+  // lets it through. A member counts as newer only when both times are known and its
+  // own is later; a time kept in DOS form (two-second steps, rounded either way by the
+  // tools that write it) must be later by two seconds or more, so a file extracted from
+  // the same stamp is never taken for older.
+  const char* TimeRuleSkips(const NativeString& target, PathType type, const FileStamp& stamp) {
+    if (options_.times == TimeRule::All) return nullptr;
+    if (type == PathType::Missing) {
+      return options_.times == TimeRule::Freshen ? "no existing file to freshen" : nullptr;
+    }
+    const std::optional<int64_t> member = fs_.StampTime(stamp);
+    const std::optional<int64_t> existing = fs_.ModifiedTime(target);
+    if (!member || !existing) return "the times cannot be compared; the existing file is kept";
+    const int64_t margin = stamp.unixTime ? 0 : 1;
+    return *member > *existing + margin ? nullptr : "the existing file is as new or newer";
   }
 
   // Whether an existing target may be replaced, under the overwrite policy.

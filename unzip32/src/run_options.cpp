@@ -15,10 +15,9 @@ Status RefuseValue(const char* field, int32_t value) {
 
 }  // namespace
 
-Status ReadOptions(int32_t includeCount, int32_t excludeCount, const UnzipOptionsRecord* o,
-                   RunOptions& out) {
+Status ReadOptions(int32_t includeCount, char* const* includeNames, int32_t excludeCount,
+                   char* const* excludeNames, const UnzipOptionsRecord* o, RunOptions& out) {
   if (!o) return Status::Fail(UNZIP_ERR_BAD_OPTIONS, "no option record was given");
-  if (includeCount != 0 || excludeCount != 0) return Refuse("a list of member names");
 
   struct Field {
     const char* name;
@@ -26,19 +25,22 @@ Status ReadOptions(int32_t includeCount, int32_t excludeCount, const UnzipOption
     int32_t max;  // 0: the field must be 0
   };
   const Field fields[] = {
-      {"ExtractOnlyNewer", o->ExtractOnlyNewer, 0},   {"SpaceToUnderscore", o->SpaceToUnderscore, 0},
+      {"ExtractOnlyNewer", o->ExtractOnlyNewer, 1},   {"SpaceToUnderscore", o->SpaceToUnderscore, 1},
       {"PromptToOverwrite", o->PromptToOverwrite, 1}, {"Quiet", o->Quiet, 2},
       {"WriteStdout", o->WriteStdout, 0},             {"TestArchive", o->TestArchive, 1},
-      {"VerboseListing", o->VerboseListing, 1},       {"FreshenOnly", o->FreshenOnly, 0},
-      {"DisplayComment", o->DisplayComment, 1},       {"RecreateFolders", o->RecreateFolders, 0},
+      {"VerboseListing", o->VerboseListing, 1},       {"FreshenOnly", o->FreshenOnly, 1},
+      {"DisplayComment", o->DisplayComment, 1},       {"RecreateFolders", o->RecreateFolders, 1},
       {"OverwriteAll", o->OverwriteAll, 1},           {"TranslateLineEnds", o->TranslateLineEnds, 0},
-      {"ZipInfoListing", o->ZipInfoListing, 0},       {"IgnoreCase", o->IgnoreCase, 0},
+      {"ZipInfoListing", o->ZipInfoListing, 0},       {"IgnoreCase", o->IgnoreCase, 1},
       {"RestoreAcl", o->RestoreAcl, 0},
   };
   for (const Field& f : fields) {
     if (f.value < 0 || f.value > f.max) return RefuseValue(f.name, f.value);
   }
   if (o->TestArchive && o->VerboseListing) return Refuse("testing and listing at once");
+  if (Status s = out.names.SetIncludes(includeCount, includeNames); !s.ok()) return s;
+  if (Status s = out.names.SetExcludes(excludeCount, excludeNames); !s.ok()) return s;
+  out.names.SetIgnoreCase(o->IgnoreCase != 0);
 
   out.mode = o->VerboseListing ? RunMode::List : o->TestArchive ? RunMode::Test : RunMode::Extract;
   out.overwrite = o->OverwriteAll        ? OverwritePolicy::Always
@@ -46,6 +48,12 @@ Status ReadOptions(int32_t includeCount, int32_t excludeCount, const UnzipOption
                                          : OverwritePolicy::Never;
   out.quiet = o->Quiet;
   out.showComment = o->DisplayComment != 0;
+  out.recreateFolders = o->RecreateFolders != 0;
+  out.spaceToUnderscore = o->SpaceToUnderscore != 0;
+  // Both set: freshen, the narrower of the two.
+  out.times = o->FreshenOnly        ? TimeRule::Freshen
+              : o->ExtractOnlyNewer ? TimeRule::Newer
+                                    : TimeRule::All;
 
   if (!o->ZipFileName || !*o->ZipFileName) {
     return Status::Fail(UNZIP_ERR_BAD_OPTIONS, "no archive was named");

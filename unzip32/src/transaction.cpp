@@ -121,12 +121,42 @@ void Transaction::RemoveStaged() {
   }
 }
 
+Status Transaction::MakeFolders() {
+  for (const NativeString& relative : folders_) {
+    const NativeString path = JoinPath(folder_, relative);
+    const PathType type = fs_.TypeOf(path);
+    if (type == PathType::Folder && !fs_.IsLink(path)) continue;
+    if (type != PathType::Missing) {
+      return Status::Fail(UNZIP_ERR_DISK_FULL,
+                          "cannot make the folder " + Utf8FromNative(path) +
+                              ": a file or a link is in the way (links are not followed)");
+    }
+    if (Status s = fs_.MakeFolder(path); !s.ok()) return s;
+    createdRelative_.push_back(relative);
+  }
+  return Status::Ok();
+}
+
+void Transaction::RemoveCreatedFolders() {
+  for (size_t i = createdRelative_.size(); i-- > 0;) {
+    fs_.RemoveEmptyFolder(JoinPath(folder_, createdRelative_[i]));
+  }
+  createdRelative_.clear();
+}
+
 Status Transaction::Commit() {
+  if (Status s = MakeFolders(); !s.ok()) {
+    RemoveCreatedFolders();
+    RemoveStaged();
+    committed_ = true;  // nothing is left for the destructor to do
+    return s;
+  }
   for (size_t i = 0; i < staged_.size(); ++i) {
     Status s = MoveIntoPlace(staged_[i]);
     if (!s.ok()) {
       const std::string problems = Undo(i + 1);
       RemoveStaged();
+      RemoveCreatedFolders();
       committed_ = true;  // nothing is left for the destructor to do
       if (!problems.empty()) {
         return Status::Fail(s.code(), s.message() + "; undoing failed:" + problems);

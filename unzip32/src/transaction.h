@@ -1,7 +1,9 @@
 // All-or-nothing replacement of files in one folder. Every member is first written to
 // a temporary file beside its target; only when all are written are they moved into
 // place, each old file renamed aside first (a file in use can be renamed where it cannot
-// be overwritten). A failure while moving puts back everything already moved.
+// be overwritten). A failure while moving puts back everything already moved. Targets
+// may lie in subfolders: the folders they need are made at commit, never through a
+// link, and those this run made are removed again when the commit fails.
 #pragma once
 
 #include <functional>
@@ -34,11 +36,21 @@ class Transaction {
 
   size_t staged() const { return staged_.size(); }
 
+  // Asks for the folder relative (to the transaction's folder; native separators) to
+  // exist after Commit. Give parents before their children.
+  void AddFolder(const NativeString& relative) { folders_.push_back(relative); }
+
+  // The folders (relative) that Commit created, in creation order.
+  const std::vector<NativeString>& createdFolders() const { return createdRelative_; }
+
   // Moves every staged file over its target, in staging order. On success, old files
   // that could not be deleted (in use) stay under a reserved name for RemoveLeftovers.
-  // On failure (UNZIP_ERR_DISK_FULL: a target is a folder, or cannot be renamed or
-  // replaced) every target is back as it was and no temporary file remains, as far as
-  // the system lets the moves be undone; the message says when it did not.
+  // First makes the folders asked for (each missing one created; an existing one must be
+  // a real folder, not a link). On failure (UNZIP_ERR_DISK_FULL: a folder cannot be made
+  // or a link or file is in its way, a target is a folder, or cannot be renamed or
+  // replaced) every target is back as it was, no temporary file remains and the folders
+  // this commit made are removed (when empty), as far as the system lets the moves be
+  // undone; the message says when it did not.
   Status Commit();
 
  private:
@@ -50,6 +62,8 @@ class Transaction {
   };
 
   NativeString ReservedPath(const char* suffix);
+  Status MakeFolders();
+  void RemoveCreatedFolders();
   Status MoveIntoPlace(Staged& s);
   std::string Undo(size_t count);
   void RemoveStaged();
@@ -57,6 +71,8 @@ class Transaction {
   FileSystem& fs_;
   NativeString folder_;
   std::vector<Staged> staged_;
+  std::vector<NativeString> folders_;           // relative, to exist after Commit
+  std::vector<NativeString> createdRelative_;   // those Commit made
   unsigned long counter_ = 0;
   bool committed_ = false;
 };

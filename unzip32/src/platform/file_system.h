@@ -65,6 +65,20 @@ class FileSystem {
   virtual bool IsFolder(const NativeString& path) = 0;
   // The names (not paths) in a folder; empty when it cannot be read.
   virtual std::vector<NativeString> ListFolder(const NativeString& folder) = 0;
+  // True when path itself is a symbolic link, junction or other reparse point (what
+  // the extraction must never descend through).
+  virtual bool IsLink(const NativeString& path) = 0;
+  // Creates one folder; its parent must exist and the name must be free. Fails with
+  // UNZIP_ERR_DISK_FULL, leaving nothing behind.
+  virtual Status MakeFolder(const NativeString& path) = 0;
+  // Deletes a folder if it is empty. True when it is gone afterwards.
+  virtual bool RemoveEmptyFolder(const NativeString& path) = 0;
+  // The modification time of path itself (a link's own), UTC seconds; nothing when it
+  // cannot be read.
+  virtual std::optional<int64_t> ModifiedTime(const NativeString& path) = 0;
+  // The time, UTC seconds, that OutputFile::Finish gives a file for stamp; nothing when
+  // the stamp names no real time (the file then keeps the time the system set).
+  virtual std::optional<int64_t> StampTime(const FileStamp& stamp) = 0;
 };
 
 std::unique_ptr<FileSystem> MakeNativeFileSystem();

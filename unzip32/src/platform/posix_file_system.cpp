@@ -46,6 +46,25 @@ Status WriteFailure(const std::string& path, int err) {
                                                (full ? "the disk is full" : OsErrorText(err)));
 }
 
+// The time a stamp stands for: its UTC seconds, or its DOS fields read as local time.
+// Nothing when the DOS fields name no real time.
+std::optional<time_t> StampToTime(const FileStamp& stamp) {
+  if (stamp.unixTime) return static_cast<time_t>(*stamp.unixTime);
+  const DosStamp d = DecodeDosStamp(stamp.dosDate, stamp.dosTime);
+  if (!IsPlausible(d)) return std::nullopt;
+  std::tm tm{};
+  tm.tm_year = d.year - 1900;
+  tm.tm_mon = d.month - 1;
+  tm.tm_mday = d.day;
+  tm.tm_hour = d.hour;
+  tm.tm_min = d.minute;
+  tm.tm_sec = d.second;
+  tm.tm_isdst = -1;
+  const time_t when = std::mktime(&tm);
+  if (when == static_cast<time_t>(-1)) return std::nullopt;
+  return when;
+}
+
 class PosixInput final : public ByteSource {
  public:
   PosixInput(int fd, uint64_t size) : fd_(fd), size_(size) {}
@@ -90,24 +109,9 @@ class PosixOutput final : public OutputFile {
 
  private:
   void SetTime(const FileStamp& stamp) {
-    time_t when = 0;
-    if (stamp.unixTime) {
-      when = static_cast<time_t>(*stamp.unixTime);
-    } else {
-      const DosStamp d = DecodeDosStamp(stamp.dosDate, stamp.dosTime);
-      if (!IsPlausible(d)) return;
-      std::tm tm{};
-      tm.tm_year = d.year - 1900;
-      tm.tm_mon = d.month - 1;
-      tm.tm_mday = d.day;
-      tm.tm_hour = d.hour;
-      tm.tm_min = d.minute;
-      tm.tm_sec = d.second;
-      tm.tm_isdst = -1;
-      when = std::mktime(&tm);
-      if (when == static_cast<time_t>(-1)) return;
-    }
-    const timespec times[2] = {{0, UTIME_OMIT}, {when, 0}};
+    const std::optional<time_t> when = StampToTime(stamp);
+    if (!when) return;
+    const timespec times[2] = {{0, UTIME_OMIT}, {*when, 0}};
     ::futimens(fd_.get(), times);  // a time that cannot be set is not worth failing for
   }
 
@@ -168,6 +172,32 @@ class PosixFileSystem final : public FileSystem {
     while (const dirent* e = ::readdir(dir)) names.emplace_back(e->d_name);
     ::closedir(dir);
     return names;
+  }
+
+  bool IsLink(const NativeString& path) override {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+  }
+
+  Status MakeFolder(const NativeString& path) override {
+    if (::mkdir(path.c_str(), 0777) != 0) return WriteFailure(path, errno);
+    return Status::Ok();
+  }
+
+  bool RemoveEmptyFolder(const NativeString& path) override {
+    return ::rmdir(path.c_str()) == 0 || errno == ENOENT;
+  }
+
+  std::optional<int64_t> ModifiedTime(const NativeString& path) override {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return std::nullopt;
+    return static_cast<int64_t>(st.st_mtim.tv_sec);
+  }
+
+  std::optional<int64_t> StampTime(const FileStamp& stamp) override {
+    const std::optional<time_t> when = StampToTime(stamp);
+    if (!when) return std::nullopt;
+    return static_cast<int64_t>(*when);
   }
 };
 

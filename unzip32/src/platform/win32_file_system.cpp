@@ -42,6 +42,34 @@ Status WriteFailure(const NativeString& path, DWORD err) {
                                                (full ? "the disk is full" : OsErrorText(err)));
 }
 
+constexpr int64_t kTicksPerSecond = 10000000;
+constexpr int64_t kEpochDifference = 11644473600LL;  // 1601-01-01 to 1970-01-01, seconds
+
+// The UTC file time a stamp stands for: its UTC seconds, or its DOS fields read as local
+// time. Nothing when the stamp names no real time.
+std::optional<FILETIME> StampToFileTime(const FileStamp& stamp) {
+  FILETIME utc{};
+  if (stamp.unixTime) {
+    const int64_t ticks = (*stamp.unixTime + kEpochDifference) * kTicksPerSecond;
+    if (ticks < 0) return std::nullopt;
+    utc.dwLowDateTime = static_cast<DWORD>(ticks);
+    utc.dwHighDateTime = static_cast<DWORD>(static_cast<uint64_t>(ticks) >> 32);
+    return utc;
+  }
+  FILETIME local{};
+  if (!IsPlausible(DecodeDosStamp(stamp.dosDate, stamp.dosTime)) ||
+      !DosDateTimeToFileTime(stamp.dosDate, stamp.dosTime, &local) ||
+      !LocalFileTimeToFileTime(&local, &utc)) {
+    return std::nullopt;
+  }
+  return utc;
+}
+
+int64_t UnixSeconds(const FILETIME& t) {
+  const uint64_t ticks = (static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+  return static_cast<int64_t>(ticks / kTicksPerSecond) - kEpochDifference;
+}
+
 class WinInput final : public ByteSource {
  public:
   WinInput(HANDLE h, uint64_t size) : h_(h), size_(size) {}
@@ -96,21 +124,9 @@ class WinOutput final : public OutputFile {
 
  private:
   void SetTime(const FileStamp& stamp) {
-    FILETIME utc{};
-    if (stamp.unixTime) {
-      const int64_t ticks = (*stamp.unixTime + 11644473600LL) * 10000000LL;
-      if (ticks < 0) return;
-      utc.dwLowDateTime = static_cast<DWORD>(ticks);
-      utc.dwHighDateTime = static_cast<DWORD>(static_cast<uint64_t>(ticks) >> 32);
-    } else {
-      FILETIME local{};
-      if (!IsPlausible(DecodeDosStamp(stamp.dosDate, stamp.dosTime)) ||
-          !DosDateTimeToFileTime(stamp.dosDate, stamp.dosTime, &local) ||
-          !LocalFileTimeToFileTime(&local, &utc)) {
-        return;
-      }
+    if (const std::optional<FILETIME> utc = StampToFileTime(stamp)) {
+      SetFileTime(h_.get(), nullptr, nullptr, &*utc);  // not worth failing for
     }
-    SetFileTime(h_.get(), nullptr, nullptr, &utc);  // not worth failing for
   }
 
   Handle h_;
@@ -192,6 +208,34 @@ class WinFileSystem final : public FileSystem {
     } while (FindNextFileW(find, &data));
     FindClose(find);
     return names;
+  }
+
+  bool IsLink(const NativeString& path) override {
+    const DWORD attrs = GetFileAttributesW(path.c_str());
+    return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  }
+
+  Status MakeFolder(const NativeString& path) override {
+    if (!CreateDirectoryW(path.c_str(), nullptr)) return WriteFailure(path, GetLastError());
+    return Status::Ok();
+  }
+
+  bool RemoveEmptyFolder(const NativeString& path) override {
+    if (RemoveDirectoryW(path.c_str())) return true;
+    const DWORD err = GetLastError();
+    return err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND;
+  }
+
+  std::optional<int64_t> ModifiedTime(const NativeString& path) override {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+    return UnixSeconds(data.ftLastWriteTime);
+  }
+
+  std::optional<int64_t> StampTime(const FileStamp& stamp) override {
+    const std::optional<FILETIME> utc = StampToFileTime(stamp);
+    if (!utc) return std::nullopt;
+    return UnixSeconds(*utc);
   }
 };
 

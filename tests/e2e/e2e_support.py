@@ -2,11 +2,13 @@
 folder with stand-ins for Veloran's programs, starting the updater in it under Wine,
 bounded waits and screenshots. Standard library only."""
 
+import argparse
 import json
 import os
 import select
 import shutil
 import subprocess
+import sys
 import time
 
 WINDOW_TIMEOUT_MS = 30000
@@ -156,3 +158,33 @@ class Case:
                 proc.kill()
                 proc.wait()
         self.driver.close()
+
+
+def run_case(cases, make_case, extra_arguments=()):
+    """The command line of an e2e script: --bin-dir, --work-dir, --screenshots, the
+    script's own `extra_arguments` ((flag, help) pairs, all required) and the case name;
+    builds the case with make_case(args), runs it and gives the exit status."""
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--bin-dir", required=True)
+    parser.add_argument("--work-dir", required=True)
+    parser.add_argument("--screenshots", required=True)
+    for flag, help_text in extra_arguments:
+        parser.add_argument(flag, required=True, help=help_text)
+    parser.add_argument("case", choices=sorted(cases))
+    args = parser.parse_args()
+    if not os.environ.get("DISPLAY"):
+        print("no DISPLAY: run under xvfb-run", file=sys.stderr)
+        return 1
+    print("case", args.case)
+    t = None
+    try:
+        t = make_case(args)
+        cases[args.case](t)
+    except Failure as failure:
+        print("FAILED:", failure)
+        return 1
+    finally:
+        if t:
+            t.finish()
+    print("passed")
+    return 0

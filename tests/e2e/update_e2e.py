@@ -11,7 +11,6 @@ from the environment. Every wait is bounded; the exit status is 0 when the case 
 Standard library only.
 """
 
-import argparse
 import glob
 import io
 import os
@@ -23,7 +22,7 @@ import sys
 import time
 import zipfile
 
-from e2e_support import WINDOW_TIMEOUT_MS, Case, Failure, check
+from e2e_support import WINDOW_TIMEOUT_MS, Case, Failure, check, run_case
 
 # Our writer of traditionally encrypted members (Python's zipfile cannot encrypt).
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "unzip32",
@@ -519,31 +518,6 @@ CASES = {
 }
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--bin-dir", required=True)
-    parser.add_argument("--work-dir", required=True)
-    parser.add_argument("--screenshots", required=True)
-    parser.add_argument("--mirror", required=True, help="tools/mirror/mirror.py")
-    parser.add_argument("case", choices=sorted(CASES))
-    args = parser.parse_args()
-    if not os.environ.get("DISPLAY"):
-        print("no DISPLAY: run under xvfb-run", file=sys.stderr)
-        return 1
-    print("case", args.case)
-    t = None
-    try:
-        t = UpdateCase(args, "update_" + args.case)
-        CASES[args.case](t)
-    except Failure as failure:
-        print("FAILED:", failure)
-        return 1
-    finally:
-        if t:
-            t.finish()
-    print("passed")
-    return 0
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(run_case(CASES, lambda args: UpdateCase(args, "update_" + args.case),
+                      [("--mirror", "tools/mirror/mirror.py")]))

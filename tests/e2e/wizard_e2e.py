@@ -10,11 +10,10 @@ come from the environment. Every wait is bounded; the exit status is 0 when the 
 passed. Standard library only.
 """
 
-import argparse
 import os
 import sys
 
-from e2e_support import WINDOW_TIMEOUT_MS, Case, Failure, check
+from e2e_support import WINDOW_TIMEOUT_MS, Case, Failure, check, run_case
 
 STEP0_EN = ("Please close all instances of\r\nVeloran application on this machine\r\n"
             "or connected trough a LAN!")
@@ -188,28 +187,5 @@ CASES = {
 }
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--bin-dir", required=True)
-    parser.add_argument("--work-dir", required=True)
-    parser.add_argument("--screenshots", required=True)
-    parser.add_argument("case", choices=sorted(CASES))
-    args = parser.parse_args()
-    if not os.environ.get("DISPLAY"):
-        print("no DISPLAY: run under xvfb-run", file=sys.stderr)
-        return 1
-    print("case", args.case)
-    t = Case(args, args.case)
-    try:
-        CASES[args.case](t)
-    except Failure as failure:
-        print("FAILED:", failure)
-        return 1
-    finally:
-        t.finish()
-    print("passed")
-    return 0
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(run_case(CASES, lambda args: Case(args, args.case)))

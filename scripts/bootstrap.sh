@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ gcc pkg-config
-  g++-mingw-w64-i686 gcc-mingw-w64-i686 libz-mingw-w64-dev
+  g++-mingw-w64-i686 gcc-mingw-w64-i686 g++-mingw-w64-x86-64 gcc-mingw-w64-x86-64 libz-mingw-w64-dev
   wine wine32:i386 wine64 fonts-wine
   xvfb xauth imagemagick x11-utils
   libcurl4-openssl-dev zlib1g-dev

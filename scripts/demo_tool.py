@@ -97,7 +97,7 @@ def drive(args):
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         print("  screenshot: " + path)
 
-    updater = subprocess.Popen(["wine", os.path.join(folder, "vlrupdate.exe"), "E", args.site],
+    updater = subprocess.Popen([os.environ.get("WINELOADER", "wine"), os.path.join(folder, "vlrupdate.exe"), "E", args.site],
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     d = Driver(args.bin_dir)
     try:

@@ -3,11 +3,13 @@
 # (256-byte reads, a window-event pass after each) and by the curl command line in the
 # same run; also by the Windows build through Wine's wininet when it is built.
 #   bench/download/run.sh [NATIVE_BUILD_DIR] [WINDOWS_BUILD_DIR]
-# defaults: build/native and build/windows. Each figure is the best of three runs.
+# defaults: build/native and the Windows build that runs under Wine on this machine
+# (scripts/windows-build.sh). Each figure is the best of three runs.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 native=${1:-build/native}
-windows=${2:-build/windows}
+. scripts/wine-env.sh "${2:-}"
+windows=$VLR_WINDOWS_BUILD
 size=$((64 * 1024 * 1024))
 small=$((8 * 1024 * 1024))
 runs=3
@@ -69,11 +71,10 @@ else
 fi
 
 if [ -f "$windows/bin/download_bench.exe" ] && command -v wine >/dev/null; then
-  export WINEPREFIX=$PWD/$windows/wineprefix WINEARCH=win32 WINEDEBUG=-all \
-    WINEDLLOVERRIDES="mscoree,mshtml="
+  echo "Windows build: $windows ($VLR_WINDOWS_WHY)"
   local_win="Z:$(echo "$work/ours.bin" | tr / '\\')"
-  small_out=$(wine "$windows/bin/download_bench.exe" "$small_site" big.bin "$local_win" </dev/null)
+  small_out=$("$WINELOADER" "$windows/bin/download_bench.exe" "$small_site" big.bin "$local_win" </dev/null)
   small_k=$(echo "$small_out" | field peak_rss_kib)
-  run_ours wine wine "$windows/bin/download_bench.exe" "$site" big.bin "$local_win"
+  run_ours wine "$WINELOADER" "$windows/bin/download_bench.exe" "$site" big.bin "$local_win"
   report "DownloadFile (Wine)" "$ours_s" "$ours_k" "$small_k"
 fi

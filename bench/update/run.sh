@@ -4,11 +4,13 @@
 # libunzip32.so), against curl -o + bsdtar -xf doing the same work in the same run;
 # then, when the Windows build is there, the real vlrupdate.exe under Wine.
 #   bench/update/run.sh [NATIVE_BUILD_DIR] [WINDOWS_BUILD_DIR] [SIZE_MIB] [SMALL_MIB]
-# defaults: build/native build/windows 50 10. Native figures are the best of 3 runs.
+# defaults: build/native, the Windows build that runs under Wine on this machine
+# (scripts/windows-build.sh), 50 and 10. Native figures are the best of 3 runs.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 native=${1:-build/native}
-windows=${2:-build/windows}
+. scripts/wine-env.sh "${2:-}"
+windows=$VLR_WINDOWS_BUILD
 size_mib=${3:-50}
 small_mib=${4:-10}
 runs=3
@@ -90,8 +92,8 @@ if [ -f "$windows/bin/vlrupdate.exe" ] && [ -f "$windows/bin/uidriver.exe" ] && 
   exe_bytes=$(stat -c %s "$windows/bin/vlrupdate.exe")
   printf "%-34s %7.2f MiB (%d bytes)\n" "vlrupdate.exe size" \
     "$(awk -v b="$exe_bytes" 'BEGIN { print b / 1048576 }')" "$exe_bytes"
-  prefix=$PWD/$windows/wineprefix
-  export WINEPREFIX=$prefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  echo "Windows build: $windows ($VLR_WINDOWS_WHY)"
+  prefix=$WINEPREFIX
   win_folder="$work/winveloran"
   fresh_folder "$win_folder" "$windows/bin/unzip32.dll"
   cp "$windows/bin/vlrupdate.exe" "$win_folder/"
@@ -99,7 +101,7 @@ if [ -f "$windows/bin/vlrupdate.exe" ] && [ -f "$windows/bin/uidriver.exe" ] && 
   display=()
   if [ -z "${DISPLAY:-}" ]; then display=(xvfb-run -a -s "-screen 0 1024x768x24"); fi
   out=$("${display[@]}" sh -c '
-    bash scripts/wine-prefix.sh start "$1" >/dev/null &&
+    bash scripts/wine-prefix.sh start "$1" "$2/uidriver.exe" count >/dev/null &&
     python3 bench/update/wine_run.py "$2" "$3" "$4"; status=$?
     wineserver -k </dev/null >/dev/null 2>&1; exit $status' \
     sh "$prefix" "$windows/bin" "$win_folder" "127.0.0.1:$port/big/")

@@ -24,7 +24,7 @@ def main():
     d = Driver(bin_dir)
     d.run("count")  # the driver itself is up before the clock starts
     start = time.monotonic()
-    updater = subprocess.Popen(["wine", os.path.join(folder, "vlrupdate.exe"), "E", site],
+    updater = subprocess.Popen([os.environ.get("WINELOADER", "wine"), os.path.join(folder, "vlrupdate.exe"), "E", site],
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     try:
         d.run("find", 60000)

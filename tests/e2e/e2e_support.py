@@ -30,7 +30,7 @@ class Driver:
 
     def __init__(self, bin_dir):
         self.proc = subprocess.Popen(
-            ["wine", os.path.join(bin_dir, "uidriver.exe"), "serve"],
+            [os.environ.get("WINELOADER", "wine"), os.path.join(bin_dir, "uidriver.exe"), "serve"],
             stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         self.buffer = b""
 
@@ -97,7 +97,7 @@ class Case:
     def start(self, *words):
         """Starts the updater; the words joined by blanks are its raw argument text."""
         exe = os.path.join(self.folder, "vlrupdate.exe")
-        proc = subprocess.Popen(["wine", exe] + list(words),
+        proc = subprocess.Popen([os.environ.get("WINELOADER", "wine"), exe] + list(words),
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.updaters.append(proc)
         return proc

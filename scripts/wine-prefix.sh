@@ -28,6 +28,12 @@ case $action in
       timeout 60 wineserver -w </dev/null >/dev/null 2>&1 || true
     fi
     [ -f "$prefix/system.reg" ] || { echo "wine prefix was not created: $prefix ($WINELOADER)" >&2; exit 1; }
+    # wine64 does not find the fonts Debian's fonts-wine installs, and without Marlett
+    # the title-bar buttons read "0 1 r": give the prefix its own copies.
+    fonts=$prefix/drive_c/windows/Fonts
+    if [ -d /usr/share/wine/fonts ] && [ -d "$fonts" ]; then
+      cp -n /usr/share/wine/fonts/* "$fonts/" 2>/dev/null || true
+    fi
     # A server that is already running is fine.
     wineserver -p </dev/null >/dev/null 2>&1 || true
     # Start Wine's helper processes now, quietly, rather than in the first test.

@@ -41,9 +41,18 @@ case $action in
     if [ $# -gt 0 ] && [ -f "$1" ]; then
       timeout 120 wine "$@" </dev/null >/dev/null 2>&1 || true
     fi
+    # Wine ends its service processes when the last program ends, and the next program
+    # starts them again with its own output: a test's output pipe would then stay open
+    # after the test, and ctest would wait on it. One idle program keeps them alive for
+    # the whole run: cmd waiting for a line that never comes, on a FIFO it holds open
+    # itself. "stop" ends it with the server.
+    fifo=$prefix/keepalive.fifo
+    rm -f "$fifo" && mkfifo "$fifo"
+    ( exec <>"$fifo" >/dev/null 2>&1; exec "$WINELOADER" cmd /k ) &
     ;;
   stop)
     wineserver -k </dev/null >/dev/null 2>&1 || true
+    rm -f "$prefix/keepalive.fifo"
     ;;
   *) echo "usage: $0 start PREFIX [PROGRAM [ARGS...]] | stop PREFIX" >&2; exit 2 ;;
 esac

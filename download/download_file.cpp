@@ -60,8 +60,9 @@ bool ErrorAnswer(platform::Internet& internet, platform::InternetHandle url) {
   std::uint32_t status = 0;
   std::uint32_t size = sizeof status;
   std::uint32_t index = 0;
-  return internet.HttpQueryInfoA(url, platform::kHttpQueryStatusCode | platform::kHttpQueryFlagNumber,
-                                 &status, &size, &index) &&
+  constexpr std::uint32_t kStatusAsNumber =
+      platform::kHttpQueryStatusCode | platform::kHttpQueryFlagNumber;
+  return internet.HttpQueryInfoA(url, kStatusAsNumber, &status, &size, &index) &&
          size == sizeof status && status >= 400;
 }
 

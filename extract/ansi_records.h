@@ -22,9 +22,10 @@ class UnrepresentablePath : public std::runtime_error {
 };
 
 // The option record with its two paths as zero-terminated ANSI strings owned by the
-// copy; the constructor throws UnrepresentablePath when a path has none. Copying back takes the fifteen fields from the record and the paths from
-// the copy's own buffers (up to their first zero byte); a pointer the library may
-// have replaced is never followed.
+// copy; the constructor throws UnrepresentablePath when a path has none. Copying
+// back takes the fifteen fields from the record and the paths from the copy's own
+// buffers (up to their first zero byte); a pointer the library may have replaced is
+// never followed.
 class AnsiOptions {
  public:
   explicit AnsiOptions(const UnzipOptionsData& options);

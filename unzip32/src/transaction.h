@@ -53,9 +53,10 @@ class Transaction {
   // a real folder, not a link). On failure (UNZIP_ERR_DISK_FULL: a folder cannot be made
   // or a link or file is in its way, a target is a folder, or cannot be renamed or
   // replaced, no free name to set an old file aside is found within
-  // kReservedNameTries, or a name cannot be asked about) every target is back as it was, no temporary file remains and the folders
-  // this commit made are removed (when empty), as far as the system lets the moves be
-  // undone; the message says when it did not.
+  // kReservedNameTries, or a name cannot be asked about) every target is back as it
+  // was, no temporary file remains and the folders this commit made are removed (when
+  // empty), as far as the system lets the moves be undone; the message says when it
+  // did not.
   Status Commit();
 
  private:

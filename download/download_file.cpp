@@ -54,6 +54,18 @@ class InternetHandles {
   platform::InternetHandle url = 0;
 };
 
+// True when the final answer on `url` is an error (status 400 or above). An answer
+// whose status cannot be read is taken as it comes.
+bool ErrorAnswer(platform::Internet& internet, platform::InternetHandle url) {
+  std::uint32_t status = 0;
+  std::uint32_t size = sizeof status;
+  std::uint32_t index = 0;
+  constexpr std::uint32_t kStatusAsNumber =
+      platform::kHttpQueryStatusCode | platform::kHttpQueryFlagNumber;
+  return internet.HttpQueryInfoA(url, kStatusAsNumber, &status, &size, &index) &&
+         size == sizeof status && status >= 400;
+}
+
 // The transfer: replaces the local file with the body read from `url`. Any exception
 // leaving here is a failure that ends the transfer with the file kept as written;
 // `file` stays with the caller so that it is closed on the way out.
@@ -62,6 +74,9 @@ void Transfer(platform::Internet& internet, platform::InternetHandle url,
               std::unique_ptr<LocalFile>& file, std::int16_t& result) {
   LocalFiles& files = platform::Get<LocalFiles>();
   files.Delete(LocalPath);
+  // An error page is not the file asked for: nothing of it is written, and the call
+  // ends as after a failed read.
+  if (ErrorAnswer(internet, url)) return;
   file = files.Create(LocalPath);
   if (!file) return;
 

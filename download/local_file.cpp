@@ -5,12 +5,22 @@
 #include <fstream>
 #include <system_error>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#endif
+
 #include "platform/services.h"
 #include "platform/text.h"
 
 namespace vlr {
 
 namespace {
+
+#ifdef _WIN32
 
 class DiskFile final : public LocalFile {
  public:
@@ -41,6 +51,66 @@ class DiskFile final : public LocalFile {
   std::array<char, 64 * 1024> buffer_{};
   std::ofstream out_;
 };
+
+#else
+
+// The file is made anew, never through a link and never over a file someone else
+// put there: a name that is taken fails the creation.
+class DiskFile final : public LocalFile {
+ public:
+  bool Open(const std::filesystem::path& path) {
+    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    return fd_ >= 0;
+  }
+
+  ~DiskFile() override { Close(); }
+
+  bool Write(const char* data, std::size_t size) override {
+    if (fd_ < 0 || failed_) return false;
+    if (used_ + size > buffer_.size() && !Flush()) return false;
+    if (size >= buffer_.size()) return WriteOut(data, size);
+    std::memcpy(buffer_.data() + used_, data, size);
+    used_ += size;
+    return true;
+  }
+
+  bool Close() override {
+    if (fd_ < 0) return true;
+    bool good = Flush();
+    if (::close(fd_) != 0) good = false;
+    fd_ = -1;
+    return good;
+  }
+
+ private:
+  bool Flush() {
+    if (failed_) return false;
+    bool good = WriteOut(buffer_.data(), used_);
+    used_ = 0;
+    return good;
+  }
+
+  bool WriteOut(const char* data, std::size_t size) {
+    while (size > 0) {
+      ssize_t n = ::write(fd_, data, size);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        failed_ = true;
+        return false;
+      }
+      data += n;
+      size -= static_cast<std::size_t>(n);
+    }
+    return true;
+  }
+
+  std::array<char, 64 * 1024> buffer_{};
+  std::size_t used_ = 0;
+  int fd_ = -1;
+  bool failed_ = false;
+};
+
+#endif
 
 class DiskFiles final : public LocalFiles {
  public:

@@ -33,8 +33,10 @@ class LocalFiles {
   // failure (no such file, file in use, bad path) is ignored.
   virtual void Delete(const std::wstring& path) noexcept = 0;
 
-  // Creates the file at `path` (emptying one that exists) and opens it for writing;
-  // null when it cannot be created or opened.
+  // Creates the file at `path` and opens it for writing; null when it cannot be
+  // created or opened. On Windows a file that exists is emptied; on Linux the name
+  // must be free (the caller deletes first), so a file or link that someone put there
+  // is never written through.
   virtual std::unique_ptr<LocalFile> Create(const std::wstring& path) = 0;
 };
 

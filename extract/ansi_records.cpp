@@ -1,6 +1,8 @@
 #include "extract/ansi_records.h"
 
 #include <cstring>
+#include <optional>
+#include <utility>
 #include <string_view>
 
 #include "platform/text.h"
@@ -26,11 +28,18 @@ std::wstring GetFixed(const char* field, size_t length) {
   return text;
 }
 
+// The ANSI form of a path for the library; throws when there is none that names it.
+std::string LibraryPath(const std::wstring& path) {
+  std::optional<std::string> ansi = platform::ToAnsiPath(path);
+  if (!ansi) throw UnrepresentablePath();
+  return std::move(*ansi);
+}
+
 }  // namespace
 
 AnsiOptions::AnsiOptions(const UnzipOptionsData& options)
-    : zipFileName_(platform::ToAnsi(options.ZipFileName)),
-      extractFolder_(platform::ToAnsi(options.ExtractFolder)) {
+    : zipFileName_(LibraryPath(options.ZipFileName)),
+      extractFolder_(LibraryPath(options.ExtractFolder)) {
   // The record's fields 1 to 15 are consecutive 32-bit numbers.
   std::int32_t* fields[kUnzipSettingCount] = {
       &record_.ExtractOnlyNewer, &record_.SpaceToUnderscore, &record_.PromptToOverwrite,

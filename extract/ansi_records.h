@@ -1,10 +1,12 @@
 // ANSI copies of the module's records in the extraction library's layouts, made for
-// one call and copied back after it. Characters without a code in the system code
-// page become "?", which no Windows file name holds: such a path makes the library
-// fail to open it instead of naming some other file.
+// one call and copied back after it. Texts are converted without best fit:
+// characters without a code in the system code page become "?" and never a
+// look-alike. The two paths must name their own file and folder exactly: they go out
+// in their exact ANSI form or, failing that, as their short 8.3 form.
 #pragma once
 
 #include <array>
+#include <stdexcept>
 #include <string>
 
 #include "extract/unzip_records.h"
@@ -12,10 +14,18 @@
 
 namespace vlr {
 
+// A path of the option record has no ANSI form that names it (no exact form and no
+// short form): the library must not be called with a look-alike.
+class UnrepresentablePath : public std::runtime_error {
+ public:
+  UnrepresentablePath() : std::runtime_error("path has no exact ANSI form") {}
+};
+
 // The option record with its two paths as zero-terminated ANSI strings owned by the
-// copy. Copying back takes the fifteen fields from the record and the paths from
-// the copy's own buffers (up to their first zero byte); a pointer the library may
-// have replaced is never followed.
+// copy; the constructor throws UnrepresentablePath when a path has none. Copying
+// back takes the fifteen fields from the record and the paths from the copy's own
+// buffers (up to their first zero byte); a pointer the library may have replaced is
+// never followed.
 class AnsiOptions {
  public:
   explicit AnsiOptions(const UnzipOptionsData& options);

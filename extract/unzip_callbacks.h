@@ -51,8 +51,9 @@ void UZ_WINAPI OnUnzipMessage(std::uint32_t uncompressedSize, std::uint32_t comp
                               std::int32_t encrypted) noexcept;
 
 // Asks whether the existing file `fileName` may be overwritten: 102 for Yes, 104 for
-// Cancel (keep this and every further file), 100 for No and whenever the box cannot
-// be shown.
+// Cancel (keep this and every further file), 100 for No. A box that cannot be shown
+// keeps the file either way: the Windows box reports that as Cancel (104), and a
+// window system that fails with an error gives 100.
 std::int32_t UZ_WINAPI OnUnzipReplace(char* fileName) noexcept;
 
 // Asks for the archive's password; see the definition for what goes into `buffer`.

@@ -1,5 +1,5 @@
-// The four internet functions the download uses, shaped like their wininet
-// namesakes (ANSI forms). On Windows they are wininet itself; on Linux a layer over
+// The internet functions the download uses, shaped like their wininet namesakes
+// (ANSI forms). On Windows they are wininet itself; on Linux a layer over
 // libcurl with the same contract.
 #pragma once
 
@@ -12,6 +12,8 @@ using InternetHandle = std::uintptr_t;  // 0 = none
 inline constexpr std::uint32_t kInternetOpenTypePreconfig = 0;
 inline constexpr std::uint32_t kInternetFlagReload = 0x80000000u;
 inline constexpr std::uint32_t kInternetFlagKeepConnection = 0x00400000u;
+inline constexpr std::uint32_t kHttpQueryStatusCode = 19;
+inline constexpr std::uint32_t kHttpQueryFlagNumber = 0x20000000u;
 
 class Internet {
  public:
@@ -23,7 +25,7 @@ class Internet {
                                        std::uint32_t flags) = 0;
 
   // Blocks until the server's answer has begun; a handle to read the body from, 0 on
-  // failure. Redirections are followed; the status is not examined.
+  // failure. Redirections are followed; the status is not examined here.
   virtual InternetHandle InternetOpenUrlA(InternetHandle session, const char* url,
                                           const char* headers, std::uint32_t headersLength,
                                           std::uint32_t flags, std::uintptr_t context) = 0;
@@ -34,6 +36,12 @@ class Internet {
                                 std::uint32_t* bytesRead) = 0;
 
   virtual bool InternetCloseHandle(InternetHandle handle) = 0;
+
+  // A fact about the final answer on a URL handle. The download asks only for the
+  // status as a number (kHttpQueryStatusCode | kHttpQueryFlagNumber, a 32-bit
+  // value in `buffer`); false when the answer is not known or the query is another.
+  virtual bool HttpQueryInfoA(InternetHandle file, std::uint32_t infoLevel, void* buffer,
+                              std::uint32_t* bufferLength, std::uint32_t* index) = 0;
 };
 
 }  // namespace platform

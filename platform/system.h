@@ -31,7 +31,8 @@ class System {
   // Ends the updater at once. The real implementation does not return.
   virtual void EndProgram() = 0;
 
-  // GetTempPathA semantics: writes the temporary folder (ending with a separator) and
+  // GetTempPathA semantics (on Linux the folder is a private one of this run, made at
+  // the first call): writes the temporary folder (ending with a separator) and
   // returns its length without the terminating zero; 0 on failure; a number larger
   // than `bufferLength` when the buffer is too small (the buffer then holds no path).
   virtual std::uint32_t GetTempPathA(std::uint32_t bufferLength, char* buffer) = 0;

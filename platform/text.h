@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -15,8 +16,18 @@ inline constexpr wchar_t kPathSeparator = L'\\';
 inline constexpr wchar_t kPathSeparator = L'/';
 #endif
 
-// Unicode to the system code page; characters without a code become '?'.
+// Unicode to the system code page; characters without a code become '?' (never a
+// look-alike character of the code page).
 std::string ToAnsi(std::wstring_view text);
+
+// The exact system-code-page form of `text`: nothing when some character has no code
+// there, so that the text would come back as another one.
+std::optional<std::string> ToAnsiExact(std::wstring_view text);
+
+// A system-code-page form of the existing file or folder `path` that names that very
+// file or folder: its exact form, else (Windows) the exact form of its short 8.3 path
+// where the volume gives one. Nothing when there is neither.
+std::optional<std::string> ToAnsiPath(const std::wstring& path);
 
 // System code page to Unicode; on Linux, bytes that are not valid UTF-8 are taken as
 // Latin-1 so that no byte is lost.

@@ -42,8 +42,11 @@ void FetchAndUnpack(Form1& form, std::wstring& stepMessage) {
     return;
   }
 
-  std::string digits = ReadVersionDigits(localPath);
-  DeleteQuietly(localPath);
+  // Reading and deleting are steps of their own: whatever the reading meets, the
+  // version file does not stay behind.
+  std::string digits;
+  SkipOnError([&] { digits = ReadVersionDigits(localPath); });
+  SkipOnError([&] { DeleteQuietly(localPath); });
   if (digits.size() != 3) return;
 
   remoteName = L"vlr" + platform::FromAnsi(digits) + (french ? L"fr" : L"") + L".zip";

@@ -1,41 +1,52 @@
 #include "wizard/version_file.h"
 
 #include <fstream>
-#include <iterator>
 
 #include "platform/text.h"
 
 namespace vlr {
 
-std::string VersionDigits(std::string_view content) {
+bool VersionLines::Next(std::string& line) {
+  std::streambuf* buffer = in_.rdbuf();
+  using Traits = std::char_traits<char>;
+  if (!buffer || !in_.good() || Traits::eq_int_type(buffer->sgetc(), Traits::eof())) return false;
+  line.clear();
+  for (;;) {
+    Traits::int_type c = buffer->sbumpc();
+    if (Traits::eq_int_type(c, Traits::eof())) return true;
+    if (Traits::to_char_type(c) == '\r') {
+      if (Traits::eq_int_type(buffer->sgetc(), Traits::to_int_type('\n'))) buffer->sbumpc();
+      return true;
+    }
+    line += Traits::to_char_type(c);
+    // Full: the line is cut here unless its end comes next.
+    if (line.size() == kMaxLine) {
+      if (Traits::eq_int_type(buffer->sgetc(), Traits::to_int_type('\r'))) continue;
+      return true;
+    }
+  }
+}
+
+std::string VersionDigits(std::istream& in) {
   std::string digits;
   std::string lastLine;
-  size_t pos = 0;
+  VersionLines lines(in);
   do {
     // Reading past the end fails without effect: the last line stays as it was.
-    if (pos < content.size()) {
-      size_t end = content.find('\r', pos);
-      if (end == std::string_view::npos) end = content.size();
-      lastLine.assign(content.substr(pos, end - pos));
-      pos = end;
-      if (pos < content.size()) {
-        ++pos;  // the CR
-        if (pos < content.size() && content[pos] == '\n') ++pos;
-      }
-    }
+    if (!lines.Next(lastLine)) break;
     for (char c : lastLine) {
       if (c >= '0' && c <= '9') digits += c;
     }
-  } while (pos < content.size() && !lastLine.empty());
-  if (digits.size() > 3) digits.erase(0, digits.size() - 3);
+    // Only the last three can count.
+    if (digits.size() > 3) digits.erase(0, digits.size() - 3);
+  } while (!lastLine.empty());
   return digits;
 }
 
 std::string ReadVersionDigits(const std::wstring& path) {
   std::ifstream in(platform::ToPath(path), std::ios::binary);
   if (!in) return {};
-  std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  return VersionDigits(content);
+  return VersionDigits(in);
 }
 
 }  // namespace vlr

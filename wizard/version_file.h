@@ -1,16 +1,35 @@
 // Reading the version number out of the mirror's "version.html".
 #pragma once
 
+#include <cstddef>
+#include <istream>
 #include <string>
-#include <string_view>
 
 namespace vlr {
 
-// The ASCII digits of the lines of `content` up to the first empty line, of which the
-// last three are kept (all of them when there are fewer). A line ends at CR or CR LF;
-// a lone LF ends no line. At least one line is read; the empty line that stops the
-// reading contributes nothing.
-std::string VersionDigits(std::string_view content);
+// Hands out the lines of a text stream one at a time, holding only the current one.
+// A line ends at CR or CR LF; a lone LF ends no line. A line longer than kMaxLine
+// characters is cut there and its rest comes as the following line(s), so that a
+// file without line ends cannot fill the memory.
+class VersionLines {
+ public:
+  static constexpr std::size_t kMaxLine = 64 * 1024;
+
+  explicit VersionLines(std::istream& in) : in_(in) {}
+
+  // The next line into `line`; false at the end of the stream (or when it fails),
+  // leaving `line` as it was.
+  bool Next(std::string& line);
+
+ private:
+  std::istream& in_;
+};
+
+// The ASCII digits of the lines of `in` up to the first empty line, of which the last
+// three are kept (all of them when there are fewer). At least one line is read; the
+// empty line that stops the reading contributes nothing, and nothing after it is
+// read.
+std::string VersionDigits(std::istream& in);
 
 // The same for the file at `path`; a file that cannot be read gives no digits.
 std::string ReadVersionDigits(const std::wstring& path);

@@ -88,6 +88,13 @@ bool CurlRequest::Read(void* buffer, std::uint32_t size, std::uint32_t* count) {
   return true;
 }
 
+long CurlRequest::Status() const {
+  long code = 0;
+  if (!easy_ || curl_easy_getinfo(easy_.get(), CURLINFO_RESPONSE_CODE, &code) != CURLE_OK)
+    return 0;
+  return code;
+}
+
 void CurlRequest::Pump() {
   int running = 0;
   if (curl_multi_perform(multi_.get(), &running) != CURLM_OK) {

@@ -40,6 +40,10 @@ class CurlRequest {
   // when the transfer broke (reset, timeout, body shorter than announced).
   bool Read(void* buffer, std::uint32_t size, std::uint32_t* count);
 
+  // The HTTP status of the final answer (after the redirections curl followed);
+  // 0 while none is known.
+  long Status() const;
+
  private:
   struct EasyDeleter {
     void operator()(CURL* easy) const { curl_easy_cleanup(easy); }

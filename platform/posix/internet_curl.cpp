@@ -1,4 +1,4 @@
-// The four internet functions over libcurl, with wininet's contract as the download
+// The internet functions over libcurl, with wininet's contract as the download
 // relies on it. Handles are small numbers into a table, so that a stale or foreign
 // handle is refused instead of followed.
 #include <curl/curl.h>
@@ -87,6 +87,22 @@ class CurlInternet final : public Internet {
     Entry* entry = Find(file);
     if (!entry || !entry->request) return false;
     return entry->request->Read(buffer, bytesToRead, bytesRead);
+  }
+
+  // Only the status as a number is known here: the final answer's, once the
+  // redirections have been followed.
+  bool HttpQueryInfoA(InternetHandle file, std::uint32_t infoLevel, void* buffer,
+                      std::uint32_t* bufferLength, std::uint32_t* /*index*/) override {
+    Entry* entry = Find(file);
+    if (!entry || !entry->request || !buffer || !bufferLength) return false;
+    if (infoLevel != (kHttpQueryStatusCode | kHttpQueryFlagNumber)) return false;
+    if (*bufferLength < sizeof(std::uint32_t)) return false;
+    long code = entry->request->Status();
+    if (code <= 0) return false;
+    std::uint32_t value = static_cast<std::uint32_t>(code);
+    std::memcpy(buffer, &value, sizeof value);
+    *bufferLength = sizeof value;
+    return true;
   }
 
   // Closing a session closes the URL handles opened from it, as wininet does.

@@ -26,6 +26,7 @@ class PosixSystem final : public System {
  public:
   ~PosixSystem() override {
     if (lockFd_ >= 0) close(lockFd_);
+    if (!privateTemp_.empty()) rmdir(privateTemp_.c_str());
   }
 
   // Linux keeps no raw command line: the arguments after the program's name are
@@ -82,10 +83,19 @@ class PosixSystem final : public System {
 
   void EndProgram() override { std::exit(0); }
 
+  // A private folder for this run, made fresh (mode 0700) under TMPDIR at the first
+  // call: another local user can neither guess the downloads' names nor plant files
+  // or links among them. Removed at the end when the run has emptied it.
   std::uint32_t GetTempPathA(std::uint32_t bufferLength, char* buffer) override {
-    const char* dir = std::getenv("TMPDIR");
-    std::string path = dir && *dir ? dir : "/tmp";
-    if (path.back() != '/') path += '/';
+    if (privateTemp_.empty()) {
+      const char* dir = std::getenv("TMPDIR");
+      std::string pattern = dir && *dir ? dir : "/tmp";
+      if (pattern.back() != '/') pattern += '/';
+      pattern += "vlrupdate-XXXXXX";
+      if (!mkdtemp(pattern.data())) return 0;
+      privateTemp_ = pattern + '/';
+    }
+    const std::string& path = privateTemp_;
     if (path.size() + 1 > bufferLength) return static_cast<std::uint32_t>(path.size() + 1);
     std::memcpy(buffer, path.c_str(), path.size() + 1);
     return static_cast<std::uint32_t>(path.size());
@@ -102,6 +112,7 @@ class PosixSystem final : public System {
 
  private:
   int lockFd_ = -1;
+  std::string privateTemp_;  // with its final '/', once made
 };
 
 }  // namespace

@@ -67,6 +67,15 @@ std::string ToAnsi(std::wstring_view text) { return EncodeUtf8(text); }
 std::wstring FromAnsi(std::string_view text) { return DecodeUtf8(text); }
 std::wstring FromUtf8(std::string_view text) { return DecodeUtf8(text); }
 std::string ToUtf8(std::wstring_view text) { return EncodeUtf8(text); }
+std::optional<std::string> ToAnsiExact(std::wstring_view text) {
+  std::string bytes = EncodeUtf8(text);
+  if (DecodeUtf8(bytes) != text) return std::nullopt;
+  return bytes;
+}
+
+// Linux has no short names: the path's own exact form or nothing.
+std::optional<std::string> ToAnsiPath(const std::wstring& path) { return ToAnsiExact(path); }
+
 std::filesystem::path ToPath(const std::wstring& text) {
   return std::filesystem::path(EncodeUtf8(text));
 }

@@ -1,5 +1,5 @@
-// The four internet functions: wininet itself, with its handles carried as numbers.
-// Two guards are added around it, so that both builds keep the same contract:
+// The internet functions: wininet itself, with its handles carried as numbers.
+// Three guards are added around it, so that both builds keep the same contract:
 // - explicit timeouts on every session (a minute to connect, half a minute of
 //   silence), as Windows' own defaults, so that a silent server cannot hold the
 //   updater forever where the platform's default is to wait without end;
@@ -99,6 +99,17 @@ class WinInet final : public Internet {
   bool InternetCloseHandle(InternetHandle handle) override {
     bodies_.erase(ToNative(handle));
     return ::InternetCloseHandle(ToNative(handle)) != FALSE;
+  }
+
+  bool HttpQueryInfoA(InternetHandle file, std::uint32_t infoLevel, void* buffer,
+                      std::uint32_t* bufferLength, std::uint32_t* index) override {
+    if (!bufferLength) return false;
+    DWORD length = *bufferLength;
+    DWORD at = index ? *index : 0;
+    BOOL ok = ::HttpQueryInfoA(ToNative(file), infoLevel, buffer, &length, index ? &at : nullptr);
+    *bufferLength = length;
+    if (index) *index = at;
+    return ok != FALSE;
   }
 
  private:

@@ -6,6 +6,7 @@
 
 #include "platform/services.h"
 #include "platform/system.h"
+#include "platform/win32/command_line.h"
 
 namespace platform {
 
@@ -46,33 +47,15 @@ class HandleGuard {
 class Win32System final : public System {
  public:
   std::wstring ArgumentText() override {
-    const wchar_t* p = GetCommandLineW();
-    if (!p) return {};
-    // The program's name: quoted up to the closing quote, otherwise up to a blank.
-    if (*p == L'"') {
-      ++p;
-      while (*p && *p != L'"') ++p;
-      if (*p == L'"') ++p;
-    } else {
-      while (*p && *p != L' ' && *p != L'\t') ++p;
-    }
-    while (*p == L' ' || *p == L'\t') ++p;
-    return p;
+    const wchar_t* commandLine = GetCommandLineW();
+    if (!commandLine) return {};
+    return ArgumentTail(commandLine, ModulePath());
   }
 
   std::wstring UpdaterFolder() override {
-    std::vector<wchar_t> buffer(MAX_PATH);
-    for (;;) {
-      DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-      if (n == 0) return {};
-      if (n < buffer.size()) {
-        std::wstring path(buffer.data(), n);
-        size_t slash = path.find_last_of(L"\\/");
-        return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
-      }
-      if (buffer.size() >= 32768) return {};
-      buffer.resize(buffer.size() * 2);
-    }
+    std::wstring path = ModulePath();
+    size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
   }
 
   // Another copy is one that holds the lock file in the same folder. The file is opened

@@ -51,12 +51,14 @@ class FakeInternet : public platform::Internet {
   bool failAtEnd = false;             // the read after the last chunk fails
   bool throwAtEnd = false;            // ... or throws
   std::function<void(std::uint32_t count)> onRead;  // after each successful read
+  std::uint32_t status = 200;  // the answer's HTTP status
 
   // Record.
   std::vector<OpenCall> opens;
   std::vector<UrlCall> urls;
   std::vector<platform::InternetHandle> closed;
   std::vector<std::uint32_t> asked;  // bytesToRead of each read (not kept when endless)
+  std::vector<std::uint32_t> queries;  // infoLevel of each HttpQueryInfoA
   std::uint64_t reads = 0;
 
   static constexpr platform::InternetHandle kSession = 0x1000;
@@ -108,6 +110,15 @@ class FakeInternet : public platform::Internet {
 
   bool InternetCloseHandle(platform::InternetHandle handle) override {
     closed.push_back(handle);
+    return true;
+  }
+
+  bool HttpQueryInfoA(platform::InternetHandle file, std::uint32_t infoLevel, void* buffer,
+                      std::uint32_t* bufferLength, std::uint32_t*) override {
+    queries.push_back(infoLevel);
+    if (file != kUrl || *bufferLength < sizeof status) return false;
+    std::memcpy(buffer, &status, sizeof status);
+    *bufferLength = sizeof status;
     return true;
   }
 

@@ -152,6 +152,29 @@ TEST_F(DownloadFakeTest, FailedReadDeletesTheFileWithoutAPump) {
   EXPECT_EQ(internet.closed.size(), 2u);
 }
 
+TEST_F(DownloadFakeTest, ErrorStatusWritesNothingAndGivesZero) {
+  for (std::uint32_t status : {400u, 403u, 500u}) {
+    SCOPED_TRACE(status);
+    internet = vlrtest::FakeInternet();
+    internet.status = status;
+    internet.chunks = {256, 10};
+    files.files[kLocal].data = "older";
+    files.log.clear();
+    EXPECT_EQ(Download(), 0);
+    EXPECT_EQ(internet.queries, std::vector<std::uint32_t>{0x20000013u});  // status, as a number
+    EXPECT_EQ(internet.reads, 0u);
+    EXPECT_EQ(files.files.count(kLocal), 0u);
+    EXPECT_EQ(files.log, std::vector<std::string>{"delete"});
+    EXPECT_EQ(internet.closed.size(), 2u);
+    EXPECT_EQ(vlr::DownloadState, 0);
+  }
+  internet = vlrtest::FakeInternet();
+  internet.status = 399;
+  internet.chunks = {10};
+  EXPECT_EQ(Download(), 1);
+  EXPECT_EQ(files.files[kLocal].data, vlrtest::MirrorPattern(10));
+}
+
 TEST_F(DownloadFakeTest, FileThatCannotBeCreatedGivesZero) {
   files.files[kLocal].data = "older";
   files.createFails = true;

@@ -13,6 +13,7 @@
 #include "download/download_state.h"
 #include "platform/internet.h"
 #include "platform/services.h"
+#include "platform/text.h"
 #include "tests/download/download_doubles.h"
 #include "tests/download/mirror_site.h"
 #include "tests/support/wizard_fixture.h"
@@ -45,6 +46,10 @@ class WatchedInternet : public platform::Internet {
     return ok;
   }
   bool InternetCloseHandle(platform::InternetHandle h) override { return real.InternetCloseHandle(h); }
+  bool HttpQueryInfoA(platform::InternetHandle h, std::uint32_t i, void* b, std::uint32_t* l,
+                      std::uint32_t* x) override {
+    return real.HttpQueryInfoA(h, i, b, l, x);
+  }
 };
 
 class DownloadMirrorTest : public vlrtest::WizardTest {
@@ -103,16 +108,19 @@ TEST_F(DownloadMirrorTest, ChunkedAndTrickledBodiesArriveWhole) {
   EXPECT_EQ(vlrtest::ReadAll(Local(L"b.bin")), vlrtest::MirrorPattern(700));
 }
 
-TEST_F(DownloadMirrorTest, ErrorPageIsSavedAsTheFile) {
-  EXPECT_EQ(Fetch(L"", L"no-such-file.html", L"version.html"), 1);
-  std::string page = vlrtest::ReadAll(Local(L"version.html"));
-  EXPECT_NE(page.find("404"), std::string::npos);
-  EXPECT_NE(page.find("<html>"), std::string::npos);
-}
-
-TEST_F(DownloadMirrorTest, RedirectionsAreFollowed) {
-  EXPECT_EQ(Fetch(L"redirect/3/size/600/", L"r.bin", L"r.bin"), 1);
-  EXPECT_EQ(vlrtest::ReadAll(Local(L"r.bin")), vlrtest::MirrorPattern(600));
+TEST_F(DownloadMirrorTest, ErrorAnswersAreFailedDownloads) {
+  // A missing file, a refusal, and a server error at the end of a redirect chain:
+  // the final status decides, and its page is never kept as the file.
+  for (const wchar_t* prefix : {L"", L"status/403/", L"redirect/2/status/500/"}) {
+    SCOPED_TRACE(platform::ToUtf8(prefix));
+    vlrtest::WriteAll(Local(L"version.html"), "older");
+    EXPECT_EQ(Fetch(prefix, L"no-such-file.html", L"version.html"), 0);
+    EXPECT_FALSE(vlrtest::FileExists(Local(L"version.html")));
+    EXPECT_EQ(vlr::DownloadState, 0);
+  }
+  // A redirect chain that ends in a good answer is the file.
+  EXPECT_EQ(Fetch(L"redirect/2/size/300/", L"r.bin", L"r.bin"), 1);
+  EXPECT_EQ(vlrtest::ReadAll(Local(L"r.bin")), vlrtest::MirrorPattern(300));
 }
 
 TEST_F(DownloadMirrorTest, ClosedPortLeavesTheOlderFile) {

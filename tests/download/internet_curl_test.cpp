@@ -98,14 +98,22 @@ TEST_F(InternetCurlTest, ReadsHandOutAtMostWhatIsAskedAndZeroAtTheEnd) {
   EXPECT_EQ(n, 0u);
 }
 
-TEST_F(InternetCurlTest, StatusIsNotExaminedAndRedirectionsAreBounded) {
-  ASSERT_NE(Open("status/500/x"), 0u);
+TEST_F(InternetCurlTest, StatusIsTheFinalAnswersAndRedirectionsAreBounded) {
+  auto status = [this] {
+    std::uint32_t code = 0, size = sizeof code, index = 0;
+    EXPECT_TRUE(net.HttpQueryInfoA(url_, 0x20000013u, &code, &size, &index));
+    EXPECT_FALSE(net.HttpQueryInfoA(url_, 19u, &code, &size, &index));  // text: not offered
+    return code;
+  };
+  ASSERT_NE(Open("redirect/2/status/500/x"), 0u);
+  EXPECT_EQ(status(), 500u);
   std::string body;
   ASSERT_TRUE(ReadAll(body));
   EXPECT_NE(body.find("500"), std::string::npos);
   net.InternetCloseHandle(url_);
 
   ASSERT_NE(Open("redirect/10/size/300/x"), 0u);  // ten redirections: followed
+  EXPECT_EQ(status(), 200u);
   body.clear();
   ASSERT_TRUE(ReadAll(body));
   EXPECT_EQ(body, vlrtest::MirrorPattern(300));

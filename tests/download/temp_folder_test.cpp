@@ -1,6 +1,18 @@
 // GetTempFolder over a scripted system and over the real one.
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <memory>
+
+#include "download/local_file.h"
+#endif
+
 #include <string>
 
 #include "download/temp_folder.h"
@@ -43,5 +55,47 @@ TEST(TempFolderTest, RealFolderEndsWithTheSeparator) {
   std::error_code ec;
   EXPECT_TRUE(std::filesystem::is_directory(platform::ToPath(folder), ec));
 }
+
+#ifndef _WIN32
+// The Linux build keeps its downloads in a private folder of the run, and never
+// writes through a file or link that was put at a download's name.
+TEST(TempFolderTest, LinuxDownloadsGoToAPrivateFolderAndFollowNoLink) {
+  const std::filesystem::path scratch =
+      std::filesystem::temp_directory_path() / ("vlr-tmpdir-" + std::to_string(getpid()));
+  std::filesystem::remove_all(scratch);
+  std::filesystem::create_directories(scratch);
+  setenv("TMPDIR", scratch.c_str(), 1);  // before this process asks for the first time
+
+  const std::string folder = platform::ToUtf8(vlr::GetTempFolder());
+  ASSERT_FALSE(folder.empty());
+  EXPECT_EQ(platform::ToUtf8(vlr::GetTempFolder()), folder);  // one folder for the run
+  const std::filesystem::path own = std::filesystem::path(folder).parent_path();
+  EXPECT_EQ(own.parent_path(), scratch);
+  struct stat st {};
+  ASSERT_EQ(lstat(own.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISDIR(st.st_mode));
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+  EXPECT_EQ(st.st_uid, geteuid());
+
+  // A link planted at the name: creating the file fails, the link's target is untouched.
+  const std::filesystem::path victim = scratch / "victim";
+  { std::ofstream(victim) << "precious"; }
+  const std::wstring local = platform::FromUtf8(folder + "version.html");
+  std::filesystem::create_symlink(victim, platform::ToPath(local));
+  vlr::LocalFiles& files = platform::DefaultService<vlr::LocalFiles>();
+  EXPECT_EQ(files.Create(local), nullptr);
+  std::ifstream in(victim);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(text, "precious");
+  // Once the name is free, the file is made and written.
+  files.Delete(local);
+  std::unique_ptr<vlr::LocalFile> file = files.Create(local);
+  ASSERT_NE(file, nullptr);
+  EXPECT_TRUE(file->Write("abc", 3));
+  EXPECT_TRUE(file->Close());
+  EXPECT_EQ(std::filesystem::file_size(platform::ToPath(local)), 3u);
+  std::filesystem::remove_all(scratch);
+}
+#endif
 
 }  // namespace

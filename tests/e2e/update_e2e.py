@@ -308,10 +308,7 @@ def case_closed_port(t):
 
 def refused_package(t, package_bytes, shot):
     before = t.folder_files()
-    files = {"version.html": b"7.5.3\r\n"}
-    if package_bytes is not None:
-        files["vlr753.zip"] = package_bytes
-    port = t.serve(files)
+    port = t.serve({"version.html": b"7.5.3\r\n", "vlr753.zip": package_bytes})
     proc, text = run_to_finish(t, "E", "127.0.0.1:%d/" % port, shot)
     check(text == UNZIP_EN, "the message reads %r" % UNZIP_EN)
     check(t.requests() == ["/version.html", "/vlr753.zip"], "the package was asked for")
@@ -321,9 +318,30 @@ def refused_package(t, package_bytes, shot):
 
 
 def case_package_404(t):
-    # The mirror answers 404 with an HTML page; wininet hands the page over as data,
-    # it is saved as the package, and the library refuses it.
-    refused_package(t, None, "package_404")
+    # The mirror answers 404 with an HTML page: an error answer is no package.
+    before = t.folder_files()
+    port = t.serve({"version.html": b"7.5.3\r\n"})
+    proc, text = run_to_finish(t, "E", "127.0.0.1:%d/" % port, "package_404")
+    check(text == CONNECT_EN, "the message reads %r" % CONNECT_EN)
+    check(t.requests() == ["/version.html", "/vlr753.zip"], "the package was asked for")
+    expect_unchanged(t, before)
+    expect_no_temp(t)
+    press_finish(t, proc, "vlrmain.exe")
+
+
+def case_version_forbidden(t):
+    # The mirror refuses version.html with nginx's 403 page, whose digits read 221, and
+    # an old vlr221.zip is still there: the page must not pass for the version file.
+    before = t.folder_files()
+    port = t.serve({"vlr221.zip": make_zip(package_members("2.2.1"))})
+    proc, text = run_to_finish(t, "E", "127.0.0.1:%d/refuse/403/version.html/" % port,
+                               "version_forbidden")
+    check(text == CONNECT_EN, "the message reads %r" % CONNECT_EN)
+    check(t.requests() == ["/refuse/403/version.html/version.html"],
+          "only version.html was asked for")
+    expect_unchanged(t, before)
+    expect_no_temp(t)
+    press_finish(t, proc, "vlrmain.exe")
 
 
 def case_package_not_zip(t):
@@ -333,6 +351,31 @@ def case_package_not_zip(t):
 def case_package_truncated(t):
     whole = make_zip(package_members("7.5.3"))
     refused_package(t, whole[: len(whole) * 2 // 3], "package_truncated")
+
+
+# --- a folder whose name the code page cannot write -----------------------------------
+
+def case_folder_outside_code_page(t):
+    """Veloran lives in a folder whose name has a character outside the ANSI code page
+    ("Ł"), beside a look-alike folder ("L"). The package must land in Veloran's own
+    folder (the library is handed its short name) and never in the look-alike."""
+    base = os.path.dirname(t.folder)
+    own = os.path.join(base, "\u0141ukasz", "Veloran")
+    alike = os.path.join(base, "Lukasz", "Veloran")
+    os.makedirs(os.path.dirname(own))
+    shutil.move(t.folder, own)
+    t.folder = own
+    shutil.copytree(own, alike)
+    alike_before = {n: t.read(os.path.join(alike, n)) for n in os.listdir(alike)}
+    members = package_members("7.5.3")
+    port = t.serve({"version.html": b"7.5.3\r\n", "vlr753.zip": make_zip(members)})
+    proc, text = run_to_finish(t, "E", "127.0.0.1:%d/" % port, "folder_outside_code_page")
+    check({n: t.read(os.path.join(alike, n)) for n in os.listdir(alike)} == alike_before,
+          "the look-alike folder is untouched")
+    check(text == SUCCESS_EN % "7.5.3", "the message reads %r" % text)
+    expect_updated(t, members)
+    expect_no_temp(t)
+    press_finish(t, proc, "vlrmain.exe")
 
 
 # --- interrupting a download ----------------------------------------------------------
@@ -510,6 +553,8 @@ CASES = {
     "version_empty_file": case_version_empty_file,
     "closed_port": case_closed_port,
     "package_404": case_package_404,
+    "version_forbidden": case_version_forbidden,
+    "folder_outside_code_page": case_folder_outside_code_page,
     "package_not_zip": case_package_not_zip,
     "package_truncated": case_package_truncated,
     "cancel_download": case_cancel_download,

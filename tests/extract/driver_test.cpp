@@ -232,6 +232,17 @@ TEST_F(DriverTest, OnlyResultZeroIsSuccess) {
   }
 }
 
+TEST_F(DriverTest, APathWithoutAnExactAnsiFormIsNeverHandedToTheLibrary) {
+  // A lone surrogate has a code in no code page, and the path does not exist, so it
+  // has no short form either: the library is not asked to extract into a look-alike.
+  const std::wstring odd = L"Veloran \xD800" + std::wstring(1, platform::kPathSeparator);
+  EXPECT_FALSE(vlr::UnzipArchive(zipPath, odd));
+  EXPECT_FALSE(vlr::UnzipArchive(L"pkg \xD800.zip", folder));
+  EXPECT_EQ(log->unzipCalls, 0);
+  EXPECT_TRUE(vlr::UnzipArchive(zipPath, folder));
+  EXPECT_EQ(log->unzipCalls, 1);
+}
+
 TEST_F(DriverTest, OptionRecordIsCopiedBackAfterTheCall) {
   log->answerQuiet = 2;
   EXPECT_TRUE(vlr::UnzipArchive(zipPath, folder));

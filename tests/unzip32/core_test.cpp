@@ -5,6 +5,7 @@
 #include <zlib.h>
 
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <sstream>
 
@@ -22,11 +23,17 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The native file system whose n-th rename fails (counting from 1; 0: none fails).
-class FailingRenames final : public FileSystem {
+// The native file system with injected faults: the n-th rename fails (counting from
+// 1; 0: none fails), names matching `typeOf` get its answer, and the free space can be
+// set.
+class FaultyFiles final : public FileSystem {
  public:
-  explicit FailingRenames(int failAt) : failAt_(failAt) {}
+  explicit FaultyFiles(int failAt = 0) : failAt_(failAt) {}
   int renames() const { return count_; }
+  int typeQueries = 0;
+  std::function<std::optional<PathType>(const NativeString&)> typeOf;
+  std::optional<uint64_t> freeSpace;
+
   Status OpenArchive(const NativeString& p, std::unique_ptr<ByteSource>& out) override {
     return real_->OpenArchive(p, out);
   }
@@ -38,7 +45,13 @@ class FailingRenames final : public FileSystem {
     return real_->Rename(from, to);
   }
   bool Remove(const NativeString& p) override { return real_->Remove(p); }
-  PathType TypeOf(const NativeString& p) override { return real_->TypeOf(p); }
+  PathType TypeOf(const NativeString& p) override {
+    ++typeQueries;
+    if (typeOf) {
+      if (std::optional<PathType> t = typeOf(p)) return *t;
+    }
+    return real_->TypeOf(p);
+  }
   bool IsFolder(const NativeString& p) override { return real_->IsFolder(p); }
   std::vector<NativeString> ListFolder(const NativeString& f) override {
     return real_->ListFolder(f);
@@ -50,6 +63,9 @@ class FailingRenames final : public FileSystem {
     return real_->ModifiedTime(p);
   }
   std::optional<int64_t> StampTime(const FileStamp& s) override { return real_->StampTime(s); }
+  std::optional<uint64_t> FreeSpace(const NativeString& f) override {
+    return freeSpace ? freeSpace : real_->FreeSpace(f);
+  }
 
  private:
   std::unique_ptr<FileSystem> real_ = MakeNativeFileSystem();
@@ -70,6 +86,16 @@ std::map<std::string, std::string> Contents(const fs::path& folder) {
   return m;
 }
 
+// Every file and folder below root: relative path -> content, or "<folder>".
+std::map<std::string, std::string> Tree(const fs::path& root) {
+  std::map<std::string, std::string> m;
+  for (const auto& e : fs::recursive_directory_iterator(root)) {
+    m[fs::relative(e.path(), root).generic_string()] =
+        e.is_directory() ? std::string("<folder>") : Slurp(e.path());
+  }
+  return m;
+}
+
 Status StageText(Transaction& tx, const char* name, const std::string& text) {
   return tx.Stage(NativeFromAscii(name), FileStamp{}, [&](OutputFile& f) {
     return f.Write({reinterpret_cast<const uint8_t*>(text.data()), text.size()});
@@ -87,7 +113,7 @@ TEST(Unzip32Transaction, AFailureAtAnyMoveLeavesTheFolderAsItWas) {
     std::ofstream(folder / "a.txt") << "old a";
     std::ofstream(folder / "b.txt") << "old b";
     const auto before = Contents(folder);
-    FailingRenames files(failAt);
+    FaultyFiles files(failAt);
     {
       Transaction tx(files, NativeFromAscii(folder.string()));
       ASSERT_TRUE(StageText(tx, "a.txt", "new a").ok());
@@ -104,6 +130,77 @@ TEST(Unzip32Transaction, AFailureAtAnyMoveLeavesTheFolderAsItWas) {
       }
     }
     EXPECT_GE(files.renames(), std::min(failAt, kRenames));
+  }
+}
+
+bool IsAsideName(const NativeString& p) {
+  const NativeString old = NativeFromAscii(".old");
+  return p.size() > old.size() && p.compare(p.size() - old.size(), old.size(), old) == 0;
+}
+
+TEST(Unzip32Transaction, TheSearchForAnAsideNameIsBoundedAndFailsOnErrors) {
+  const fs::path folder = fs::path(vlrtest::HostPath(UZ32_WORK)) / "aside";
+  // A name that cannot be asked about (a share gone), and names that are all taken.
+  for (PathType answer : {PathType::Other, PathType::File}) {
+    SCOPED_TRACE(static_cast<int>(answer));
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    std::ofstream(folder / "a.txt") << "old a";
+    std::ofstream(folder / "b.txt") << "old b";
+    const auto before = Contents(folder);
+    FaultyFiles files;
+    int asideQueries = 0;
+    {
+      Transaction tx(files, NativeFromAscii(folder.string()));
+      ASSERT_TRUE(StageText(tx, "c.txt", "new c").ok());
+      ASSERT_TRUE(StageText(tx, "a.txt", "new a").ok());
+      ASSERT_TRUE(StageText(tx, "b.txt", "new b").ok());
+      int replaced = 0;
+      files.typeOf = [&](const NativeString& p) -> std::optional<PathType> {
+        if (!IsAsideName(p)) return std::nullopt;
+        ++asideQueries;
+        // The first old file finds its name; the second meets the fault.
+        if (replaced == 0) {
+          ++replaced;
+          return PathType::Missing;
+        }
+        return answer;
+      };
+      const Status s = tx.Commit();
+      EXPECT_EQ(s.code(), UNZIP_ERR_DISK_FULL);
+    }
+    EXPECT_EQ(Contents(folder), before);  // rolled back: c.txt gone, a.txt old again
+    EXPECT_LE(asideQueries, 1 + Transaction::kReservedNameTries);
+    EXPECT_EQ(asideQueries, answer == PathType::Other ? 2 : 1 + Transaction::kReservedNameTries);
+  }
+}
+
+TEST(Unzip32Run, APackageLargerThanTheFreeSpaceWritesNothing) {
+  const fs::path folder = fs::path(vlrtest::HostPath(UZ32_WORK)) / "free_space";
+  RunOptions options;
+  options.archive = NativeFromAscii(std::string(UZ32_FIXTURES) + "/tree.zip");
+  options.archiveUtf8 = "tree.zip";
+  options.folder = NativeFromAscii(folder.string());
+  options.overwrite = OverwritePolicy::Always;
+  options.recreateFolders = true;
+  // tree.zip's members are small: the margin decides.
+  for (uint64_t free : {uint64_t{0}, uint64_t{1} << 20, uint64_t{15} << 20, uint64_t{64} << 20}) {
+    SCOPED_TRACE(free);
+    fs::remove_all(folder);
+    fs::create_directories(folder / "sub");
+    std::ofstream(folder / "sub" / "inner.txt") << "old inner";
+    const auto before = Tree(folder);
+    Reporter reporter(nullptr, 2);
+    FaultyFiles files;
+    files.freeSpace = free;
+    const int32_t rc = RunUnzip(options, reporter, files);
+    if (free < (uint64_t{16} << 20)) {
+      EXPECT_EQ(rc, UNZIP_ERR_DISK_FULL);
+      EXPECT_EQ(Tree(folder), before);
+    } else {
+      EXPECT_EQ(rc, UNZIP_OK);
+      EXPECT_NE(Tree(folder), before);
+    }
   }
 }
 
@@ -125,16 +222,6 @@ TEST(Unzip32Transaction, AFailedOrAbandonedStageLeavesNoTemporaryFile) {
   EXPECT_TRUE(fs::is_empty(folder));
 }
 
-// Every file and folder below root: relative path -> content, or "<folder>".
-std::map<std::string, std::string> Tree(const fs::path& root) {
-  std::map<std::string, std::string> m;
-  for (const auto& e : fs::recursive_directory_iterator(root)) {
-    m[fs::relative(e.path(), root).generic_string()] =
-        e.is_directory() ? std::string("<folder>") : Slurp(e.path());
-  }
-  return m;
-}
-
 TEST(Unzip32Transaction, AFailedCommitRemovesTheFoldersItMade) {
   const fs::path root = fs::path(vlrtest::HostPath(UZ32_WORK)) / "folders_rollback";
   const fs::path folder = root / "target";
@@ -154,7 +241,7 @@ TEST(Unzip32Transaction, AFailedCommitRemovesTheFoldersItMade) {
     options.overwrite = OverwritePolicy::Always;
     options.recreateFolders = true;
     Reporter reporter(nullptr, 2);
-    FailingRenames files(failAt);
+    FaultyFiles files(failAt);
     const int32_t rc = RunUnzip(options, reporter, files);
     if (failAt <= kRenames) {
       EXPECT_EQ(rc, UNZIP_ERR_DISK_FULL);

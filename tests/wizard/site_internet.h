@@ -42,6 +42,10 @@ class SiteInternet : public platform::Internet {
     return true;
   }
   bool InternetCloseHandle(platform::InternetHandle) override { return true; }
+  bool HttpQueryInfoA(platform::InternetHandle, std::uint32_t, void*, std::uint32_t*,
+                      std::uint32_t*) override {
+    return false;  // no status known: every answer is taken as it comes
+  }
 
  private:
   std::string current_;

@@ -3,9 +3,15 @@
 // copied into a Veloran folder of the test's own.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+
+#if !defined(_WIN32)
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
 
 #include "platform/text.h"
 #include "tests/support/test_paths.h"
@@ -151,6 +157,28 @@ TEST_F(UpdateRunTest, TooFewDigitsAndEmptyVersionFiles) {
     }
   }
 }
+
+#if !defined(_WIN32) && !defined(__SANITIZE_ADDRESS__)
+// A version file far larger than the memory the process may still take: it is read
+// in bounded memory, and it is deleted whatever the reading met.
+TEST_F(UpdateRunTest, HugeVersionFileIsReadInBoundedMemoryAndDeleted) {
+  site.pages[kVersionUrl] = "7.5" + std::string(48 << 20, 'x') + "\r\n\r\n";
+  auto runWithLittleMemory = [this] {
+    std::ifstream statm("/proc/self/statm");
+    unsigned long pages = 0;
+    statm >> pages;
+    rlim_t room = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) +
+                  (32u << 20);
+    rlimit limit{room, room};
+    setrlimit(RLIMIT_AS, &limit);
+    vlr::Form1& f = Run(L"E mirror.test/v");
+    bool ok = TempIsEmpty() && f.Label1.Caption() == L"Failed connecting to internet..." &&
+              site.requested.size() == 1;
+    std::_Exit(ok ? 0 : 1);
+  };
+  EXPECT_EXIT(runWithLittleMemory(), ::testing::ExitedWithCode(0), "");
+}
+#endif
 
 TEST_F(UpdateRunTest, PackageThatIsNotAZipIsRefusedAndDeleted) {
   site.pages[kVersionUrl] = "7.5.3";

@@ -24,6 +24,8 @@ Modes (prefixes of a body):
   /redirect/<k>/...          302 to the same path with k-1; at 0 the rest is served
   /loop/...                  302 to this very path, forever
   /chunked/...               the body in chunked transfer encoding, without a length
+  /refuse/<code>/<name>/...  a request whose last segment is <name> gets status <code>
+                             with nginx's error page (CR LF lines); any other passes on
 
 Examples: /size/2600/version.html, /reset/3000/size/10000/x.zip,
 /redirect/3/status/404/version.html, /trickle/200/256/size/1024/a.bin.
@@ -79,6 +81,12 @@ def bytes_writer(data):
         if limit > 0 and data:
             sink(data[:limit])
     return write
+
+
+def nginx_page(code, text):
+    return ("<html>\r\n<head><title>%d %s</title></head>\r\n<body>\r\n"
+            "<center><h1>%d %s</h1></center>\r\n<hr><center>nginx/1.22.1</center>\r\n"
+            "</body>\r\n</html>\r\n" % (code, text, code, text)).encode("ascii")
 
 
 def html_page(code, text):
@@ -211,6 +219,21 @@ class Handler(http.server.BaseHTTPRequestHandler):
             elif head == "chunked":
                 segments.pop(0)
                 chunked = True
+            elif head == "refuse":
+                segments.pop(0)
+                code = number(segments, "refuse")
+                if code < 400 or code > 599 or not segments:
+                    raise ChainError("refuse needs a code from 400 to 599 and a name")
+                name = segments.pop(0)
+                if segments and segments[-1] == name:
+                    page = nginx_page(code, http.server.BaseHTTPRequestHandler.responses.get(
+                        code, ("Error",))[0])
+                    self.send_response(code)
+                    self.send_header("Content-Type", "text/html")
+                    self.send_header("Content-Length", str(len(page)))
+                    self.end_headers()
+                    self.wfile.write(page)
+                    return
             else:
                 break
         body = self.body_for(segments)

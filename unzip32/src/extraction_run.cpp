@@ -1,6 +1,9 @@
 #include "extraction_run.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <optional>
+#include <string>
 #include <functional>
 #include <memory>
 
@@ -139,6 +142,7 @@ class Run {
     openedFolder_ = true;
     Transaction tx(fs_, options_.folder);
     tx.RemoveLeftovers();
+    if (Status s = CheckFreeSpace(); !s.ok()) return s;
     for (const NativeString& folder : plan_.folderPaths) {
       if (Status s = CheckFolderPlace(folder); !s.ok()) return s;
       tx.AddFolder(folder);
@@ -186,6 +190,27 @@ class Run {
     }
     for (const PlannedMember* m : written) reporter_.Report(ReportOf(*m->entry, m->storedName));
     return Status::Ok();
+  }
+
+  // Every member is staged beside the file it replaces before any old file goes, so
+  // all of them must fit on the volume at once, with room to spare: a package that
+  // declares more (a huge one, or a zip bomb) fails before it fills the disk. Members
+  // the run may still leave out count too. A volume that cannot tell its free space
+  // is not held up here; a write that finds it full fails all the same.
+  Status CheckFreeSpace() {
+    constexpr uint64_t kSpare = 16u << 20;  // left free for the system and the commit
+    constexpr uint64_t kPerFile = 4096;     // a file's last, partly used cluster
+    uint64_t needed = kSpare;
+    for (const PlannedMember& m : plan_.files) {
+      const uint64_t size = m.entry->uncompressedSize;
+      needed = size > UINT64_MAX - kPerFile - needed ? UINT64_MAX : needed + size + kPerFile;
+    }
+    const std::optional<uint64_t> available = fs_.FreeSpace(options_.folder);
+    if (!available || *available >= needed) return Status::Ok();
+    return Status::Fail(UNZIP_ERR_DISK_FULL,
+                        "cannot write into " + Utf8FromNative(options_.folder) +
+                            ": the disk is full (the members need " + std::to_string(needed) +
+                            " bytes, " + std::to_string(*available) + " are free)");
   }
 
   // Fails (UNZIP_ERR_DISK_FULL) when something other than a real folder stands at

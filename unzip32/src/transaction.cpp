@@ -44,7 +44,11 @@ Status Transaction::Stage(const NativeString& targetName, const FileStamp& stamp
                           const std::function<Status(OutputFile&)>& fill) {
   std::unique_ptr<OutputFile> file;
   NativeString temp;
-  for (;;) {
+  for (int tries = 0;; ++tries) {
+    if (tries == kReservedNameTries) {
+      return Status::Fail(UNZIP_ERR_DISK_FULL, "cannot write into " + Utf8FromNative(folder_) +
+                                                   ": no free temporary name");
+    }
     temp = ReservedPath(".tmp");
     bool exists = false;
     const Status created = fs_.CreateNew(temp, file, exists);
@@ -69,10 +73,19 @@ Status Transaction::MoveIntoPlace(Staged& s) {
     case PathType::Missing:
       break;
     case PathType::File: {
+      // A name taken by a file or folder is passed over; anything else (the share
+      // gone, access denied) fails the commit rather than being asked about forever.
       NativeString aside;
-      do {
-        aside = ReservedPath(".old");
-      } while (fs_.TypeOf(aside) != PathType::Missing);
+      for (int tries = 0; aside.empty(); ++tries) {
+        NativeString candidate = ReservedPath(".old");
+        const PathType type = tries < kReservedNameTries ? fs_.TypeOf(candidate) : PathType::Other;
+        if (type == PathType::Missing) {
+          aside = std::move(candidate);
+        } else if (type == PathType::Other) {
+          return Status::Fail(UNZIP_ERR_DISK_FULL, "cannot replace " + Utf8FromNative(target) +
+                                                       ": no name to set the old file aside");
+        }
+      }
       if (Status r = fs_.Rename(target, aside); !r.ok()) {
         return Status::Fail(UNZIP_ERR_DISK_FULL, "cannot replace " + Utf8FromNative(target) +
                                                      " (" + r.message() + ")");

@@ -17,6 +17,10 @@ namespace uz32 {
 
 class Transaction {
  public:
+  // How many reserved names a temporary or set-aside file may try before the folder
+  // counts as unusable.
+  static constexpr int kReservedNameTries = 64;
+
   Transaction(FileSystem& fs, NativeString folder);
   // Unless Commit succeeded: deletes every staged temporary file.
   ~Transaction();
@@ -29,8 +33,8 @@ class Transaction {
 
   // Creates a temporary file in the folder, lets fill write the content, and closes it
   // with stamp. On success the file waits to become targetName at Commit. On failure
-  // the temporary file is gone and the failure (fill's, or UNZIP_ERR_DISK_FULL) is
-  // returned.
+  // the temporary file is gone and the failure (fill's, or UNZIP_ERR_DISK_FULL, also
+  // when kReservedNameTries names are all taken) is returned.
   Status Stage(const NativeString& targetName, const FileStamp& stamp,
                const std::function<Status(OutputFile&)>& fill);
 
@@ -48,9 +52,11 @@ class Transaction {
   // First makes the folders asked for (each missing one created; an existing one must be
   // a real folder, not a link). On failure (UNZIP_ERR_DISK_FULL: a folder cannot be made
   // or a link or file is in its way, a target is a folder, or cannot be renamed or
-  // replaced) every target is back as it was, no temporary file remains and the folders
-  // this commit made are removed (when empty), as far as the system lets the moves be
-  // undone; the message says when it did not.
+  // replaced, no free name to set an old file aside is found within
+  // kReservedNameTries, or a name cannot be asked about) every target is back as it
+  // was, no temporary file remains and the folders this commit made are removed (when
+  // empty), as far as the system lets the moves be undone; the message says when it
+  // did not.
   Status Commit();
 
  private:

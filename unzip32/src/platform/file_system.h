@@ -58,7 +58,8 @@ class FileSystem {
   // Deletes a file (read-only or not). True when it is gone afterwards.
   virtual bool Remove(const NativeString& path) = 0;
   // What the name is, without following a final symbolic link (a link counts as a
-  // file: renaming it moves the link, not its target).
+  // file: renaming it moves the link, not its target). A name that cannot be asked
+  // about for any reason but its absence (a share gone, access denied) is Other.
   virtual PathType TypeOf(const NativeString& path) = 0;
   // True when path is a folder, following symbolic links and junctions (the extraction
   // folder itself may be reached through one).
@@ -79,6 +80,9 @@ class FileSystem {
   // The time, UTC seconds, that OutputFile::Finish gives a file for stamp; nothing when
   // the stamp names no real time (the file then keeps the time the system set).
   virtual std::optional<int64_t> StampTime(const FileStamp& stamp) = 0;
+  // The bytes this process may still write on the volume that holds folder (quotas
+  // counted); nothing when the system cannot tell.
+  virtual std::optional<uint64_t> FreeSpace(const NativeString& folder) = 0;
 };
 
 std::unique_ptr<FileSystem> MakeNativeFileSystem();

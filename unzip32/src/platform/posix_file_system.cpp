@@ -2,6 +2,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -158,6 +159,12 @@ class PosixFileSystem final : public FileSystem {
     if (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) return PathType::File;
     if (S_ISDIR(st.st_mode)) return PathType::Folder;
     return PathType::Other;
+  }
+
+  std::optional<uint64_t> FreeSpace(const NativeString& folder) override {
+    struct statvfs st {};
+    if (::statvfs(folder.c_str(), &st) != 0) return std::nullopt;
+    return static_cast<uint64_t>(st.f_bavail) * static_cast<uint64_t>(st.f_frsize);
   }
 
   bool IsFolder(const NativeString& path) override {

@@ -193,6 +193,12 @@ class WinFileSystem final : public FileSystem {
     return PathType::File;
   }
 
+  std::optional<uint64_t> FreeSpace(const NativeString& folder) override {
+    ULARGE_INTEGER available{};
+    if (!GetDiskFreeSpaceExW(folder.c_str(), &available, nullptr, nullptr)) return std::nullopt;
+    return available.QuadPart;
+  }
+
   bool IsFolder(const NativeString& path) override {
     const DWORD attrs = GetFileAttributesW(path.c_str());
     return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY) != 0;

@@ -1,0 +1,121 @@
+#include "publish/package_folder.h"
+
+#include <algorithm>
+#include <chrono>
+#include <map>
+#include <optional>
+
+#include "name_safety.h"
+#include "name_text.h"
+#include "platform/platform_text.h"
+#include "publish/utf8_path.h"
+
+namespace vlrpub {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::uint64_t kMaxMemberSize = 0xFFFFFFFFull;
+
+bool IsAscii(const std::string& s) {
+  return std::all_of(s.begin(), s.end(), [](char c) { return (c & 0x80) == 0; });
+}
+
+std::optional<std::int64_t> ModifiedUtc(const fs::path& path) {
+  std::error_code ec;
+  const fs::file_time_type t = fs::last_write_time(path, ec);
+  if (ec) return std::nullopt;
+  const auto sys = std::chrono::file_clock::to_sys(t);
+  return std::chrono::floor<std::chrono::seconds>(sys).time_since_epoch().count();
+}
+
+// Empty when the library writes `name` as a file of that very name; else the reason.
+std::string NameProblem(const std::string& name, std::u32string& unicode) {
+  const auto decoded = uz32::DecodeName(name, !IsAscii(name));
+  if (!decoded) return "the name is not valid UTF-8";
+  unicode = *decoded;
+  if (uz32::LastComponent(unicode).size() != unicode.size()) {
+    return "the name contains '\\', which the updater takes for a folder separator";
+  }
+  const std::string why = uz32::RefusalReason(unicode);
+  return why.empty() ? std::string() : "the name " + why;
+}
+
+}  // namespace
+
+PackageFolder ReadPackageFolder(const fs::path& folder, const std::string& label) {
+  PackageFolder out;
+  const std::string shown = label + " " + Utf8FromPath(folder);
+  std::error_code ec;
+  if (!fs::is_directory(folder, ec)) {
+    out.problems.push_back(shown + " is not a folder");
+    return out;
+  }
+  std::vector<std::string> subfolders;
+  fs::directory_iterator it(folder, ec), end;
+  for (; !ec && it != end; it.increment(ec)) {
+    const fs::path path = it->path();
+    const std::string name = Utf8FromPath(path.filename());
+    std::error_code typeError;
+    const fs::file_status status = fs::status(path, typeError);  // follows links
+    if (fs::is_directory(status)) {
+      subfolders.push_back(name);
+      continue;
+    }
+    if (!fs::is_regular_file(status)) {
+      out.problems.push_back("'" + name + "' in " + shown +
+                             " is not an ordinary file (a broken link, a device, ...)");
+      continue;
+    }
+    PackageFile file;
+    file.name = name;
+    file.path = path;
+    file.size = fs::file_size(path, typeError);
+    const auto time = ModifiedUtc(path);
+    if (typeError || !time) {
+      out.problems.push_back("cannot read '" + name + "' in " + shown);
+      continue;
+    }
+    file.utcSeconds = *time;
+    out.files.push_back(std::move(file));
+  }
+  if (ec) {
+    out.problems.push_back("cannot list " + shown + ": " + ec.message());
+    return out;
+  }
+  std::sort(subfolders.begin(), subfolders.end());
+  if (!subfolders.empty()) {
+    std::string names;
+    for (const std::string& s : subfolders) names += (names.empty() ? "'" : ", '") + s + "'";
+    out.problems.push_back(shown + " has subfolders, which the updater does not recreate: " +
+                           names + ". Packages are flat: move their files up or leave them out");
+  }
+  std::sort(out.files.begin(), out.files.end(),
+            [](const PackageFile& a, const PackageFile& b) { return a.name < b.name; });
+  std::map<uz32::NativeString, std::string> keys;  // one file on Windows -> first name
+  for (const PackageFile& f : out.files) {
+    std::u32string unicode;
+    if (const std::string why = NameProblem(f.name, unicode); !why.empty()) {
+      out.problems.push_back("'" + f.name + "' in " + shown + ": " + why);
+      continue;
+    }
+    const auto key = uz32::FileNameKey(uz32::NativeFromUnicode(unicode));
+    const auto [first, fresh] = keys.emplace(key, f.name);
+    if (!fresh) {
+      out.problems.push_back("'" + first->second + "' and '" + f.name + "' in " + shown +
+                             " differ only in case: on Windows they are one file");
+    }
+    if (f.size >= kMaxMemberSize) {
+      out.problems.push_back("'" + f.name + "' in " + shown +
+                             " is 4 GiB or larger, too large for a package");
+    }
+    out.totalSize += f.size;
+  }
+  if (out.files.empty() && subfolders.empty()) {
+    out.problems.push_back(shown + " holds no file: the updater cannot unpack an empty package");
+  }
+  return out;
+}
+
+}  // namespace vlrpub

@@ -92,7 +92,7 @@ Exit codes:
   2  the command line is wrong
   3  make: refused (version, folders or names); nothing was written
   4  make: writing or the self-check failed, the mirror folder is as it was;
-     check: no temporary folder for the downloads
+     check: no temporary folder for the downloads; either: an unexpected failure
 )";
 }
 

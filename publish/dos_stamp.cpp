@@ -28,12 +28,11 @@ DosStamp DosStampOf(std::int64_t utcSeconds) {
   if (year < 1980) return kEarliest;
   if (year > 2107) return kLatest;
   DosStamp s;
-  s.date = static_cast<std::uint16_t>(((year - 1980) << 9) | ((local.tm_mon + 1) << 5) |
-                                      local.tm_mday);
+  s.date =
+      static_cast<std::uint16_t>(((year - 1980) << 9) | ((local.tm_mon + 1) << 5) | local.tm_mday);
   // A leap second (60) stays within the minute.
   const int seconds = local.tm_sec > 59 ? 59 : local.tm_sec;
-  s.time = static_cast<std::uint16_t>((local.tm_hour << 11) | (local.tm_min << 5) |
-                                      (seconds / 2));
+  s.time = static_cast<std::uint16_t>((local.tm_hour << 11) | (local.tm_min << 5) | (seconds / 2));
   return s;
 }
 

@@ -11,12 +11,12 @@
 namespace vlrpub {
 
 struct HttpAnswer {
-  bool answered = false;          // the server sent a status line
-  long status = 0;                // its status code
-  std::int64_t announced = -1;    // Content-Length, -1 when none was sent
-  std::uint64_t received = 0;     // body bytes written to the file
-  bool complete = false;          // the body ended as the server said it would
-  std::string error;              // why there was no answer or the body broke
+  bool answered = false;        // the server sent a status line
+  long status = 0;              // its status code
+  std::int64_t announced = -1;  // Content-Length, -1 when none was sent
+  std::uint64_t received = 0;   // body bytes written to the file
+  bool complete = false;        // the body ended as the server said it would
+  std::string error;            // why there was no answer or the body broke
 };
 
 // Called with the body bytes received so far and the announced length (or -1).

@@ -19,10 +19,9 @@ using Internet = std::unique_ptr<void, InternetDeleter>;
 
 std::string SystemMessage(DWORD code) {
   char text[512] = {};
-  const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_FROM_HMODULE |
-                                     FORMAT_MESSAGE_IGNORE_INSERTS,
-                                 GetModuleHandleA("wininet.dll"), code, 0, text, sizeof text,
-                                 nullptr);
+  const DWORD n = FormatMessageA(
+      FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_IGNORE_INSERTS,
+      GetModuleHandleA("wininet.dll"), code, 0, text, sizeof text, nullptr);
   std::string s(text, n);
   while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ')) s.pop_back();
   return s.empty() ? "error " + std::to_string(code) : s + " (" + std::to_string(code) + ")";
@@ -51,8 +50,9 @@ HttpAnswer HttpGet(const std::string& url, const std::filesystem::path& file,
     return answer;
   }
   DWORD code = 0, size = sizeof code, index = 0;
-  if (HttpQueryInfoA(request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &code,
-                     &size, &index) && code >= 100) {
+  if (HttpQueryInfoA(request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &code, &size,
+                     &index) &&
+      code >= 100) {
     answer.answered = true;
     answer.status = static_cast<long>(code);
   } else {

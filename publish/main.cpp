@@ -1,5 +1,6 @@
 // vlrpublish: the publisher's side of the updater.
 #include <cstdio>
+#include <exception>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -14,7 +15,7 @@
 
 namespace {
 
-int Run(const std::vector<std::string>& args) {
+int Dispatch(const std::vector<std::string>& args) {
   using namespace vlrpub;
   const Command command = ParseCommandLine(args);
   return std::visit(
@@ -33,6 +34,19 @@ int Run(const std::vector<std::string>& args) {
         }
       },
       command);
+}
+
+// The commands report their own failures; this catches what nobody foresaw (a name the
+// system cannot convert, memory exhaustion) so it ends as a failure, not a crash.
+int Run(const std::vector<std::string>& args) {
+  try {
+    return Dispatch(args);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "vlrpublish: unexpected failure: %s\n", e.what());
+  } catch (...) {
+    std::fprintf(stderr, "vlrpublish: unexpected failure\n");
+  }
+  return 4;
 }
 
 #ifdef _WIN32

@@ -39,8 +39,7 @@ std::string ReadFile(const fs::path& path) {
 }
 
 std::string Describe(const HttpAnswer& a) {
-  std::string s = "HTTP " + std::to_string(a.status) + ", " + std::to_string(a.received) +
-                  " bytes";
+  std::string s = "HTTP " + std::to_string(a.status) + ", " + std::to_string(a.received) + " bytes";
   if (a.announced >= 0 && static_cast<std::uint64_t>(a.announced) != a.received) {
     s += " of " + std::to_string(a.announced) + " announced";
   }
@@ -76,7 +75,12 @@ int CheckMirror(const CheckRequest& request, std::FILE* out) {
   const std::string address = UpdaterAddress(request.site);
   std::fprintf(out, "mirror: %s\n", address.c_str());
   std::error_code ec;
-  ScratchFolder downloads(fs::temp_directory_path(ec), "vlrpublish-check");
+  const fs::path temp = fs::temp_directory_path(ec);
+  if (ec) {
+    std::fprintf(out, "cannot check: no temporary folder (%s)\n", ec.message().c_str());
+    return kCheckCannotRun;
+  }
+  ScratchFolder downloads(temp, "vlrpublish-check");
   if (!downloads.error().empty()) {
     std::fprintf(out, "cannot check: %s\n", downloads.error().c_str());
     return kCheckCannotRun;
@@ -84,7 +88,8 @@ int CheckMirror(const CheckRequest& request, std::FILE* out) {
 
   std::vector<std::string> reasons;
   const fs::path page = downloads.path() / "version.html";
-  const HttpAnswer pageAnswer = HttpGet(platform::ToAnsi(platform::FromUtf8(address + "version.html")), page);
+  const HttpAnswer pageAnswer =
+      HttpGet(platform::ToAnsi(platform::FromUtf8(address + "version.html")), page);
   std::fprintf(out, "version.html: %s\n",
                pageAnswer.answered ? Describe(pageAnswer).c_str() : "no answer");
   std::string digits;
@@ -107,7 +112,11 @@ int CheckMirror(const CheckRequest& request, std::FILE* out) {
     {
       ProgressLine progress(name + ": downloading", 0);
       zipAnswer = HttpGet(platform::ToAnsi(platform::FromUtf8(address + name)), zip,
-                          [&](std::uint64_t done, std::int64_t) { progress.Update(done); });
+                          [&](std::uint64_t done, std::int64_t announced) {
+                            if (announced > 0)
+                              progress.SetTotal(static_cast<std::uint64_t>(announced));
+                            progress.Update(done);
+                          });
     }
     std::fprintf(out, "%s: %s\n", name.c_str(),
                  zipAnswer.answered ? Describe(zipAnswer).c_str() : "no answer");

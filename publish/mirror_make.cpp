@@ -1,7 +1,7 @@
 #include "publish/mirror_make.h"
 
-#include <array>
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <fstream>
 #include <iterator>
@@ -29,7 +29,7 @@ constexpr std::uint64_t kMaxPackageBytes = 0x7FFFFFFFull;
 struct Package {
   std::string label;  // "the English folder"
   fs::path source;
-  std::string name;   // vlr753.zip
+  std::string name;  // vlr753.zip
   PackageFolder files;
 };
 
@@ -122,10 +122,13 @@ std::string CheckPackage(const Package& p, const fs::path& zip, const fs::path& 
   std::uint64_t done = 0;
   for (const PackageFile& f : p.files.files) {
     const fs::path copy = unpacked.path() / f.path.filename();
-    if (!SameBytes(f.path, copy)) return f.name + " does not come out of " + p.name + " as it went in";
+    if (!SameBytes(f.path, copy))
+      return f.name + " does not come out of " + p.name + " as it went in";
     const auto t = fs::last_write_time(copy, ec);
-    const auto seconds = std::chrono::floor<std::chrono::seconds>(
-        std::chrono::file_clock::to_sys(t)).time_since_epoch().count();
+    const auto seconds =
+        std::chrono::floor<std::chrono::seconds>(std::chrono::file_clock::to_sys(t))
+            .time_since_epoch()
+            .count();
     if (ec || seconds != f.utcSeconds) return f.name + " does not keep its time in " + p.name;
     done += f.size;
     progress.Update(done);
@@ -176,7 +179,8 @@ int MakeMirror(const MakeRequest& request, std::FILE* out, std::FILE* err) {
   if (request.french) {
     packages.push_back({"the French folder", *request.french, PackageName(digits, true), {}});
   }
-  const fs::path mirror = Resolved(request.mirror);
+  fs::path mirror = Resolved(request.mirror);
+  if (!mirror.has_filename()) mirror = mirror.parent_path();  // "out/" names "out"
   for (Package& p : packages) {
     p.files = ReadPackageFolder(p.source, p.label);
     refusals.insert(refusals.end(), p.files.problems.begin(), p.files.problems.end());
@@ -196,7 +200,10 @@ int MakeMirror(const MakeRequest& request, std::FILE* out, std::FILE* err) {
                          " exists; add --force to replace it");
     }
   }
-  if (!fs::is_directory(mirror.parent_path(), ec)) {
+  if (!mirror.has_filename() || mirror == mirror.root_path()) {
+    refusals.push_back("the mirror must be a folder below another one, not " +
+                       Utf8FromPath(mirror));
+  } else if (!fs::is_directory(mirror.parent_path(), ec)) {
     refusals.push_back("the folder that is to hold the mirror, " +
                        Utf8FromPath(mirror.parent_path()) + ", does not exist");
   }

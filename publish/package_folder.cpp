@@ -10,6 +10,11 @@
 #include "platform/platform_text.h"
 #include "publish/utf8_path.h"
 
+#ifndef _WIN32
+#include <locale.h>
+#include <wctype.h>
+#endif
+
 namespace vlrpub {
 
 namespace {
@@ -41,6 +46,39 @@ std::string NameProblem(const std::string& name, std::u32string& unicode) {
   const std::string why = uz32::RefusalReason(unicode);
   return why.empty() ? std::string() : "the name " + why;
 }
+
+#ifdef _WIN32
+// The library's key is the system's own upper-casing here: what Windows will do.
+uz32::NativeString WindowsCaseKey(const std::u32string& name) {
+  return uz32::FileNameKey(uz32::NativeFromUnicode(name));
+}
+#else
+// The library folds ASCII letters only on Linux, while the packages are unpacked on
+// Windows, which folds every letter: "É.txt" and "é.txt" are one file there. Upper-
+// casing in a Unicode locale comes close to Windows' table.
+class UnicodeLocale {
+ public:
+  UnicodeLocale() : locale_(newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0))) {}
+  ~UnicodeLocale() {
+    if (locale_) freelocale(locale_);
+  }
+  UnicodeLocale(const UnicodeLocale&) = delete;
+  UnicodeLocale& operator=(const UnicodeLocale&) = delete;
+  locale_t get() const { return locale_; }
+
+ private:
+  locale_t locale_;
+};
+
+uz32::NativeString WindowsCaseKey(const std::u32string& name) {
+  const UnicodeLocale unicode;
+  if (!unicode.get()) return uz32::FileNameKey(uz32::NativeFromUnicode(name));
+  std::u32string upper = name;
+  for (char32_t& c : upper)
+    c = static_cast<char32_t>(towupper_l(static_cast<wint_t>(c), unicode.get()));
+  return uz32::FileNameKey(uz32::NativeFromUnicode(upper));
+}
+#endif
 
 }  // namespace
 
@@ -100,7 +138,7 @@ PackageFolder ReadPackageFolder(const fs::path& folder, const std::string& label
       out.problems.push_back("'" + f.name + "' in " + shown + ": " + why);
       continue;
     }
-    const auto key = uz32::FileNameKey(uz32::NativeFromUnicode(unicode));
+    const auto key = WindowsCaseKey(unicode);
     const auto [first, fresh] = keys.emplace(key, f.name);
     if (!fresh) {
       out.problems.push_back("'" + first->second + "' and '" + f.name + "' in " + shown +

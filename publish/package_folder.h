@@ -11,10 +11,10 @@
 namespace vlrpub {
 
 struct PackageFile {
-  std::string name;               // member name, UTF-8
-  std::filesystem::path path;     // the file itself
+  std::string name;            // member name, UTF-8
+  std::filesystem::path path;  // the file itself
   std::uint64_t size = 0;
-  std::int64_t utcSeconds = 0;    // modification time, whole seconds
+  std::int64_t utcSeconds = 0;  // modification time, whole seconds
 };
 
 struct PackageFolder {

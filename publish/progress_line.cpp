@@ -26,8 +26,8 @@ void ProgressLine::Show(std::uint64_t done) {
   shown_ = true;
   constexpr double kMiB = 1024.0 * 1024.0;
   if (total_) {
-    std::fprintf(stream_, "\r%s %.1f of %.1f MiB (%d%%)", what_.c_str(), done / kMiB,
-                 total_ / kMiB, static_cast<int>(done * 100 / total_));
+    std::fprintf(stream_, "\r%s %.1f of %.1f MiB (%d%%)", what_.c_str(), done / kMiB, total_ / kMiB,
+                 static_cast<int>(done * 100 / total_));
   } else {
     std::fprintf(stream_, "\r%s %.1f MiB", what_.c_str(), done / kMiB);
   }

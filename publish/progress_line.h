@@ -22,6 +22,8 @@ class ProgressLine {
   ProgressLine& operator=(const ProgressLine&) = delete;
 
   void Update(std::uint64_t done);
+  // The total once it is known (a download's announced length).
+  void SetTotal(std::uint64_t total) { total_ = total; }
 
  private:
   void Show(std::uint64_t done);

@@ -27,8 +27,7 @@ std::string VersionDigits(const std::string& version, std::string& why) {
           " digit(s), but the updater needs three to name the package and show the " +
           "version. Use three single digits, such as 7.5.3";
   } else {
-    why = "the version '" + version + "' is not three single digits with dots, " +
-          "such as 7.5.3";
+    why = "the version '" + version + "' is not three single digits with dots, " + "such as 7.5.3";
   }
   return {};
 }
@@ -36,8 +35,8 @@ std::string VersionDigits(const std::string& version, std::string& why) {
 std::string VersionPage(const std::string& digits) {
   // Every line ends in CR LF: the updater's reading ends lines only at a CR. The first
   // line holds the version and no other digit.
-  return "<html><head><title>Veloran</title></head><body><p>Veloran " +
-         DottedVersion(digits) + "</p></body></html>\r\n";
+  return "<html><head><title>Veloran</title></head><body><p>Veloran " + DottedVersion(digits) +
+         "</p></body></html>\r\n";
 }
 
 std::string PackageName(const std::string& digits, bool french) {

@@ -57,8 +57,8 @@ struct Deflater {
   z_stream zs{};
   bool ready = false;
   Deflater() {
-    ready = deflateInit2(&zs, Z_BEST_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8,
-                         Z_DEFAULT_STRATEGY) == Z_OK;
+    ready = deflateInit2(&zs, Z_BEST_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) ==
+            Z_OK;
   }
   ~Deflater() {
     if (ready) deflateEnd(&zs);
@@ -176,8 +176,7 @@ bool ZipWriter::Deflate(const std::filesystem::path& source, Entry& e,
   return true;
 }
 
-bool ZipWriter::Store(const std::filesystem::path& source, Entry& e,
-                      const ReadProgress& progress) {
+bool ZipWriter::Store(const std::filesystem::path& source, Entry& e, const ReadProgress& progress) {
   std::ifstream in(source, std::ios::binary);
   if (!in) return Fail("cannot read " + Utf8FromPath(source));
   out_.seekp(static_cast<std::streamoff>(e.offset + 30 + e.name.size() + (e.hasUtc ? 9 : 0)));

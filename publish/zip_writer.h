@@ -30,8 +30,8 @@ class ZipWriter {
   // Appends the file at source as member `name` (UTF-8; flagged as such unless it is
   // plain ASCII), dated utcSeconds. Returns false when it failed (error() says why);
   // the archive is then of no use and every later call fails too.
-  bool Add(const std::string& name, const std::filesystem::path& source,
-           std::int64_t utcSeconds, const ReadProgress& progress = {});
+  bool Add(const std::string& name, const std::filesystem::path& source, std::int64_t utcSeconds,
+           const ReadProgress& progress = {});
 
   // Writes the central directory and closes the file. Returns false when it failed
   // (error() says why); the file is then of no use.

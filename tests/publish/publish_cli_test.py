@@ -202,8 +202,9 @@ def case_refuse_name(t):
 
 
 def case_refuse_names_equal_but_for_case(t):
-    refused(t, {"Readme.txt": b"a", "README.TXT": b"b"}, "7.5.3",
-            ["'README.TXT' and 'Readme.txt'", "differ only in case"])
+    # Windows folds every letter, not only ASCII ones.
+    refused(t, {"Caf\u00e9.txt": b"a", "CAF\u00c9.TXT": b"b"}, "7.5.3",
+            ["'CAF\u00c9.TXT' and 'Caf\u00e9.txt'", "differ only in case"])
 
 
 def case_refuse_empty_folder(t):

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <map>
 #include <optional>
+#include <utility>
 
 #include "name_safety.h"
 #include "name_text.h"
@@ -90,11 +91,27 @@ PackageFolder ReadPackageFolder(const fs::path& folder, const std::string& label
     out.problems.push_back(shown + " is not a folder");
     return out;
   }
-  std::vector<std::string> subfolders;
+  // Names first, sorted so the package is the same whatever order the system lists
+  // them in; nothing is opened or even looked at before its name passed (on Windows,
+  // "aux.txt" in any folder is the AUX device).
+  std::vector<std::pair<std::string, fs::path>> entries;
   fs::directory_iterator it(folder, ec), end;
   for (; !ec && it != end; it.increment(ec)) {
-    const fs::path path = it->path();
-    const std::string name = Utf8FromPath(path.filename());
+    entries.emplace_back(Utf8FromPath(it->path().filename()), it->path());
+  }
+  if (ec) {
+    out.problems.push_back("cannot list " + shown + ": " + ec.message());
+    return out;
+  }
+  std::sort(entries.begin(), entries.end());
+  std::vector<std::string> subfolders;
+  std::map<uz32::NativeString, std::string> keys;  // one file on Windows -> first name
+  for (const auto& [name, path] : entries) {
+    std::u32string unicode;
+    if (const std::string why = NameProblem(name, unicode); !why.empty()) {
+      out.problems.push_back("'" + name + "' in " + shown + ": " + why);
+      continue;
+    }
     std::error_code typeError;
     const fs::file_status status = fs::status(path, typeError);  // follows links
     if (fs::is_directory(status)) {
@@ -106,6 +123,12 @@ PackageFolder ReadPackageFolder(const fs::path& folder, const std::string& label
                              " is not an ordinary file (a broken link, a device, ...)");
       continue;
     }
+    const auto [first, fresh] = keys.emplace(WindowsCaseKey(unicode), name);
+    if (!fresh) {
+      out.problems.push_back("'" + first->second + "' and '" + name + "' in " + shown +
+                             " differ only in case: on Windows they are one file");
+      continue;
+    }
     PackageFile file;
     file.name = name;
     file.path = path;
@@ -115,42 +138,22 @@ PackageFolder ReadPackageFolder(const fs::path& folder, const std::string& label
       out.problems.push_back("cannot read '" + name + "' in " + shown);
       continue;
     }
+    if (file.size >= kMaxMemberSize) {
+      out.problems.push_back("'" + name + "' in " + shown +
+                             " is 4 GiB or larger, too large for a package");
+      continue;
+    }
     file.utcSeconds = *time;
+    out.totalSize += file.size;
     out.files.push_back(std::move(file));
   }
-  if (ec) {
-    out.problems.push_back("cannot list " + shown + ": " + ec.message());
-    return out;
-  }
-  std::sort(subfolders.begin(), subfolders.end());
   if (!subfolders.empty()) {
     std::string names;
     for (const std::string& s : subfolders) names += (names.empty() ? "'" : ", '") + s + "'";
     out.problems.push_back(shown + " has subfolders, which the updater does not recreate: " +
                            names + ". Packages are flat: move their files up or leave them out");
   }
-  std::sort(out.files.begin(), out.files.end(),
-            [](const PackageFile& a, const PackageFile& b) { return a.name < b.name; });
-  std::map<uz32::NativeString, std::string> keys;  // one file on Windows -> first name
-  for (const PackageFile& f : out.files) {
-    std::u32string unicode;
-    if (const std::string why = NameProblem(f.name, unicode); !why.empty()) {
-      out.problems.push_back("'" + f.name + "' in " + shown + ": " + why);
-      continue;
-    }
-    const auto key = WindowsCaseKey(unicode);
-    const auto [first, fresh] = keys.emplace(key, f.name);
-    if (!fresh) {
-      out.problems.push_back("'" + first->second + "' and '" + f.name + "' in " + shown +
-                             " differ only in case: on Windows they are one file");
-    }
-    if (f.size >= kMaxMemberSize) {
-      out.problems.push_back("'" + f.name + "' in " + shown +
-                             " is 4 GiB or larger, too large for a package");
-    }
-    out.totalSize += f.size;
-  }
-  if (out.files.empty() && subfolders.empty()) {
+  if (entries.empty()) {
     out.problems.push_back(shown + " holds no file: the updater cannot unpack an empty package");
   }
   return out;

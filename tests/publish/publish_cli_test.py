@@ -15,6 +15,7 @@ import random
 import shutil
 import subprocess
 import sys
+import tempfile
 import time
 import zipfile
 
@@ -37,14 +38,21 @@ def native(path):
 
 
 def run(program, *words):
+    """Runs the program; gives (exit code, standard output, standard error). The output
+    goes through files, not pipes: Wine's helper processes, started with the first
+    program of a prefix, would inherit a pipe and hold it open after the program ended."""
     command = ([os.environ["WINELOADER"], program] if WINDOWS else [program]) + list(words)
-    done = subprocess.run(command, stdin=subprocess.DEVNULL, capture_output=True, timeout=120)
-    out = done.stdout.decode("utf-8", "replace").replace("\r\n", "\n")
-    err = done.stderr.decode("utf-8", "replace").replace("\r\n", "\n")
-    print("  $ vlrpublish", " ".join(words), "->", done.returncode)
+    with tempfile.TemporaryFile() as out_file, tempfile.TemporaryFile() as err_file:
+        code = subprocess.run(command, stdin=subprocess.DEVNULL, stdout=out_file,
+                              stderr=err_file, timeout=120).returncode
+        out_file.seek(0)
+        err_file.seek(0)
+        out = out_file.read().decode("utf-8", "replace").replace("\r\n", "\n")
+        err = err_file.read().decode("utf-8", "replace").replace("\r\n", "\n")
+    print("  $ vlrpublish", " ".join(words), "->", code)
     for line in (out + err).splitlines():
         print("    |", line)
-    return done.returncode, out, err
+    return code, out, err
 
 
 def write(path, data):

@@ -1,13 +1,11 @@
 #include "publish/mirror_make.h"
 
-#include <algorithm>
-#include <chrono>
 #include <fstream>
 #include <iterator>
-#include <set>
 #include <vector>
 
-#include "publish/library_run.h"
+#include "publish/folder_swap.h"
+#include "publish/package_check.h"
 #include "publish/package_folder.h"
 #include "publish/progress_line.h"
 #include "publish/release_names.h"
@@ -53,20 +51,6 @@ bool Within(const fs::path& a, const fs::path& b) {
   return true;
 }
 
-bool SameBytes(const fs::path& a, const fs::path& b) {
-  std::ifstream x(a, std::ios::binary), y(b, std::ios::binary);
-  if (!x || !y) return false;
-  constexpr std::streamsize kChunk = 1 << 16;
-  std::vector<char> bx(kChunk), by(kChunk);
-  while (true) {
-    x.read(bx.data(), kChunk);
-    y.read(by.data(), kChunk);
-    if (x.bad() || y.bad() || x.gcount() != y.gcount()) return false;
-    if (!std::equal(bx.begin(), bx.begin() + x.gcount(), by.begin())) return false;
-    if (x.gcount() < kChunk) return true;  // both ended here
-  }
-}
-
 std::string ReadFile(const fs::path& path) {
   std::ifstream f(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
@@ -98,73 +82,6 @@ std::string WritePackage(const Package& p, const fs::path& zip) {
            " bytes; the updater cannot download a package of 2 GiB or more";
   }
   return {};
-}
-
-// Empty when the library unpacks the package into a fresh folder and every file there
-// is the source file, byte for byte, with the source file's time; else what differs.
-std::string CheckPackage(const Package& p, const fs::path& zip, const fs::path& beside) {
-  ScratchFolder unpacked(beside, ".vlrpublish-check");
-  if (!unpacked.error().empty()) return unpacked.error();
-  const LibraryOutcome run = UnpackLikeUpdater(zip, unpacked.path());
-  if (run.code != 0) {
-    return "the extraction library refuses " + p.name + " (result " + std::to_string(run.code) +
-           "): " + LibraryErrors(run.printed);
-  }
-  std::set<std::string> found;
-  std::error_code ec;
-  for (fs::directory_iterator it(unpacked.path(), ec), end; !ec && it != end; it.increment(ec))
-    found.insert(Utf8FromPath(it->path().filename()));
-  std::set<std::string> expected;
-  for (const PackageFile& f : p.files.files) expected.insert(f.name);
-  if (ec || found != expected) return p.name + " does not unpack to the files it was made of";
-  ProgressLine progress(p.name + ": checking", p.files.totalSize);
-  std::uint64_t done = 0;
-  for (const PackageFile& f : p.files.files) {
-    const fs::path copy = unpacked.path() / f.path.filename();
-    if (!SameBytes(f.path, copy))
-      return f.name + " does not come out of " + p.name + " as it went in";
-    const auto t = fs::last_write_time(copy, ec);
-    const auto seconds =
-        std::chrono::floor<std::chrono::seconds>(std::chrono::file_clock::to_sys(t))
-            .time_since_epoch()
-            .count();
-    // A FAT disk keeps times in two-second steps: closer than that is the same time.
-    if (ec || seconds - f.utcSeconds > 2 || f.utcSeconds - seconds > 2)
-      return f.name + " does not keep its time in " + p.name;
-    done += f.size;
-    progress.Update(done);
-  }
-  return {};
-}
-
-// Puts `built` in the place of `mirror`, moving an existing one aside first and back
-// when the swap fails. Empty on success; else why, with the mirror as it was.
-std::string PutInPlace(ScratchFolder& built, const fs::path& mirror, bool replace) {
-  std::error_code ec;
-  if (!replace) {
-    fs::rename(built.path(), mirror, ec);
-    if (ec) return "cannot rename the new mirror into place: " + ec.message();
-    built.Keep();
-    return {};
-  }
-  ScratchFolder aside(mirror.parent_path(), ".vlrpublish-old");
-  if (!aside.error().empty()) return aside.error();
-  const fs::path old = aside.path() / "mirror";
-  fs::rename(mirror, old, ec);
-  if (ec) return "cannot move the existing mirror folder aside: " + ec.message();
-  fs::rename(built.path(), mirror, ec);
-  if (ec) {
-    std::error_code back;
-    fs::rename(old, mirror, back);
-    if (back) {
-      aside.Keep();
-      return "cannot rename the new mirror into place (" + ec.message() +
-             "), and the old one could not be put back: it is in " + Utf8FromPath(old);
-    }
-    return "cannot rename the new mirror into place: " + ec.message();
-  }
-  built.Keep();
-  return {};  // aside goes with the old mirror in it
 }
 
 }  // namespace
@@ -229,7 +146,8 @@ int MakeMirror(const MakeRequest& request, std::FILE* out, std::FILE* err) {
   for (const Package& p : packages) {
     const fs::path zip = built.path() / p.name;
     if (std::string failure = WritePackage(p, zip); !failure.empty()) return fail(failure);
-    if (std::string failure = CheckPackage(p, zip, mirror.parent_path()); !failure.empty())
+    if (std::string failure = CheckUnpacksToSources(p.files, p.name, zip, mirror.parent_path());
+        !failure.empty())
       return fail(failure);
   }
   if (std::string failure = PutInPlace(built, mirror, fs::exists(existing)); !failure.empty())

@@ -11,7 +11,7 @@ packages=(
   xvfb xauth imagemagick x11-utils
   libcurl4-openssl-dev zlib1g-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
-  python3 libarchive-tools p7zip-full curl
+  python3 libarchive-tools p7zip-full curl zip time
   clang libclang-rt-14-dev
 )
 

@@ -540,6 +540,58 @@ def case_encrypted_declined(t):
     press_finish(t, proc, "vlrmain.exe")
 
 
+# --- a mirror made by vlrpublish ------------------------------------------------------
+
+def case_published_mirror(t):
+    """vlrpublish.exe makes the mirror from two release folders; the updater then
+    updates the Veloran folder from it in English, and again in French."""
+    english = package_members("7.5.3")
+    english = {name.rsplit("/", 1)[-1]: data for name, data in english.items()}
+    french = {"readme.txt": "lisez-moi de la version 7.5.3\r\n".encode() * 40,
+              "vlrfr.dat": random.Random(5).randbytes(4096)}
+    release = os.path.join(os.path.dirname(t.folder), "release")
+    for language, files in (("en", english), ("fr", french)):
+        for file_name, data in files.items():
+            path = os.path.join(release, language, file_name)
+            os.makedirs(os.path.dirname(path), exist_ok=True)
+            t.write(path, data)
+    os.rmdir(t.root)  # make writes the mirror folder itself
+
+    def windows(path):
+        return "Z:" + path.replace("/", "\\")
+
+    # Its output goes to a file: a helper process Wine starts would hold a pipe open.
+    report = os.path.join(os.path.dirname(t.folder), "vlrpublish.txt")
+    with open(report, "wb") as f:
+        made = subprocess.run(
+            [os.environ["WINELOADER"], os.path.join(t.args.bin_dir, "vlrpublish.exe"), "make",
+             "--version", "7.5.3", "--en", windows(os.path.join(release, "en")),
+             "--fr", windows(os.path.join(release, "fr")), "--out", windows(t.root)],
+            stdin=subprocess.DEVNULL, stdout=f, stderr=subprocess.STDOUT, timeout=120)
+    print(t.read(report).decode(errors="replace"))
+    check(made.returncode == 0, "vlrpublish.exe made the mirror")
+    check(sorted(os.listdir(t.root)) == ["version.html", "vlr753.zip", "vlr753fr.zip"],
+          "the mirror holds version.html, vlr753.zip and vlr753fr.zip")
+
+    site = "127.0.0.1:%d/" % t.serve({})
+    proc, text = run_to_finish(t, "E", site, "published_english")
+    check(text == SUCCESS_EN % "7.5.3", "English: the message reads %r" % text)
+    check(t.requests() == ["/version.html", "/vlr753.zip"], "English: vlr753.zip was fetched")
+    expect_updated(t, english)
+    expect_no_temp(t)
+    press_finish(t, proc, "vlrmain.exe")
+
+    proc, text = run_to_finish(t, "F", site, "published_french")
+    check(text == SUCCESS_FR % "7.5.3", "French: the message reads %r" % text)
+    check(t.requests()[2:] == ["/version.html", "/vlr753fr.zip"],
+          "French: vlr753fr.zip was fetched")
+    expect_updated(t, french)
+    check(t.folder_files().get("vlrdata.dat") == english["vlrdata.dat"],
+          "the English package's other files stay")
+    expect_no_temp(t)
+    press_finish(t, proc, "vlrmainfr.exe")
+
+
 CASES = {
     "encrypted_package": case_encrypted_package,
     "encrypted_declined": case_encrypted_declined,
@@ -560,6 +612,7 @@ CASES = {
     "cancel_download": case_cancel_download,
     "close_during_download": case_close_during_download,
     "replace_in_use": case_replace_in_use,
+    "published_mirror": case_published_mirror,
 }
 
 

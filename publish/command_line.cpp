@@ -1,0 +1,99 @@
+#include "publish/command_line.h"
+
+#include "publish/utf8_path.h"
+
+namespace vlrpub {
+
+namespace {
+
+Command ParseMake(const std::vector<std::string>& args) {
+  MakeRequest make;
+  bool hasVersion = false, hasEnglish = false, hasOut = false;
+  for (size_t i = 1; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--force") {
+      make.force = true;
+      continue;
+    }
+    if (a != "--version" && a != "--en" && a != "--fr" && a != "--out") {
+      return UsageError{"make does not know '" + a + "'"};
+    }
+    if (i + 1 >= args.size() || args[i + 1].empty()) {
+      return UsageError{a + " needs a value"};
+    }
+    const std::string& value = args[++i];
+    if (a == "--version") {
+      make.version = value;
+      hasVersion = true;
+    } else if (a == "--en") {
+      make.english = PathFromUtf8(value);
+      hasEnglish = true;
+    } else if (a == "--fr") {
+      make.french = PathFromUtf8(value);
+    } else {
+      make.mirror = PathFromUtf8(value);
+      hasOut = true;
+    }
+  }
+  if (!hasVersion || !hasEnglish || !hasOut) {
+    return UsageError{"make needs --version, --en and --out"};
+  }
+  return make;
+}
+
+Command ParseCheck(const std::vector<std::string>& args) {
+  CheckRequest check;
+  bool hasSite = false;
+  for (size_t i = 1; i < args.size(); ++i) {
+    if (args[i] == "--fr") {
+      check.french = true;
+    } else if (!hasSite && !args[i].empty() && args[i][0] != '-') {
+      check.site = args[i];
+      hasSite = true;
+    } else {
+      return UsageError{"check does not know '" + args[i] + "'"};
+    }
+  }
+  if (!hasSite) return UsageError{"check needs the mirror's address, HOST/PATH"};
+  return check;
+}
+
+}  // namespace
+
+Command ParseCommandLine(const std::vector<std::string>& args) {
+  for (const std::string& a : args) {
+    if (a == "--help" || a == "-h" || a == "/?") return HelpRequest{};
+  }
+  if (args.empty()) return UsageError{"no command given"};
+  if (args[0] == "make") return ParseMake(args);
+  if (args[0] == "check") return ParseCheck(args);
+  return UsageError{"unknown command '" + args[0] + "'"};
+}
+
+const char* HelpText() {
+  return R"(vlrpublish: makes and checks a mirror that Veloran's updater can use.
+
+  vlrpublish make --version 7.5.3 --en DIR [--fr DIR] --out MIRROR_DIR [--force]
+      Writes MIRROR_DIR with version.html, vlr753.zip (the files of the English
+      folder) and vlr753fr.zip (the files of the French folder). The version is
+      three single digits. The folders must hold files only, with names the
+      updater can write on Windows. Every package is unpacked again by the
+      extraction library and compared before the folder is put in place; an
+      existing MIRROR_DIR is replaced only with --force.
+
+  vlrpublish check HOST/PATH [--fr]
+      Fetches version.html and the package it names from the mirror, as the
+      updater would (French package with --fr), tests that the package unpacks
+      (nothing is written) and lists every reason an update would fail.
+
+Exit codes:
+  0  make: the mirror was written and checked; check: an update would succeed
+  1  check: an update from this mirror would fail
+  2  the command line is wrong
+  3  make: refused (version, folders or names); nothing was written
+  4  make: writing or the self-check failed, the mirror folder is as it was;
+     check: no temporary folder for the downloads; either: an unexpected failure
+)";
+}
+
+}  // namespace vlrpub

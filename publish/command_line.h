@@ -1,0 +1,28 @@
+// The command line of vlrpublish: which command, with what.
+#pragma once
+
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "publish/mirror_check.h"
+#include "publish/mirror_make.h"
+
+namespace vlrpub {
+
+inline constexpr int kUsageError = 2;
+
+struct HelpRequest {};
+struct UsageError {
+  std::string message;
+};
+
+using Command = std::variant<HelpRequest, MakeRequest, CheckRequest, UsageError>;
+
+// Reads the arguments after the program's name (UTF-8). Never throws.
+Command ParseCommandLine(const std::vector<std::string>& args);
+
+// The text of --help.
+const char* HelpText();
+
+}  // namespace vlrpub

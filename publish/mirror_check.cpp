@@ -1,0 +1,146 @@
+#include "publish/mirror_check.h"
+
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "download/download_state.h"
+#include "download/site_address.h"
+#include "platform/text.h"
+#include "publish/http_get.h"
+#include "publish/library_run.h"
+#include "publish/progress_line.h"
+#include "publish/release_names.h"
+#include "publish/scratch_folder.h"
+#include "publish/utf8_path.h"
+#include "wizard/version_file.h"
+
+namespace vlrpub {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The updater counts the bytes it receives in a signed 32-bit number.
+constexpr std::uint64_t kMaxPackageBytes = 0x7FFFFFFFull;
+
+// The mirror address as the updater's download makes it.
+std::string UpdaterAddress(const std::string& site) {
+  vlr::SiteAddress = platform::FromUtf8(site);
+  vlr::NormaliseSiteAddress();
+  std::string address = platform::ToUtf8(vlr::SiteAddress);
+  vlr::SiteAddress.clear();
+  return address;
+}
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream f(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+}
+
+std::string Describe(const HttpAnswer& a) {
+  std::string s = "HTTP " + std::to_string(a.status) + ", " + std::to_string(a.received) + " bytes";
+  if (a.announced >= 0 && static_cast<std::uint64_t>(a.announced) != a.received) {
+    s += " of " + std::to_string(a.announced) + " announced";
+  }
+  return s;
+}
+
+// Adds to `reasons` what the updater would make of one download. True when the updater
+// would go on with the file.
+bool Judge(const std::string& name, const HttpAnswer& a, std::vector<std::string>& reasons) {
+  if (!a.answered) {
+    reasons.push_back(name + ": no answer from the mirror (" + a.error + ")");
+    return false;
+  }
+  bool goesOn = true;
+  if (a.status != 200) {
+    reasons.push_back(name + " answered HTTP " + std::to_string(a.status) +
+                      " instead of 200: the updater takes the page that came back for the file");
+  }
+  if (!a.complete) {
+    reasons.push_back(name + ": the transfer broke after " + std::to_string(a.received) +
+                      " bytes (" + a.error + "); the updater deletes what it received");
+    goesOn = false;
+  } else if (a.received == 0) {
+    reasons.push_back(name + " is empty: the updater takes that for a failed download");
+    goesOn = false;
+  }
+  return goesOn;
+}
+
+}  // namespace
+
+int CheckMirror(const CheckRequest& request, std::FILE* out) {
+  const std::string address = UpdaterAddress(request.site);
+  std::fprintf(out, "mirror: %s\n", address.c_str());
+  std::error_code ec;
+  const fs::path temp = fs::temp_directory_path(ec);
+  if (ec) {
+    std::fprintf(out, "cannot check: no temporary folder (%s)\n", ec.message().c_str());
+    return kCheckCannotRun;
+  }
+  ScratchFolder downloads(temp, "vlrpublish-check");
+  if (!downloads.error().empty()) {
+    std::fprintf(out, "cannot check: %s\n", downloads.error().c_str());
+    return kCheckCannotRun;
+  }
+
+  std::vector<std::string> reasons;
+  const fs::path page = downloads.path() / "version.html";
+  const HttpAnswer pageAnswer =
+      HttpGet(platform::ToAnsi(platform::FromUtf8(address + "version.html")), page);
+  std::fprintf(out, "version.html: %s\n",
+               pageAnswer.answered ? Describe(pageAnswer).c_str() : "no answer");
+  std::string digits;
+  if (Judge("version.html", pageAnswer, reasons)) {
+    digits = vlr::VersionDigits(ReadFile(page));
+    if (digits.size() != 3) {
+      std::fprintf(out, "digits: '%s' (no package name)\n", digits.c_str());
+      reasons.push_back("version.html gives " + std::to_string(digits.size()) +
+                        " digit(s) before its first empty line; the updater needs three");
+      digits.clear();
+    }
+  }
+
+  if (!digits.empty()) {
+    const std::string name = PackageName(digits, request.french);
+    std::fprintf(out, "digits: %s -> %s (Version %s)\n", digits.c_str(), name.c_str(),
+                 DottedVersion(digits).c_str());
+    const fs::path zip = downloads.path() / name;
+    HttpAnswer zipAnswer;
+    {
+      ProgressLine progress(name + ": downloading", 0);
+      zipAnswer = HttpGet(platform::ToAnsi(platform::FromUtf8(address + name)), zip,
+                          [&](std::uint64_t done, std::int64_t announced) {
+                            if (announced > 0)
+                              progress.SetTotal(static_cast<std::uint64_t>(announced));
+                            progress.Update(done);
+                          });
+    }
+    std::fprintf(out, "%s: %s\n", name.c_str(),
+                 zipAnswer.answered ? Describe(zipAnswer).c_str() : "no answer");
+    if (Judge(name, zipAnswer, reasons)) {
+      if (zipAnswer.received > kMaxPackageBytes) {
+        reasons.push_back(name + " is 2 GiB or larger: the updater cannot download it");
+      }
+      const LibraryOutcome test = TestLikeUpdater(zip);
+      if (test.code == 0) {
+        std::fprintf(out, "unpacks: yes (a test run of the extraction library, nothing written)\n");
+      } else {
+        std::fprintf(out, "unpacks: no (result %d)\n", test.code);
+        reasons.push_back(name + " would not unpack: " + LibraryErrors(test.printed));
+      }
+    }
+  }
+
+  if (reasons.empty()) {
+    std::fprintf(out, "an update from this mirror would succeed\n");
+    return kCheckUpdateWorks;
+  }
+  std::fprintf(out, "an update from this mirror would fail:\n");
+  for (const std::string& r : reasons) std::fprintf(out, "  - %s\n", r.c_str());
+  return kCheckUpdateFails;
+}
+
+}  // namespace vlrpub

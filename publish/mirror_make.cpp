@@ -1,0 +1,171 @@
+#include "publish/mirror_make.h"
+
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "publish/folder_swap.h"
+#include "publish/package_check.h"
+#include "publish/package_folder.h"
+#include "publish/progress_line.h"
+#include "publish/release_names.h"
+#include "publish/scratch_folder.h"
+#include "publish/utf8_path.h"
+#include "publish/zip_writer.h"
+#include "wizard/version_file.h"
+
+namespace vlrpub {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The updater counts the bytes it receives in a signed 32-bit number.
+constexpr std::uint64_t kMaxPackageBytes = 0x7FFFFFFFull;
+
+struct Package {
+  std::string label;  // "the English folder"
+  fs::path source;
+  std::string name;  // vlr753.zip
+  PackageFolder files;
+};
+
+void Report(std::FILE* err, const std::string& head, const std::vector<std::string>& lines) {
+  std::fprintf(err, "vlrpublish make: %s\n", head.c_str());
+  for (const std::string& line : lines) std::fprintf(err, "  - %s\n", line.c_str());
+}
+
+fs::path Resolved(const fs::path& p) {
+  std::error_code ec;
+  fs::path r = fs::weakly_canonical(fs::absolute(p, ec), ec);
+  return ec ? fs::absolute(p, ec).lexically_normal() : r;
+}
+
+// True when a is b or lies inside it.
+bool Within(const fs::path& a, const fs::path& b) {
+  auto ai = a.begin();
+  for (auto bi = b.begin(); bi != b.end(); ++bi, ++ai) {
+    if (bi->empty()) continue;  // a trailing separator
+    if (ai == a.end() || *ai != *bi) return false;
+  }
+  return true;
+}
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream f(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+}
+
+bool WriteFile(const fs::path& path, const std::string& bytes) {
+  std::ofstream f(path, std::ios::binary | std::ios::trunc);
+  f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  f.close();
+  return !f.fail();
+}
+
+// Empty when the package was written; else why not.
+std::string WritePackage(const Package& p, const fs::path& zip) {
+  ProgressLine progress(p.name + ": packing", p.files.totalSize);
+  std::uint64_t before = 0;
+  ZipWriter writer(zip);
+  for (const PackageFile& f : p.files.files) {
+    const auto shown = [&](std::uint64_t done) { progress.Update(before + done); };
+    if (!writer.Add(f.name, f.path, f.utcSeconds, shown)) return writer.error();
+    before += f.size;
+  }
+  if (!writer.Finish()) return writer.error();
+  std::error_code ec;
+  const std::uint64_t size = fs::file_size(zip, ec);
+  if (ec) return "cannot read back " + p.name;
+  if (size > kMaxPackageBytes) {
+    return p.name + " would be " + std::to_string(size) +
+           " bytes; the updater cannot download a package of 2 GiB or more";
+  }
+  return {};
+}
+
+}  // namespace
+
+int MakeMirror(const MakeRequest& request, std::FILE* out, std::FILE* err) {
+  std::vector<std::string> refusals;
+  std::string why;
+  const std::string digits = VersionDigits(request.version, why);
+  if (digits.empty()) refusals.push_back(why);
+
+  std::vector<Package> packages;
+  packages.push_back({"the English folder", request.english, PackageName(digits, false), {}});
+  if (request.french) {
+    packages.push_back({"the French folder", *request.french, PackageName(digits, true), {}});
+  }
+  fs::path mirror = Resolved(request.mirror);
+  if (!mirror.has_filename()) mirror = mirror.parent_path();  // "out/" names "out"
+  for (Package& p : packages) {
+    p.files = ReadPackageFolder(p.source, p.label);
+    refusals.insert(refusals.end(), p.files.problems.begin(), p.files.problems.end());
+    const fs::path source = Resolved(p.source);
+    if (Within(mirror, source) || Within(source, mirror)) {
+      refusals.push_back("the mirror folder " + Utf8FromPath(mirror) + " and " + p.label +
+                         " overlap; the mirror must be a folder of its own");
+    }
+  }
+  std::error_code ec;
+  const fs::file_status existing = fs::symlink_status(mirror, ec);
+  if (fs::exists(existing)) {
+    if (!fs::is_directory(existing)) {
+      refusals.push_back(Utf8FromPath(mirror) + " exists and is not a folder");
+    } else if (!request.force) {
+      refusals.push_back("the mirror folder " + Utf8FromPath(mirror) +
+                         " exists; add --force to replace it");
+    }
+  }
+  if (!mirror.has_filename() || mirror == mirror.root_path()) {
+    refusals.push_back("the mirror must be a folder below another one, not " +
+                       Utf8FromPath(mirror));
+  } else if (!fs::is_directory(mirror.parent_path(), ec)) {
+    refusals.push_back("the folder that is to hold the mirror, " +
+                       Utf8FromPath(mirror.parent_path()) + ", does not exist");
+  }
+  if (!refusals.empty()) {
+    Report(err, "refused, nothing was written:", refusals);
+    return kMakeRefused;
+  }
+
+  const auto fail = [&](const std::string& what) {
+    Report(err, "failed, the mirror folder is as it was:", {what});
+    return kMakeFailed;
+  };
+  const std::string stem = "." + Utf8FromPath(mirror.filename()) + ".vlrpublish-new";
+  ScratchFolder built(mirror.parent_path(), stem);
+  if (!built.error().empty()) return fail(built.error());
+
+  const fs::path page = built.path() / "version.html";
+  if (!WriteFile(page, VersionPage(digits))) return fail("cannot write " + Utf8FromPath(page));
+  if (const std::string read = vlr::VersionDigits(ReadFile(page)); read != digits) {
+    return fail("the updater would read the version '" + read + "' from version.html");
+  }
+  for (const Package& p : packages) {
+    const fs::path zip = built.path() / p.name;
+    if (std::string failure = WritePackage(p, zip); !failure.empty()) return fail(failure);
+    if (std::string failure = CheckUnpacksToSources(p.files, p.name, zip, mirror.parent_path());
+        !failure.empty())
+      return fail(failure);
+  }
+  if (std::string failure = PutInPlace(built, mirror, fs::exists(existing)); !failure.empty())
+    return fail(failure);
+
+  std::fprintf(out, "version.html: the updater reads %s (Version %s)\n", digits.c_str(),
+               DottedVersion(digits).c_str());
+  for (const Package& p : packages) {
+    const std::uint64_t size = fs::file_size(mirror / p.name, ec);
+    std::fprintf(out,
+                 "%s: %zu file(s), %llu bytes packed into %llu; unpacked again by the "
+                 "extraction library, every file identical\n",
+                 p.name.c_str(), p.files.files.size(),
+                 static_cast<unsigned long long>(p.files.totalSize),
+                 static_cast<unsigned long long>(size));
+  }
+  std::fprintf(out, "mirror written: %s\n", Utf8FromPath(mirror).c_str());
+  return kMakeDone;
+}
+
+}  // namespace vlrpub

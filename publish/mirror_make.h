@@ -1,0 +1,31 @@
+// vlrpublish make: a mirror folder with version.html and the packages, checked through
+// the updater's own version reading and extraction library before it is put in place.
+#pragma once
+
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace vlrpub {
+
+struct MakeRequest {
+  std::string version;                          // "7.5.3"
+  std::filesystem::path english;                // files of vlrNNN.zip
+  std::optional<std::filesystem::path> french;  // files of vlrNNNfr.zip
+  std::filesystem::path mirror;                 // the folder to write
+  bool force = false;                           // replace an existing mirror folder
+};
+
+// Exit codes of make (also in README.md).
+inline constexpr int kMakeDone = 0;
+inline constexpr int kMakeRefused = 3;  // the input cannot make a mirror; nothing written
+inline constexpr int kMakeFailed = 4;   // writing or the self-check failed; nothing written
+
+// Makes the mirror: writes everything into a new folder beside `mirror`, checks it, and
+// renames it into place (an existing `mirror` is replaced only when `force` is set).
+// Reports on `out` (what was made) and `err` (why not). On any failure the mirror
+// folder is as it was and no folder of ours is left beside it.
+int MakeMirror(const MakeRequest& request, std::FILE* out, std::FILE* err);
+
+}  // namespace vlrpub

@@ -1,0 +1,162 @@
+#include "publish/package_folder.h"
+
+#include <algorithm>
+#include <chrono>
+#include <map>
+#include <optional>
+#include <utility>
+
+#include "name_safety.h"
+#include "name_text.h"
+#include "platform/platform_text.h"
+#include "publish/utf8_path.h"
+
+#ifndef _WIN32
+#include <locale.h>
+#include <wctype.h>
+#endif
+
+namespace vlrpub {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::uint64_t kMaxMemberSize = 0xFFFFFFFFull;
+
+bool IsAscii(const std::string& s) {
+  return std::all_of(s.begin(), s.end(), [](char c) { return (c & 0x80) == 0; });
+}
+
+std::optional<std::int64_t> ModifiedUtc(const fs::path& path) {
+  std::error_code ec;
+  const fs::file_time_type t = fs::last_write_time(path, ec);
+  if (ec) return std::nullopt;
+  const auto sys = std::chrono::file_clock::to_sys(t);
+  return std::chrono::floor<std::chrono::seconds>(sys).time_since_epoch().count();
+}
+
+// Empty when the library writes `name` as a file of that very name; else the reason.
+std::string NameProblem(const std::string& name, std::u32string& unicode) {
+  const auto decoded = uz32::DecodeName(name, !IsAscii(name));
+  if (!decoded) return "the name is not valid UTF-8";
+  unicode = *decoded;
+  if (uz32::LastComponent(unicode).size() != unicode.size()) {
+    return "the name contains '\\', which the updater takes for a folder separator";
+  }
+  const std::string why = uz32::RefusalReason(unicode);
+  return why.empty() ? std::string() : "the name " + why;
+}
+
+#ifdef _WIN32
+// The library's key is the system's own upper-casing here: what Windows will do.
+uz32::NativeString WindowsCaseKey(const std::u32string& name) {
+  return uz32::FileNameKey(uz32::NativeFromUnicode(name));
+}
+#else
+// The library folds ASCII letters only on Linux, while the packages are unpacked on
+// Windows, which folds every letter: "É.txt" and "é.txt" are one file there. Upper-
+// casing in a Unicode locale comes close to Windows' table.
+class UnicodeLocale {
+ public:
+  UnicodeLocale() : locale_(newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0))) {}
+  ~UnicodeLocale() {
+    if (locale_) freelocale(locale_);
+  }
+  UnicodeLocale(const UnicodeLocale&) = delete;
+  UnicodeLocale& operator=(const UnicodeLocale&) = delete;
+  locale_t get() const { return locale_; }
+
+ private:
+  locale_t locale_;
+};
+
+uz32::NativeString WindowsCaseKey(const std::u32string& name) {
+  const UnicodeLocale unicode;
+  if (!unicode.get()) return uz32::FileNameKey(uz32::NativeFromUnicode(name));
+  std::u32string upper = name;
+  for (char32_t& c : upper)
+    c = static_cast<char32_t>(towupper_l(static_cast<wint_t>(c), unicode.get()));
+  return uz32::FileNameKey(uz32::NativeFromUnicode(upper));
+}
+#endif
+
+}  // namespace
+
+PackageFolder ReadPackageFolder(const fs::path& folder, const std::string& label) {
+  PackageFolder out;
+  const std::string shown = label + " " + Utf8FromPath(folder);
+  std::error_code ec;
+  if (!fs::is_directory(folder, ec)) {
+    out.problems.push_back(shown + " is not a folder");
+    return out;
+  }
+  // Names first, sorted so the package is the same whatever order the system lists
+  // them in; nothing is opened or even looked at before its name passed (on Windows,
+  // "aux.txt" in any folder is the AUX device).
+  std::vector<std::pair<std::string, fs::path>> entries;
+  fs::directory_iterator it(folder, ec), end;
+  for (; !ec && it != end; it.increment(ec)) {
+    entries.emplace_back(Utf8FromPath(it->path().filename()), it->path());
+  }
+  if (ec) {
+    out.problems.push_back("cannot list " + shown + ": " + ec.message());
+    return out;
+  }
+  std::sort(entries.begin(), entries.end());
+  std::vector<std::string> subfolders;
+  std::map<uz32::NativeString, std::string> keys;  // one file on Windows -> first name
+  for (const auto& [name, path] : entries) {
+    std::u32string unicode;
+    if (const std::string why = NameProblem(name, unicode); !why.empty()) {
+      out.problems.push_back("'" + name + "' in " + shown + ": " + why);
+      continue;
+    }
+    std::error_code typeError;
+    const fs::file_status status = fs::status(path, typeError);  // follows links
+    if (fs::is_directory(status)) {
+      subfolders.push_back(name);
+      continue;
+    }
+    if (!fs::is_regular_file(status)) {
+      out.problems.push_back("'" + name + "' in " + shown +
+                             " is not an ordinary file (a broken link, a device, ...)");
+      continue;
+    }
+    const auto [first, fresh] = keys.emplace(WindowsCaseKey(unicode), name);
+    if (!fresh) {
+      out.problems.push_back("'" + first->second + "' and '" + name + "' in " + shown +
+                             " differ only in case: on Windows they are one file");
+      continue;
+    }
+    PackageFile file;
+    file.name = name;
+    file.path = path;
+    file.size = fs::file_size(path, typeError);
+    const auto time = ModifiedUtc(path);
+    if (typeError || !time) {
+      out.problems.push_back("cannot read '" + name + "' in " + shown);
+      continue;
+    }
+    if (file.size >= kMaxMemberSize) {
+      out.problems.push_back("'" + name + "' in " + shown +
+                             " is 4 GiB or larger, too large for a package");
+      continue;
+    }
+    file.utcSeconds = *time;
+    out.totalSize += file.size;
+    out.files.push_back(std::move(file));
+  }
+  if (!subfolders.empty()) {
+    std::string names;
+    for (const std::string& s : subfolders) names += (names.empty() ? "'" : ", '") + s + "'";
+    out.problems.push_back(shown + " has subfolders, which the updater does not recreate: " +
+                           names + ". Packages are flat: move their files up or leave them out");
+  }
+  if (entries.empty()) {
+    out.problems.push_back(shown + " holds no file: the updater cannot unpack an empty package");
+  }
+  return out;
+}
+
+}  // namespace vlrpub

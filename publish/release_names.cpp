@@ -1,0 +1,55 @@
+#include "publish/release_names.h"
+
+namespace vlrpub {
+
+namespace {
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+}  // namespace
+
+std::string VersionDigits(const std::string& version, std::string& why) {
+  why.clear();
+  std::string digits;
+  for (char c : version) {
+    if (IsDigit(c)) digits += c;
+  }
+  const bool shaped = version.size() == 5 && IsDigit(version[0]) && version[1] == '.' &&
+                      IsDigit(version[2]) && version[3] == '.' && IsDigit(version[4]);
+  if (shaped) return digits;
+  if (digits.size() > 3) {
+    why = "the version '" + version + "' has " + std::to_string(digits.size()) +
+          " digits, but the updater keeps only the last three (it would read " +
+          digits.substr(digits.size() - 3) + "): it could neither name the package " +
+          "nor show the version. Use three single digits, such as 7.5.3";
+  } else if (digits.size() < 3) {
+    why = "the version '" + version + "' has " + std::to_string(digits.size()) +
+          " digit(s), but the updater needs three to name the package and show the " +
+          "version. Use three single digits, such as 7.5.3";
+  } else {
+    why = "the version '" + version + "' is not three single digits with dots, " + "such as 7.5.3";
+  }
+  return {};
+}
+
+std::string VersionPage(const std::string& digits) {
+  // Every line ends in CR LF: the updater's reading ends lines only at a CR. The first
+  // line holds the version and no other digit.
+  return "<html><head><title>Veloran</title></head><body><p>Veloran " + DottedVersion(digits) +
+         "</p></body></html>\r\n";
+}
+
+std::string PackageName(const std::string& digits, bool french) {
+  return "vlr" + digits + (french ? "fr" : "") + ".zip";
+}
+
+std::string DottedVersion(const std::string& digits) {
+  std::string dotted;
+  for (char c : digits) {
+    if (!dotted.empty()) dotted += '.';
+    dotted += c;
+  }
+  return dotted;
+}
+
+}  // namespace vlrpub

@@ -1,0 +1,251 @@
+#include "publish/zip_writer.h"
+
+#include <zlib.h>
+
+#include <limits>
+#include <memory>
+
+#include "publish/dos_stamp.h"
+#include "publish/utf8_path.h"
+
+namespace vlrpub {
+
+namespace {
+
+constexpr std::uint32_t kLocalHeaderSig = 0x04034b50;
+constexpr std::uint32_t kCentralHeaderSig = 0x02014b50;
+constexpr std::uint32_t kEndRecordSig = 0x06054b50;
+constexpr std::uint16_t kMethodStored = 0;
+constexpr std::uint16_t kMethodDeflated = 8;
+constexpr std::uint16_t kFlagMaximumCompression = 1u << 1;
+constexpr std::uint16_t kFlagUtf8Name = 1u << 11;
+constexpr std::uint16_t kExtendedTimestampTag = 0x5455;
+constexpr std::uint16_t kMadeByDos20 = 20;  // MS-DOS attributes, format 2.0
+constexpr std::uint64_t kMax32 = std::numeric_limits<std::uint32_t>::max();
+constexpr std::size_t kChunk = 256 * 1024;
+
+void Put16(std::string& s, std::uint32_t v) {
+  s += static_cast<char>(v & 0xFF);
+  s += static_cast<char>((v >> 8) & 0xFF);
+}
+
+void Put32(std::string& s, std::uint32_t v) {
+  Put16(s, v & 0xFFFF);
+  Put16(s, v >> 16);
+}
+
+bool IsAscii(const std::string& s) {
+  for (unsigned char c : s) {
+    if (c >= 0x80) return false;
+  }
+  return true;
+}
+
+// The UTC modification time, in the same form in the local and the central header.
+std::string TimestampField(std::int64_t utcSeconds) {
+  std::string s;
+  Put16(s, kExtendedTimestampTag);
+  Put16(s, 5);
+  s += '\x01';  // modification time present
+  Put32(s, static_cast<std::uint32_t>(static_cast<std::int32_t>(utcSeconds)));
+  return s;
+}
+
+std::uint16_t VersionNeeded(std::uint16_t method) { return method == kMethodStored ? 10 : 20; }
+
+struct Deflater {
+  z_stream zs{};
+  bool ready = false;
+  Deflater() {
+    ready = deflateInit2(&zs, Z_BEST_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) ==
+            Z_OK;
+  }
+  ~Deflater() {
+    if (ready) deflateEnd(&zs);
+  }
+  Deflater(const Deflater&) = delete;
+  Deflater& operator=(const Deflater&) = delete;
+};
+
+}  // namespace
+
+ZipWriter::ZipWriter(const std::filesystem::path& path) : path_(path) {
+  out_.open(path, std::ios::in | std::ios::out | std::ios::binary | std::ios::trunc);
+  if (!out_) Fail("cannot create " + Utf8FromPath(path));
+}
+
+bool ZipWriter::Fail(std::string why) {
+  if (error_.empty()) error_ = std::move(why);
+  return false;
+}
+
+void ZipWriter::WriteLocalHeader(const Entry& e) {
+  std::string h;
+  Put32(h, kLocalHeaderSig);
+  Put16(h, VersionNeeded(e.method));
+  Put16(h, e.flags);
+  Put16(h, e.method);
+  Put16(h, e.dosTime);
+  Put16(h, e.dosDate);
+  Put32(h, e.crc);
+  Put32(h, e.compressedSize);
+  Put32(h, e.size);
+  const std::string extra = e.hasUtc ? TimestampField(e.utcSeconds) : std::string();
+  Put16(h, static_cast<std::uint32_t>(e.name.size()));
+  Put16(h, static_cast<std::uint32_t>(extra.size()));
+  h += e.name;
+  h += extra;
+  out_.seekp(static_cast<std::streamoff>(e.offset));
+  out_.write(h.data(), static_cast<std::streamsize>(h.size()));
+}
+
+bool ZipWriter::Add(const std::string& name, const std::filesystem::path& source,
+                    std::int64_t utcSeconds, const ReadProgress& progress) {
+  if (!error_.empty()) return false;
+  if (name.empty() || name.size() > 0xFFFF) return Fail("a member name is empty or too long");
+  if (entries_.size() >= 0xFFFF) return Fail("a package holds at most 65,534 files");
+  if (position_ > kMax32) return Fail("the package would pass 4 GiB");
+  Entry e;
+  e.name = name;
+  e.flags = IsAscii(name) ? 0 : kFlagUtf8Name;
+  e.method = kMethodDeflated;
+  e.offset = static_cast<std::uint32_t>(position_);
+  const DosStamp stamp = DosStampOf(utcSeconds);
+  e.dosDate = stamp.date;
+  e.dosTime = stamp.time;
+  e.utcSeconds = utcSeconds;
+  e.hasUtc = utcSeconds >= std::numeric_limits<std::int32_t>::min() &&
+             utcSeconds <= std::numeric_limits<std::int32_t>::max();
+  WriteLocalHeader(e);
+  if (!out_) return Fail("cannot write " + Utf8FromPath(path_));
+  if (!Deflate(source, e, progress)) return false;
+  if (e.compressedSize >= e.size) {
+    e.method = kMethodStored;
+    if (!Store(source, e, progress)) return false;
+  } else {
+    e.flags |= kFlagMaximumCompression;
+  }
+  WriteLocalHeader(e);  // same length as before: only the fixed fields change
+  const std::uint64_t dataStart = e.offset + 30 + e.name.size() + (e.hasUtc ? 9 : 0);
+  position_ = dataStart + e.compressedSize;
+  out_.seekp(static_cast<std::streamoff>(position_));
+  if (!out_) return Fail("cannot write " + Utf8FromPath(path_));
+  entries_.push_back(std::move(e));
+  return true;
+}
+
+bool ZipWriter::Deflate(const std::filesystem::path& source, Entry& e,
+                        const ReadProgress& progress) {
+  std::ifstream in(source, std::ios::binary);
+  if (!in) return Fail("cannot read " + Utf8FromPath(source));
+  Deflater d;
+  if (!d.ready) return Fail("out of memory");
+  auto input = std::make_unique<char[]>(kChunk);
+  auto output = std::make_unique<char[]>(kChunk);
+  std::uint64_t read = 0, written = 0;
+  std::uint32_t crc = static_cast<std::uint32_t>(crc32(0, nullptr, 0));
+  bool finished = false;
+  while (!finished) {
+    in.read(input.get(), kChunk);
+    const std::streamsize n = in.gcount();
+    if (in.bad()) return Fail("cannot read " + Utf8FromPath(source));
+    const bool last = in.eof();
+    read += static_cast<std::uint64_t>(n);
+    if (read > kMax32) return Fail(Utf8FromPath(source) + " is 4 GiB or larger");
+    crc = static_cast<std::uint32_t>(
+        crc32(crc, reinterpret_cast<const Bytef*>(input.get()), static_cast<uInt>(n)));
+    d.zs.next_in = reinterpret_cast<Bytef*>(input.get());
+    d.zs.avail_in = static_cast<uInt>(n);
+    do {
+      d.zs.next_out = reinterpret_cast<Bytef*>(output.get());
+      d.zs.avail_out = static_cast<uInt>(kChunk);
+      const int r = deflate(&d.zs, last ? Z_FINISH : Z_NO_FLUSH);
+      if (r == Z_STREAM_ERROR) return Fail("deflating " + Utf8FromPath(source) + " failed");
+      const std::size_t produced = kChunk - d.zs.avail_out;
+      out_.write(output.get(), static_cast<std::streamsize>(produced));
+      if (!out_) return Fail("cannot write " + Utf8FromPath(path_));
+      written += produced;
+      if (r == Z_STREAM_END) finished = true;
+    } while (!finished && (d.zs.avail_out == 0 || last));
+    if (progress) progress(read);
+  }
+  if (written > kMax32) return Fail("the package would pass 4 GiB");
+  e.crc = crc;
+  e.size = static_cast<std::uint32_t>(read);
+  e.compressedSize = static_cast<std::uint32_t>(written);
+  return true;
+}
+
+bool ZipWriter::Store(const std::filesystem::path& source, Entry& e, const ReadProgress& progress) {
+  std::ifstream in(source, std::ios::binary);
+  if (!in) return Fail("cannot read " + Utf8FromPath(source));
+  out_.seekp(static_cast<std::streamoff>(e.offset + 30 + e.name.size() + (e.hasUtc ? 9 : 0)));
+  auto buffer = std::make_unique<char[]>(kChunk);
+  std::uint64_t read = 0;
+  std::uint32_t crc = static_cast<std::uint32_t>(crc32(0, nullptr, 0));
+  while (in) {
+    in.read(buffer.get(), kChunk);
+    const std::streamsize n = in.gcount();
+    if (in.bad()) return Fail("cannot read " + Utf8FromPath(source));
+    read += static_cast<std::uint64_t>(n);
+    crc = static_cast<std::uint32_t>(
+        crc32(crc, reinterpret_cast<const Bytef*>(buffer.get()), static_cast<uInt>(n)));
+    out_.write(buffer.get(), n);
+    if (!out_) return Fail("cannot write " + Utf8FromPath(path_));
+    if (progress) progress(read);
+  }
+  if (read != e.size || crc != e.crc) {
+    return Fail(Utf8FromPath(source) + " changed while it was being packed");
+  }
+  e.compressedSize = e.size;
+  return true;
+}
+
+bool ZipWriter::Finish() {
+  if (!error_.empty()) return false;
+  std::string central;
+  for (const Entry& e : entries_) {
+    Put32(central, kCentralHeaderSig);
+    Put16(central, kMadeByDos20);
+    Put16(central, VersionNeeded(e.method));
+    Put16(central, e.flags);
+    Put16(central, e.method);
+    Put16(central, e.dosTime);
+    Put16(central, e.dosDate);
+    Put32(central, e.crc);
+    Put32(central, e.compressedSize);
+    Put32(central, e.size);
+    const std::string extra = e.hasUtc ? TimestampField(e.utcSeconds) : std::string();
+    Put16(central, static_cast<std::uint32_t>(e.name.size()));
+    Put16(central, static_cast<std::uint32_t>(extra.size()));
+    Put16(central, 0);  // comment
+    Put16(central, 0);  // disk
+    Put16(central, 0);  // internal attributes
+    Put32(central, 0);  // external attributes: an ordinary file
+    Put32(central, e.offset);
+    central += e.name;
+    central += extra;
+  }
+  if (position_ + central.size() > kMax32) return Fail("the package would pass 4 GiB");
+  std::string end;
+  Put32(end, kEndRecordSig);
+  Put16(end, 0);
+  Put16(end, 0);
+  Put16(end, static_cast<std::uint32_t>(entries_.size()));
+  Put16(end, static_cast<std::uint32_t>(entries_.size()));
+  Put32(end, static_cast<std::uint32_t>(central.size()));
+  Put32(end, static_cast<std::uint32_t>(position_));
+  Put16(end, 0);  // comment
+  out_.seekp(static_cast<std::streamoff>(position_));
+  out_.write(central.data(), static_cast<std::streamsize>(central.size()));
+  out_.write(end.data(), static_cast<std::streamsize>(end.size()));
+  out_.close();
+  if (out_.fail()) return Fail("cannot write " + Utf8FromPath(path_));
+  // A member stored after a longer deflated attempt leaves bytes past the new end.
+  std::error_code ec;
+  std::filesystem::resize_file(path_, position_ + central.size() + end.size(), ec);
+  if (ec) return Fail("cannot write " + Utf8FromPath(path_) + ": " + ec.message());
+  return true;
+}
+
+}  // namespace vlrpub

@@ -33,11 +33,6 @@ std::string UpdaterAddress(const std::string& site) {
   return address;
 }
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream f(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-}
-
 std::string Describe(const HttpAnswer& a) {
   std::string s = "HTTP " + std::to_string(a.status) + ", " + std::to_string(a.received) + " bytes";
   if (a.announced >= 0 && static_cast<std::uint64_t>(a.announced) != a.received) {
@@ -94,7 +89,8 @@ int CheckMirror(const CheckRequest& request, std::FILE* out) {
                pageAnswer.answered ? Describe(pageAnswer).c_str() : "no answer");
   std::string digits;
   if (Judge("version.html", pageAnswer, reasons)) {
-    digits = vlr::VersionDigits(ReadFile(page));
+    std::ifstream pageStream(page, std::ios::binary);
+    digits = vlr::VersionDigits(pageStream);
     if (digits.size() != 3) {
       std::fprintf(out, "digits: '%s' (no package name)\n", digits.c_str());
       reasons.push_back("version.html gives " + std::to_string(digits.size()) +

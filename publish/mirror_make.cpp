@@ -51,11 +51,6 @@ bool Within(const fs::path& a, const fs::path& b) {
   return true;
 }
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream f(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-}
-
 bool WriteFile(const fs::path& path, const std::string& bytes) {
   std::ofstream f(path, std::ios::binary | std::ios::trunc);
   f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -140,7 +135,8 @@ int MakeMirror(const MakeRequest& request, std::FILE* out, std::FILE* err) {
 
   const fs::path page = built.path() / "version.html";
   if (!WriteFile(page, VersionPage(digits))) return fail("cannot write " + Utf8FromPath(page));
-  if (const std::string read = vlr::VersionDigits(ReadFile(page)); read != digits) {
+  std::ifstream pageStream(page, std::ios::binary);
+  if (const std::string read = vlr::VersionDigits(pageStream); read != digits) {
     return fail("the updater would read the version '" + read + "' from version.html");
   }
   for (const Package& p : packages) {

@@ -135,8 +135,12 @@ int MakeMirror(const MakeRequest& request, std::FILE* out, std::FILE* err) {
 
   const fs::path page = built.path() / "version.html";
   if (!WriteFile(page, VersionPage(digits))) return fail("cannot write " + Utf8FromPath(page));
-  std::ifstream pageStream(page, std::ios::binary);
-  if (const std::string read = vlr::VersionDigits(pageStream); read != digits) {
+  // Read back and closed at once: Windows renames no folder with a file open in it.
+  const std::string read = [&] {
+    std::ifstream pageStream(page, std::ios::binary);
+    return vlr::VersionDigits(pageStream);
+  }();
+  if (read != digits) {
     return fail("the updater would read the version '" + read + "' from version.html");
   }
   for (const Package& p : packages) {

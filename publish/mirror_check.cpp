@@ -49,9 +49,13 @@ bool Judge(const std::string& name, const HttpAnswer& a, std::vector<std::string
     return false;
   }
   bool goesOn = true;
-  if (a.status != 200) {
+  if (a.status >= 400) {
     reasons.push_back(name + " answered HTTP " + std::to_string(a.status) +
-                      " instead of 200: the updater takes the page that came back for the file");
+                      ": the updater counts an error answer as a failed download");
+    return false;
+  }
+  if (a.status != 200) {
+    reasons.push_back(name + " answered HTTP " + std::to_string(a.status) + " instead of 200");
   }
   if (!a.complete) {
     reasons.push_back(name + ": the transfer broke after " + std::to_string(a.received) +

@@ -265,7 +265,7 @@ def case_check_two_digits(t):
 def case_check_package_absent(t):
     checked(t, {"version.html": published(t)["version.html"]}, 1,
             ["vlr753.zip: HTTP 404", "vlr753.zip answered HTTP 404",
-             "vlr753.zip would not unpack", "would fail"])
+             "counts an error answer as a failed download", "would fail"])
 
 
 def case_check_package_truncated(t):

@@ -1,6 +1,7 @@
-// The built-in mirror addresses: host, "/", path; no scheme, no trailing "/".
+// The built-in mirror addresses: host, "/", path, no trailing "/"; without a scheme
+// (plain http) or with "https://" in front.
 // The defaults use reserved .example host names that can never resolve; a build sets
-// the real ones with -DVLR_MIRRORS="host/path;host/path;host/path".
+// the real ones with -DVLR_MIRRORS="host/path;https://host/path;host/path".
 #pragma once
 
 #ifndef VLR_MIRROR_0

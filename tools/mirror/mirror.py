@@ -32,6 +32,7 @@ Examples: /size/2600/version.html, /reset/3000/size/10000/x.zip,
 
 Running:
   mirror.py --root DIR [--port 0] [--port-file F] [--max-seconds S] [--max-requests N]
+            [--tls-cert CERT.pem --tls-key KEY.pem]        https instead of http
   mirror.py --daemon --pid-file P --port-file F [--log L] ...   start in the background;
             returns once the port file exists (a stale mirror of the same pid file is
             ended first, and the port file is always written anew)
@@ -46,6 +47,7 @@ import os
 import signal
 import socket
 import socketserver
+import ssl
 import struct
 import sys
 import threading
@@ -309,14 +311,26 @@ class Mirror(socketserver.ThreadingMixIn, http.server.HTTPServer):
     allow_reuse_address = True
     request_queue_size = 64
 
-    def __init__(self, root, port, max_requests, verbose):
+    def __init__(self, root, port, max_requests, verbose, tls=None):
         self.root = root
         self.max_requests = max_requests
         self.requests = 0
         self.verbose = verbose
+        self.tls = tls
         self.lock = threading.Lock()
         self.stopping = threading.Event()
         super().__init__(("127.0.0.1", port), Handler)
+
+    def finish_request(self, request, client_address):
+        # The TLS handshake runs in the connection's own thread, so a client that
+        # stalls or refuses the certificate never holds up the others.
+        if self.tls:
+            request.settimeout(60)
+            try:
+                request = self.tls.wrap_socket(request, server_side=True)
+            except (OSError, ValueError):
+                return
+        super().finish_request(request, client_address)
 
     def count_request(self):
         with self.lock:
@@ -380,7 +394,11 @@ def stop_mirror(pid_file, wait=10.0):
 
 
 def serve(args):
-    mirror = Mirror(args.root, args.port, args.max_requests, args.verbose)
+    tls = None
+    if args.tls_cert:
+        tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        tls.load_cert_chain(args.tls_cert, args.tls_key)
+    mirror = Mirror(args.root, args.port, args.max_requests, args.verbose, tls)
     port = mirror.server_address[1]
     signal.signal(signal.SIGTERM, lambda *_: mirror.stop())
     signal.signal(signal.SIGINT, lambda *_: mirror.stop())
@@ -414,7 +432,11 @@ def main():
     p.add_argument("--daemon", action="store_true", help="run in the background")
     p.add_argument("--stop", action="store_true", help="end the mirror of --pid-file")
     p.add_argument("--verbose", action="store_true", help="log every request")
+    p.add_argument("--tls-cert", help="serve https with this certificate (PEM, chain included)")
+    p.add_argument("--tls-key", help="the certificate's private key (PEM)")
     args = p.parse_args()
+    if bool(args.tls_cert) != bool(args.tls_key):
+        p.error("--tls-cert and --tls-key go together")
 
     if args.stop:
         if not args.pid_file:

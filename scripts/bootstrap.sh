@@ -9,7 +9,7 @@ packages=(
   g++-mingw-w64-i686 gcc-mingw-w64-i686 g++-mingw-w64-x86-64 gcc-mingw-w64-x86-64 libz-mingw-w64-dev
   wine wine32:i386 wine64 fonts-wine
   xvfb xauth imagemagick x11-utils
-  libcurl4-openssl-dev zlib1g-dev
+  libcurl4-openssl-dev libssl-dev openssl zlib1g-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
   python3 libarchive-tools p7zip-full curl zip time
   clang libclang-rt-14-dev

@@ -1,0 +1,84 @@
+#include <openssl/bn.h>
+#include <openssl/ecdsa.h>
+#include <openssl/evp.h>
+#include <openssl/x509.h>
+
+#include <array>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "platform/signature.h"
+#include "platform/text.h"
+
+namespace platform {
+namespace {
+
+template <class T, void (*Free)(T*)>
+struct Deleter {
+  void operator()(T* p) const { Free(p); }
+};
+using PKey = std::unique_ptr<EVP_PKEY, Deleter<EVP_PKEY, EVP_PKEY_free>>;
+using DigestContext = std::unique_ptr<EVP_MD_CTX, Deleter<EVP_MD_CTX, EVP_MD_CTX_free>>;
+using Signature = std::unique_ptr<ECDSA_SIG, Deleter<ECDSA_SIG, ECDSA_SIG_free>>;
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+// The DER SubjectPublicKeyInfo header for an uncompressed P-256 point; the point follows.
+constexpr std::array<std::uint8_t, 26> kSpkiHeader = {
+    0x30, 0x59, 0x30, 0x13, 0x06, 0x07, 0x2a, 0x86, 0x48, 0xce, 0x3d, 0x02, 0x01,
+    0x06, 0x08, 0x2a, 0x86, 0x48, 0xce, 0x3d, 0x03, 0x01, 0x07, 0x03, 0x42, 0x00};
+
+PKey ImportKey(std::span<const std::uint8_t> point) {
+  if (point.size() != 65 || point[0] != 0x04) return nullptr;
+  std::vector<std::uint8_t> spki(kSpkiHeader.begin(), kSpkiHeader.end());
+  spki.insert(spki.end(), point.begin(), point.end());
+  const unsigned char* at = spki.data();
+  // d2i_PUBKEY also checks that the point lies on the curve.
+  return PKey(d2i_PUBKEY(nullptr, &at, static_cast<long>(spki.size())));
+}
+
+// libcrypto verifies the DER form; r and s are put back into it.
+std::vector<unsigned char> ToDer(std::span<const std::uint8_t, 64> raw) {
+  Signature sig(ECDSA_SIG_new());
+  if (!sig) return {};
+  BIGNUM* r = BN_bin2bn(raw.data(), 32, nullptr);
+  BIGNUM* s = BN_bin2bn(raw.data() + 32, 32, nullptr);
+  if (!r || !s || ECDSA_SIG_set0(sig.get(), r, s) != 1) {
+    BN_free(r);
+    BN_free(s);
+    return {};
+  }
+  int length = i2d_ECDSA_SIG(sig.get(), nullptr);
+  if (length <= 0) return {};
+  std::vector<unsigned char> der(static_cast<std::size_t>(length));
+  unsigned char* out = der.data();
+  if (i2d_ECDSA_SIG(sig.get(), &out) != length) return {};
+  return der;
+}
+
+}  // namespace
+
+bool VerifyP256FileSignature(std::span<const std::uint8_t> publicKey, const std::wstring& path,
+                             std::span<const std::uint8_t, 64> signature) {
+  PKey key = ImportKey(publicKey);
+  std::vector<unsigned char> der = ToDer(signature);
+  if (!key || der.empty()) return false;
+  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(ToUtf8(path).c_str(), "rb"));
+  DigestContext context(EVP_MD_CTX_new());
+  if (!file || !context ||
+      EVP_DigestVerifyInit(context.get(), nullptr, EVP_sha256(), nullptr, key.get()) != 1) {
+    return false;
+  }
+  std::vector<unsigned char> buffer(64 * 1024);
+  for (;;) {
+    std::size_t n = std::fread(buffer.data(), 1, buffer.size(), file.get());
+    if (n > 0 && EVP_DigestVerifyUpdate(context.get(), buffer.data(), n) != 1) return false;
+    if (n < buffer.size()) break;
+  }
+  if (std::ferror(file.get())) return false;
+  return EVP_DigestVerifyFinal(context.get(), der.data(), der.size()) == 1;
+}
+
+}  // namespace platform

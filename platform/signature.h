@@ -1,0 +1,20 @@
+// Checking a file's ECDSA P-256 / SHA-256 signature with the system's cryptography:
+// CNG (bcrypt.dll) on Windows, OpenSSL's libcrypto on Linux. Nothing is computed here.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace platform {
+
+// True when `signature` (r || s, 32 bytes each, big-endian) is a valid ECDSA P-256
+// signature over the SHA-256 digest of the bytes of the file at `path`, made with the
+// private half of `publicKey` (the 65-byte uncompressed point 04 || X || Y).
+// False when it is not, when the key is not a point of the curve, or when the file
+// cannot be opened or read to its end. The file is read in pieces, so memory stays
+// small whatever its size; it is left unchanged.
+bool VerifyP256FileSignature(std::span<const std::uint8_t> publicKey, const std::wstring& path,
+                             std::span<const std::uint8_t, 64> signature);
+
+}  // namespace platform

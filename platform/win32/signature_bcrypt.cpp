@@ -1,0 +1,98 @@
+#include <windows.h>
+#include <bcrypt.h>
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "platform/signature.h"
+
+namespace platform {
+namespace {
+
+bool Succeeded(NTSTATUS status) { return status >= 0; }
+
+struct AlgorithmCloser {
+  void operator()(BCRYPT_ALG_HANDLE h) const { BCryptCloseAlgorithmProvider(h, 0); }
+};
+struct KeyCloser {
+  void operator()(BCRYPT_KEY_HANDLE h) const { BCryptDestroyKey(h); }
+};
+struct HashCloser {
+  void operator()(BCRYPT_HASH_HANDLE h) const { BCryptDestroyHash(h); }
+};
+using Algorithm = std::unique_ptr<void, AlgorithmCloser>;
+using Key = std::unique_ptr<void, KeyCloser>;
+using Hash = std::unique_ptr<void, HashCloser>;
+
+// A file opened for reading, closed when the object goes.
+class ReadFileHandle {
+ public:
+  explicit ReadFileHandle(const std::wstring& path)
+      : h_(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_SEQUENTIAL_SCAN, nullptr)) {}
+  ~ReadFileHandle() {
+    if (h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
+  }
+  ReadFileHandle(const ReadFileHandle&) = delete;
+  ReadFileHandle& operator=(const ReadFileHandle&) = delete;
+  HANDLE get() const { return h_; }
+  bool valid() const { return h_ != INVALID_HANDLE_VALUE; }
+
+ private:
+  HANDLE h_;
+};
+
+Algorithm OpenAlgorithm(const wchar_t* name) {
+  BCRYPT_ALG_HANDLE h = nullptr;
+  if (!Succeeded(BCryptOpenAlgorithmProvider(&h, name, nullptr, 0))) return nullptr;
+  return Algorithm(h);
+}
+
+// The SHA-256 digest of the file, read in pieces; empty when it cannot be read whole.
+std::vector<UCHAR> DigestOfFile(const std::wstring& path) {
+  Algorithm sha = OpenAlgorithm(BCRYPT_SHA256_ALGORITHM);
+  BCRYPT_HASH_HANDLE h = nullptr;
+  if (!sha || !Succeeded(BCryptCreateHash(sha.get(), &h, nullptr, 0, nullptr, 0, 0))) return {};
+  Hash hash(h);
+  ReadFileHandle file(path);
+  if (!file.valid()) return {};
+  std::vector<UCHAR> buffer(64 * 1024);
+  for (;;) {
+    DWORD read = 0;
+    if (!ReadFile(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr)) {
+      return {};
+    }
+    if (read == 0) break;
+    if (!Succeeded(BCryptHashData(hash.get(), buffer.data(), read, 0))) return {};
+  }
+  std::vector<UCHAR> digest(32);
+  if (!Succeeded(BCryptFinishHash(hash.get(), digest.data(), 32, 0))) return {};
+  return digest;
+}
+
+}  // namespace
+
+bool VerifyP256FileSignature(std::span<const std::uint8_t> publicKey, const std::wstring& path,
+                             std::span<const std::uint8_t, 64> signature) {
+  if (publicKey.size() != 65 || publicKey[0] != 0x04) return false;
+  Algorithm ecdsa = OpenAlgorithm(BCRYPT_ECDSA_P256_ALGORITHM);
+  if (!ecdsa) return false;
+  // BCRYPT_ECCKEY_BLOB, then X and Y.
+  std::vector<UCHAR> blob(sizeof(BCRYPT_ECCKEY_BLOB) + 64);
+  BCRYPT_ECCKEY_BLOB header{BCRYPT_ECDSA_PUBLIC_P256_MAGIC, 32};
+  std::memcpy(blob.data(), &header, sizeof header);
+  std::memcpy(blob.data() + sizeof header, publicKey.data() + 1, 64);
+  BCRYPT_KEY_HANDLE k = nullptr;
+  if (!Succeeded(BCryptImportKeyPair(ecdsa.get(), nullptr, BCRYPT_ECCPUBLIC_BLOB, &k, blob.data(),
+                                     static_cast<ULONG>(blob.size()), 0))) {
+    return false;
+  }
+  Key key(k);
+  std::vector<UCHAR> digest = DigestOfFile(path);
+  if (digest.empty()) return false;
+  std::vector<UCHAR> sig(signature.begin(), signature.end());
+  return BCryptVerifySignature(key.get(), nullptr, digest.data(), 32, sig.data(), 64, 0) == 0;
+}
+
+}  // namespace platform

@@ -1,0 +1,22 @@
+// Whether a downloaded file is the one the publisher signed.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace vlr {
+
+// The largest signature file read: a DER P-256 signature is at most 72 bytes.
+inline constexpr std::size_t kMaxSignatureFileBytes = 256;
+
+// True when the file at `signaturePath` holds, in the DER form `openssl dgst -sha256
+// -sign` writes, a valid ECDSA P-256 signature over the SHA-256 digest of the bytes of
+// the file at `path`, made with the private half of `publicKey` (65-byte point).
+// False when the key is empty or malformed, when either file is missing or cannot be
+// read, when the signature file is larger than kMaxSignatureFileBytes or not strict
+// DER, and when the signature does not match. Both files are left as they are.
+bool IsSignedBy(std::span<const std::uint8_t> publicKey, const std::wstring& path,
+                const std::wstring& signaturePath);
+
+}  // namespace vlr

@@ -43,12 +43,14 @@ if(WIN32)
 endif()
 
 # vlr_add_gtest(<name> SOURCES <files...> [LIBS <targets...>] [TIMEOUT <s>] [LABELS <l...>]
-#               [FIXTURES <ctest fixtures...>])
+#               [FIXTURES <ctest fixtures...>] [WRAPPER <command...>])
 # One test program. Natively each test case is its own ctest entry; under Wine the
 # program is one entry (each start of a Windows program costs time). FIXTURES names
-# ctest fixtures the program needs (e.g. the loopback mirror).
+# ctest fixtures the program needs (e.g. the loopback mirror). WRAPPER is a command that
+# sets the scene and runs the program given after it; the program is then one entry on
+# both builds.
 function(vlr_add_gtest name)
-  cmake_parse_arguments(A "" "TIMEOUT" "SOURCES;LIBS;LABELS;FIXTURES" ${ARGN})
+  cmake_parse_arguments(A "" "TIMEOUT" "SOURCES;LIBS;LABELS;FIXTURES;WRAPPER" ${ARGN})
   add_executable(${name} ${A_SOURCES})
   target_link_libraries(${name} PRIVATE ${A_LIBS} gmock gtest_main Threads::Threads)
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
@@ -60,7 +62,24 @@ function(vlr_add_gtest name)
   if(NOT A_TIMEOUT)
     set(A_TIMEOUT 300)
   endif()
-  if(WIN32)
+  if(A_WRAPPER)
+    # The emulator is not put in front of a wrapped program by ctest: add it here.
+    if(WIN32)
+      add_test(NAME ${name} COMMAND ${A_WRAPPER} ${CMAKE_CROSSCOMPILING_EMULATOR}
+                                    $<TARGET_FILE:${name}>)
+      set(fixtures wine ${A_FIXTURES})
+    else()
+      add_test(NAME ${name} COMMAND ${A_WRAPPER} $<TARGET_FILE:${name}>)
+      set(fixtures ${A_FIXTURES})
+    endif()
+    set_tests_properties(${name} PROPERTIES TIMEOUT ${A_TIMEOUT})
+    if(fixtures)
+      set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED "${fixtures}")
+    endif()
+    if(A_LABELS)
+      set_tests_properties(${name} PROPERTIES LABELS "${A_LABELS}")
+    endif()
+  elseif(WIN32)
     add_test(NAME ${name} COMMAND ${name})
     set(fixtures wine ${A_FIXTURES})
     set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED "${fixtures}"

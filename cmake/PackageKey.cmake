@@ -7,11 +7,10 @@
 #
 # Run as a script it checks one file:  cmake -DPEM=<file> -P PackageKey.cmake
 
-# The DER header of a SubjectPublicKeyInfo that holds an uncompressed P-256 point:
-# SEQUENCE { SEQUENCE { id-ecPublicKey, prime256v1 }, BIT STRING (66 bytes) }.
-set(VLR_P256_SPKI_HEADER "3059301306072a8648ce3d020106082a8648ce3d030107034200")
-
 function(vlr_package_key_hex pem out)
+  # The DER header of a SubjectPublicKeyInfo that holds an uncompressed P-256 point:
+  # SEQUENCE { SEQUENCE { id-ecPublicKey, prime256v1 }, BIT STRING (66 bytes) }.
+  set(spki_header "3059301306072a8648ce3d020106082a8648ce3d030107034200")
   if(NOT EXISTS "${pem}")
     message(FATAL_ERROR "VLR_PACKAGE_KEY: ${pem} does not exist")
   endif()
@@ -31,13 +30,13 @@ function(vlr_package_key_hex pem out)
   file(READ "${der}" hex HEX)
   file(REMOVE "${der}")
   string(LENGTH "${hex}" length)
-  string(LENGTH "${VLR_P256_SPKI_HEADER}" header_length)
+  string(LENGTH "${spki_header}" header_length)
   if(length GREATER_EQUAL header_length)
     string(SUBSTRING "${hex}" 0 ${header_length} header)
   else()
     set(header "")
   endif()
-  if(NOT length EQUAL 182 OR NOT header STREQUAL VLR_P256_SPKI_HEADER)
+  if(NOT length EQUAL 182 OR NOT header STREQUAL spki_header)
     message(FATAL_ERROR "VLR_PACKAGE_KEY: ${pem} is not an ECDSA P-256 public key "
                         "(make one with: openssl ecparam -name prime256v1 -genkey -noout "
                         "-out private.pem && openssl ec -in private.pem -pubout -out public.pem)")

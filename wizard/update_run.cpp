@@ -1,6 +1,8 @@
 #include "wizard/update_run.h"
 
+#include <cstdint>
 #include <filesystem>
+#include <span>
 #include <system_error>
 
 #include "download/download_file.h"
@@ -10,6 +12,8 @@
 #include "platform/system.h"
 #include "platform/text.h"
 #include "platform/window_system.h"
+#include "signature/file_signature.h"
+#include "signature/package_key.h"
 #include "wizard/form1.h"
 #include "wizard/shared_state.h"
 #include "wizard/skip_on_error.h"
@@ -29,16 +33,40 @@ void DeleteQuietly(const std::wstring& path) {
 // stops it, and the run ends here without touching the window again.
 bool WindowClosed() { return platform::Get<platform::WindowSystem>().CloseRequested(); }
 
+const wchar_t* NotAuthentic(bool french) {
+  return french ? L"Mise-à-jour non authentique!" : L"Update not authentic!";
+}
+
+// In a build with a package key: fetches `remoteName` + ".sig" beside `localPath` and
+// checks the file at `localPath` against it. The signature file is deleted again
+// whatever the outcome; `localPath` is left for the caller.
+bool SignatureHolds(std::span<const std::uint8_t> key, const std::wstring& remoteName,
+                    const std::wstring& localPath) {
+  const std::wstring signaturePath = localPath + L".sig";
+  bool holds = DownloadFile(remoteName + L".sig", signaturePath) == 1 && !WindowClosed() &&
+               IsSignedBy(key, localPath, signaturePath);
+  DeleteQuietly(signaturePath);
+  return holds;
+}
+
 // Steps 1 to 13 of the run; returns with `stepMessage` empty when the run failed
-// before the extraction.
+// before the extraction. A build with a package key takes neither the version file nor
+// the package before its signature has been checked; a file whose signature is
+// missing or wrong is deleted, and the run ends with the not-authentic message.
 void FetchAndUnpack(Form1& form, std::wstring& stepMessage) {
   const bool french = IsFrench == 1;
+  const std::span<const std::uint8_t> key = PackageKey();
   SkipOnError([&] { form.Command2.SetEnabled(false); });
 
   std::wstring remoteName = L"version.html";
   std::wstring localPath = GetTempFolder() + remoteName;
   if (DownloadFile(remoteName, localPath) != 1 || WindowClosed()) {
     if (WindowClosed()) DeleteQuietly(localPath);
+    return;
+  }
+  if (!key.empty() && !SignatureHolds(key, remoteName, localPath)) {
+    DeleteQuietly(localPath);
+    if (!WindowClosed()) stepMessage = NotAuthentic(french);
     return;
   }
 
@@ -53,6 +81,11 @@ void FetchAndUnpack(Form1& form, std::wstring& stepMessage) {
   localPath = GetTempFolder() + remoteName;
   if (DownloadFile(remoteName, localPath) != 1 || WindowClosed()) {
     if (WindowClosed()) DeleteQuietly(localPath);
+    return;
+  }
+  if (!key.empty() && !SignatureHolds(key, remoteName, localPath)) {
+    DeleteQuietly(localPath);
+    if (!WindowClosed()) stepMessage = NotAuthentic(french);
     return;
   }
 

@@ -9,7 +9,10 @@ class Form1;
 
 // Fetches the version file and the package from the chosen mirror, unpacks the
 // package into the updater's folder and leaves the outcome in `stepMessage`, the
-// connection-failure text for every failure before the extraction. Recaptions
+// connection-failure text for every failure before the extraction. A build with a
+// package key also fetches each file's ".sig" and checks it before the file is used;
+// a missing or wrong signature ends the run with "Update not authentic!" /
+// "Mise-à-jour non authentique!", its files deleted and nothing extracted. Recaptions
 // Command3. When the window was closed during a download the run ends there:
 // `stepMessage` stays empty and Command3 keeps its caption.
 void UpdateRun(Form1& form, std::wstring& stepMessage);

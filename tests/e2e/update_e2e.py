@@ -114,8 +114,8 @@ class UpdateCase(Case):
 
     def temp_leftovers(self):
         return [p for d in self.temp_dirs
-                for p in glob.glob(os.path.join(d, "version.html")) +
-                glob.glob(os.path.join(d, "vlr*.zip"))]
+                for pattern in ("version.html", "vlr*.zip", "version.html.sig", "vlr*.zip.sig")
+                for p in glob.glob(os.path.join(d, pattern))]
 
     def serve(self, files):
         """Writes `files` (name -> bytes) into the mirror root and starts the mirror;

@@ -15,7 +15,7 @@ Command ParseMake(const std::vector<std::string>& args) {
       make.force = true;
       continue;
     }
-    if (a != "--version" && a != "--en" && a != "--fr" && a != "--out") {
+    if (a != "--version" && a != "--en" && a != "--fr" && a != "--out" && a != "--sign") {
       return UsageError{"make does not know '" + a + "'"};
     }
     if (i + 1 >= args.size() || args[i + 1].empty()) {
@@ -30,6 +30,8 @@ Command ParseMake(const std::vector<std::string>& args) {
       hasEnglish = true;
     } else if (a == "--fr") {
       make.french = PathFromUtf8(value);
+    } else if (a == "--sign") {
+      make.signingKey = PathFromUtf8(value);
     } else {
       make.mirror = PathFromUtf8(value);
       hasOut = true;
@@ -47,6 +49,9 @@ Command ParseCheck(const std::vector<std::string>& args) {
   for (size_t i = 1; i < args.size(); ++i) {
     if (args[i] == "--fr") {
       check.french = true;
+    } else if (args[i] == "--key") {
+      if (i + 1 >= args.size() || args[i + 1].empty()) return UsageError{"--key needs a value"};
+      check.key = PathFromUtf8(args[++i]);
     } else if (!hasSite && !args[i].empty() && args[i][0] != '-') {
       check.site = args[i];
       hasSite = true;
@@ -74,25 +79,30 @@ const char* HelpText() {
   return R"(vlrpublish: makes and checks a mirror that Veloran's updater can use.
 
   vlrpublish make --version 7.5.3 --en DIR [--fr DIR] --out MIRROR_DIR [--force]
+                  [--sign PRIVATE.pem]
       Writes MIRROR_DIR with version.html, vlr753.zip (the files of the English
       folder) and vlr753fr.zip (the files of the French folder). The version is
       three single digits. The folders must hold files only, with names the
       updater can write on Windows. Every package is unpacked again by the
       extraction library and compared before the folder is put in place; an
-      existing MIRROR_DIR is replaced only with --force.
+      existing MIRROR_DIR is replaced only with --force. With --sign, each file
+      gets its .sig (ECDSA P-256 over SHA-256), checked as the updater checks it.
 
-  vlrpublish check HOST/PATH [--fr]
+  vlrpublish check HOST/PATH [--fr] [--key PUBLIC.pem]
       Fetches version.html and the package it names from the mirror, as the
       updater would (French package with --fr), tests that the package unpacks
-      (nothing is written) and lists every reason an update would fail.
+      (nothing is written) and lists every reason an update would fail. With
+      --key, also fetches the .sig files and checks them as an updater built
+      with that key would.
 
 Exit codes:
   0  make: the mirror was written and checked; check: an update would succeed
   1  check: an update from this mirror would fail
   2  the command line is wrong
-  3  make: refused (version, folders or names); nothing was written
+  3  make: refused (version, folders, names or signing key); nothing was written
   4  make: writing or the self-check failed, the mirror folder is as it was;
-     check: no temporary folder for the downloads; either: an unexpected failure
+     check: no temporary folder for the downloads, or a --key that is not an
+     ECDSA P-256 public key; either: an unexpected failure
 )";
 }
 

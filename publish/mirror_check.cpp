@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <vector>
 
 #include "download/download_state.h"
@@ -13,6 +14,8 @@
 #include "publish/release_names.h"
 #include "publish/scratch_folder.h"
 #include "publish/utf8_path.h"
+#include "signature/file_signature.h"
+#include "signature/public_key_pem.h"
 #include "wizard/version_file.h"
 
 namespace vlrpub {
@@ -68,6 +71,32 @@ bool Judge(const std::string& name, const HttpAnswer& a, std::vector<std::string
   return goesOn;
 }
 
+// With a key: fetches `name` + ".sig" beside `file` and checks it as an updater built
+// with that key would. Reports it on `out`; adds the reason to `reasons` and gives false
+// when the updater would stop there.
+bool JudgeSignature(const std::string& address, const std::string& name, const fs::path& file,
+                    const std::vector<std::uint8_t>& key, std::FILE* out,
+                    std::vector<std::string>& reasons) {
+  fs::path sigFile = file;
+  sigFile += ".sig";
+  const HttpAnswer a = HttpGet(platform::ToAnsi(platform::FromUtf8(address + name + ".sig")), sigFile);
+  std::fprintf(out, "%s.sig: %s", name.c_str(), a.answered ? Describe(a).c_str() : "no answer");
+  if (!a.answered || a.status >= 400 || !a.complete || a.received == 0) {
+    std::fprintf(out, "\n");
+    reasons.push_back(name + " has no signature on the mirror: the updater refuses it as not "
+                      "authentic");
+    return false;
+  }
+  const bool good = vlr::IsSignedBy(key, platform::FromUtf8(Utf8FromPath(file)),
+                                    platform::FromUtf8(Utf8FromPath(sigFile)));
+  std::fprintf(out, ", signature %s\n", good ? "good" : "WRONG");
+  if (!good) {
+    reasons.push_back(name + ".sig is no signature of " + name +
+                      " by this key: the updater refuses it as not authentic");
+  }
+  return good;
+}
+
 }  // namespace
 
 int CheckMirror(const CheckRequest& request, std::FILE* out) {
@@ -78,6 +107,18 @@ int CheckMirror(const CheckRequest& request, std::FILE* out) {
   if (ec) {
     std::fprintf(out, "cannot check: no temporary folder (%s)\n", ec.message().c_str());
     return kCheckCannotRun;
+  }
+  std::vector<std::uint8_t> key;
+  if (request.key) {
+    std::ifstream in(*request.key, std::ios::binary);
+    const std::string pem((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::optional<std::vector<std::uint8_t>> point = vlr::P256PointFromPem(pem);
+    if (!point) {
+      std::fprintf(out, "cannot check: %s is not an ECDSA P-256 public key in PEM form\n",
+                   Utf8FromPath(*request.key).c_str());
+      return kCheckCannotRun;
+    }
+    key = *point;
   }
   ScratchFolder downloads(temp, "vlrpublish-check");
   if (!downloads.error().empty()) {
@@ -92,7 +133,8 @@ int CheckMirror(const CheckRequest& request, std::FILE* out) {
   std::fprintf(out, "version.html: %s\n",
                pageAnswer.answered ? Describe(pageAnswer).c_str() : "no answer");
   std::string digits;
-  if (Judge("version.html", pageAnswer, reasons)) {
+  if (Judge("version.html", pageAnswer, reasons) &&
+      (key.empty() || JudgeSignature(address, "version.html", page, key, out, reasons))) {
     std::ifstream pageStream(page, std::ios::binary);
     digits = vlr::VersionDigits(pageStream);
     if (digits.size() != 3) {
@@ -120,7 +162,8 @@ int CheckMirror(const CheckRequest& request, std::FILE* out) {
     }
     std::fprintf(out, "%s: %s\n", name.c_str(),
                  zipAnswer.answered ? Describe(zipAnswer).c_str() : "no answer");
-    if (Judge(name, zipAnswer, reasons)) {
+    if (Judge(name, zipAnswer, reasons) &&
+        (key.empty() || JudgeSignature(address, name, zip, key, out, reasons))) {
       if (zipAnswer.received > kMaxPackageBytes) {
         reasons.push_back(name + " is 2 GiB or larger: the updater cannot download it");
       }

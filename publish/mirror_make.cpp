@@ -2,9 +2,12 @@
 
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <vector>
 
+#include "platform/text.h"
 #include "publish/folder_swap.h"
+#include "publish/package_signing.h"
 #include "publish/package_check.h"
 #include "publish/package_folder.h"
 #include "publish/progress_line.h"
@@ -12,6 +15,7 @@
 #include "publish/scratch_folder.h"
 #include "publish/utf8_path.h"
 #include "publish/zip_writer.h"
+#include "signature/file_signature.h"
 #include "wizard/version_file.h"
 
 namespace vlrpub {
@@ -92,6 +96,11 @@ int MakeMirror(const MakeRequest& request, std::FILE* out, std::FILE* err) {
   if (request.french) {
     packages.push_back({"the French folder", *request.french, PackageName(digits, true), {}});
   }
+  std::optional<PackageSigner> signer;
+  if (request.signingKey) {
+    signer.emplace(*request.signingKey);
+    if (!signer->error().empty()) refusals.push_back(signer->error());
+  }
   fs::path mirror = Resolved(request.mirror);
   if (!mirror.has_filename()) mirror = mirror.parent_path();  // "out/" names "out"
   for (Package& p : packages) {
@@ -150,6 +159,20 @@ int MakeMirror(const MakeRequest& request, std::FILE* out, std::FILE* err) {
         !failure.empty())
       return fail(failure);
   }
+  if (signer) {
+    // Each signature is checked the way the updater checks it, with the key's public half.
+    std::vector<fs::path> files{page};
+    for (const Package& p : packages) files.push_back(built.path() / p.name);
+    for (const fs::path& file : files) {
+      if (std::string failure = signer->Sign(file); !failure.empty()) return fail(failure);
+      fs::path sigFile = file;
+      sigFile += ".sig";
+      if (!vlr::IsSignedBy(signer->publicPoint(), platform::FromUtf8(Utf8FromPath(file)),
+                           platform::FromUtf8(Utf8FromPath(sigFile)))) {
+        return fail("the updater would not take the signature of " + Utf8FromPath(file.filename()));
+      }
+    }
+  }
   if (std::string failure = PutInPlace(built, mirror, fs::exists(existing)); !failure.empty())
     return fail(failure);
 
@@ -163,6 +186,11 @@ int MakeMirror(const MakeRequest& request, std::FILE* out, std::FILE* err) {
                  p.name.c_str(), p.files.files.size(),
                  static_cast<unsigned long long>(p.files.totalSize),
                  static_cast<unsigned long long>(size));
+  }
+  if (signer) {
+    std::fprintf(out, "signed: version.html.sig");
+    for (const Package& p : packages) std::fprintf(out, ", %s.sig", p.name.c_str());
+    std::fprintf(out, " (each checked as the updater checks it)\n");
   }
   std::fprintf(out, "mirror written: %s\n", Utf8FromPath(mirror).c_str());
   return kMakeDone;

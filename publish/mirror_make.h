@@ -15,6 +15,7 @@ struct MakeRequest {
   std::optional<std::filesystem::path> french;  // files of vlrNNNfr.zip
   std::filesystem::path mirror;                 // the folder to write
   bool force = false;                           // replace an existing mirror folder
+  std::optional<std::filesystem::path> signingKey;  // private key: write the .sig files
 };
 
 // Exit codes of make (also in README.md).

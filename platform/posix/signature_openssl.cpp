@@ -25,14 +25,9 @@ struct FileCloser {
   void operator()(std::FILE* f) const { std::fclose(f); }
 };
 
-// The DER SubjectPublicKeyInfo header for an uncompressed P-256 point; the point follows.
-constexpr std::array<std::uint8_t, 26> kSpkiHeader = {
-    0x30, 0x59, 0x30, 0x13, 0x06, 0x07, 0x2a, 0x86, 0x48, 0xce, 0x3d, 0x02, 0x01,
-    0x06, 0x08, 0x2a, 0x86, 0x48, 0xce, 0x3d, 0x03, 0x01, 0x07, 0x03, 0x42, 0x00};
-
 PKey ImportKey(std::span<const std::uint8_t> point) {
   if (point.size() != 65 || point[0] != 0x04) return nullptr;
-  std::vector<std::uint8_t> spki(kSpkiHeader.begin(), kSpkiHeader.end());
+  std::vector<std::uint8_t> spki(kP256SpkiHeader.begin(), kP256SpkiHeader.end());
   spki.insert(spki.end(), point.begin(), point.end());
   const unsigned char* at = spki.data();
   // d2i_PUBKEY also checks that the point lies on the curve.

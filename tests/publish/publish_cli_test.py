@@ -275,6 +275,52 @@ def case_check_package_truncated(t):
     checked(t, files, 1, ["vlr753.zip: HTTP 200", "unpacks: no", "vlr753.zip would not unpack"])
 
 
+# --- signatures -----------------------------------------------------------------------
+
+KEYS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "signing", "keys")
+
+
+def case_signed_mirror(t):
+    """make --sign writes the .sig files (the Linux build; the Windows build refuses and
+    the publisher signs with openssl), and check --key judges them as a signed updater."""
+    en = os.path.join(t.work, "en")
+    english_files(en)
+    out = os.path.join(t.work, "made")
+    key = os.path.join(KEYS, "test_private.pem")
+    code, _, err = run(t.program, "make", "--version", "7.5.3", "--en", native(en),
+                       "--out", native(out), "--sign", native(key))
+    if WINDOWS:
+        check(code == 3 and "cannot sign" in err and not os.path.exists(out),
+              "the Windows build refuses to sign and writes nothing")
+        code, _, _ = run(t.program, "make", "--version", "7.5.3", "--en", native(en),
+                         "--out", native(out))
+        check(code == 0, "make succeeds without --sign")
+        for name in ("version.html", "vlr753.zip"):
+            subprocess.run(["openssl", "dgst", "-sha256", "-sign", key, "-out",
+                            os.path.join(out, name + ".sig"), os.path.join(out, name)], check=True)
+    else:
+        check(code == 0, "make --sign succeeds")
+    files = folder_bytes(out)
+    check(sorted(files) == ["version.html", "version.html.sig", "vlr753.zip", "vlr753.zip.sig"],
+          "the mirror holds both files and their signatures")
+    root = os.path.join(t.work, "root")
+    shutil.copytree(out, root)
+    with Mirror(t.mirror, root, t.work) as m:
+        code, report, _ = run(t.program, "check", m.site + "/", "--key",
+                              native(os.path.join(KEYS, "test_public.pem")))
+        check(code == 0 and "vlr753.zip.sig: HTTP 200" in report and "signature good" in report,
+              "check --key finds both signatures good")
+        code, report, _ = run(t.program, "check", m.site + "/", "--key",
+                              native(os.path.join(KEYS, "other_public.pem")))
+        check(code == 1 and "version.html.sig is no signature of version.html by this key" in report,
+              "another key's check fails at version.html")
+        os.remove(os.path.join(root, "vlr753.zip.sig"))
+        code, report, _ = run(t.program, "check", m.site + "/", "--key",
+                              native(os.path.join(KEYS, "test_public.pem")))
+        check(code == 1 and "vlr753.zip has no signature on the mirror" in report,
+              "a missing package signature fails")
+
+
 CASES = {name[len("case_"):]: f for name, f in globals().items() if name.startswith("case_")}
 
 

@@ -1,11 +1,14 @@
 // Files signed by the stock openssl command, checked by the system's cryptography: CNG
 // in the Windows build, libcrypto in the native one.
 #include "signature/file_signature.h"
+#include "signature/public_key_pem.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <iterator>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "platform/text.h"
@@ -17,12 +20,32 @@ std::wstring Signed(const std::string& name) {
   return platform::FromUtf8(vlrtest::HostPath(std::string(VLR_SIGNED_FILES) + "/" + name));
 }
 
-// The 65-byte point of the test key: the last bytes of its DER SubjectPublicKeyInfo.
+std::string KeyFile(const std::string& name) {
+  std::ifstream in(platform::ToPath(platform::FromUtf8(
+                       vlrtest::SourceDir() + "/tests/signing/keys/" + name)),
+                   std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The test key's point, read from its PEM file as `vlrpublish check --key` reads it.
 std::vector<std::uint8_t> TestKey() {
-  std::ifstream in(platform::ToPath(Signed("test_public.der")), std::ios::binary);
-  std::vector<std::uint8_t> der((std::istreambuf_iterator<char>(in)), {});
-  EXPECT_EQ(der.size(), 91u);
-  return der.size() < 65 ? der : std::vector<std::uint8_t>(der.end() - 65, der.end());
+  std::optional<std::vector<std::uint8_t>> point = vlr::P256PointFromPem(KeyFile("test_public.pem"));
+  EXPECT_TRUE(point);
+  return point.value_or(std::vector<std::uint8_t>{});
+}
+
+TEST(PublicKeyPem, TakesOnlyAnUncompressedP256PublicKey) {
+  const std::string pem = KeyFile("test_public.pem");
+  ASSERT_TRUE(vlr::P256PointFromPem(pem));
+  EXPECT_EQ(vlr::P256PointFromPem(pem)->size(), 65u);
+  EXPECT_FALSE(vlr::P256PointFromPem(KeyFile("p384_public.pem")));
+  EXPECT_FALSE(vlr::P256PointFromPem(KeyFile("test_private.pem")));
+  std::string damaged = pem;
+  damaged[damaged.find('\n') + 5] = '*';  // not base64
+  EXPECT_FALSE(vlr::P256PointFromPem(damaged));
+  std::string cut = pem;
+  cut.erase(cut.find("-----END"), 5);  // no end line
+  EXPECT_FALSE(vlr::P256PointFromPem(cut));
 }
 
 TEST(FileSignature, AcceptsTheSignedFileAndNothingElse) {

@@ -12,5 +12,4 @@ python3 -c 'import sys; d = bytearray(open(sys.argv[1], "rb").read()); d[150000]
   "$out/data.bin" "$out/tampered.bin"
 : >"$out/empty.bin"
 openssl dgst -sha256 -sign "$keys/test_private.pem" -out "$out/empty.bin.sig" "$out/empty.bin"
-openssl pkey -pubin -in "$keys/test_public.pem" -outform DER -out "$out/test_public.der"
 touch "$out/stamp"

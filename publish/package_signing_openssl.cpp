@@ -1,0 +1,104 @@
+#include <openssl/evp.h>
+#include <openssl/pem.h>
+#include <openssl/x509.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <system_error>
+
+#include "platform/signature.h"
+#include "publish/package_signing.h"
+#include "publish/utf8_path.h"
+
+namespace vlrpub {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+struct PKeyFree {
+  void operator()(EVP_PKEY* k) const { EVP_PKEY_free(k); }
+};
+struct MdContextFree {
+  void operator()(EVP_MD_CTX* c) const { EVP_MD_CTX_free(c); }
+};
+
+}  // namespace
+
+struct PackageSigner::Key {
+  std::unique_ptr<EVP_PKEY, PKeyFree> pkey;
+};
+
+PackageSigner::PackageSigner(const fs::path& keyFile) : key_(std::make_unique<Key>()) {
+  const std::string name = Utf8FromPath(keyFile);
+  std::unique_ptr<std::FILE, FileCloser> f(std::fopen(keyFile.c_str(), "rb"));
+  if (!f) {
+    error_ = "cannot read the signing key " + name;
+    return;
+  }
+  key_->pkey.reset(PEM_read_PrivateKey(f.get(), nullptr, nullptr, nullptr));
+  if (!key_->pkey) {
+    error_ = name + " is not a private key in PEM form";
+    return;
+  }
+  // The public half in DER: a P-256 key gives exactly the known header and its point.
+  unsigned char* der = nullptr;
+  const int length = i2d_PUBKEY(key_->pkey.get(), &der);
+  const auto& header = platform::kP256SpkiHeader;
+  if (length == static_cast<int>(header.size()) + 65 &&
+      std::equal(header.begin(), header.end(), der)) {
+    point_.assign(der + header.size(), der + length);
+  }
+  OPENSSL_free(der);
+  if (point_.empty()) {
+    error_ = name + " is not an ECDSA P-256 private key (make one with: openssl ecparam "
+                    "-name prime256v1 -genkey -noout -out private.pem)";
+    key_->pkey.reset();
+  }
+}
+
+PackageSigner::~PackageSigner() = default;
+
+std::string PackageSigner::Sign(const fs::path& file) const {
+  if (!error_.empty()) return error_;
+  const std::string name = Utf8FromPath(file);
+  std::unique_ptr<EVP_MD_CTX, MdContextFree> context(EVP_MD_CTX_new());
+  if (!context ||
+      EVP_DigestSignInit(context.get(), nullptr, EVP_sha256(), nullptr, key_->pkey.get()) != 1) {
+    return "cannot start signing " + name;
+  }
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return "cannot read " + name + " to sign it";
+  std::vector<char> buffer(64 * 1024);
+  while (in) {
+    in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+    if (in.gcount() > 0 &&
+        EVP_DigestSignUpdate(context.get(), buffer.data(), static_cast<size_t>(in.gcount())) != 1) {
+      return "cannot sign " + name;
+    }
+  }
+  if (in.bad()) return "cannot read " + name + " to sign it";
+  size_t length = 0;
+  if (EVP_DigestSignFinal(context.get(), nullptr, &length) != 1) return "cannot sign " + name;
+  std::vector<unsigned char> signature(length);
+  if (EVP_DigestSignFinal(context.get(), signature.data(), &length) != 1) {
+    return "cannot sign " + name;
+  }
+  fs::path sigFile = file;
+  sigFile += ".sig";
+  std::ofstream out(sigFile, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(signature.data()), static_cast<std::streamsize>(length));
+  out.close();
+  if (!out) {
+    std::error_code ignored;
+    fs::remove(sigFile, ignored);
+    return "cannot write " + Utf8FromPath(sigFile);
+  }
+  return "";
+}
+
+}  // namespace vlrpub

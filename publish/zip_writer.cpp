@@ -79,9 +79,9 @@ bool ZipWriter::Fail(std::string why) {
   return false;
 }
 
-void ZipWriter::WriteLocalHeader(const Entry& e) {
-  std::string h;
-  Put32(h, kLocalHeaderSig);
+// The fields the local and the central header share, from "version needed" to the
+// uncompressed size.
+void ZipWriter::PutSharedFields(std::string& h, const Entry& e) {
   Put16(h, VersionNeeded(e.method));
   Put16(h, e.flags);
   Put16(h, e.method);
@@ -90,6 +90,12 @@ void ZipWriter::WriteLocalHeader(const Entry& e) {
   Put32(h, e.crc);
   Put32(h, e.compressedSize);
   Put32(h, e.size);
+}
+
+void ZipWriter::WriteLocalHeader(const Entry& e) {
+  std::string h;
+  Put32(h, kLocalHeaderSig);
+  PutSharedFields(h, e);
   const std::string extra = e.hasUtc ? TimestampField(e.utcSeconds) : std::string();
   Put16(h, static_cast<std::uint32_t>(e.name.size()));
   Put16(h, static_cast<std::uint32_t>(extra.size()));
@@ -207,14 +213,7 @@ bool ZipWriter::Finish() {
   for (const Entry& e : entries_) {
     Put32(central, kCentralHeaderSig);
     Put16(central, kMadeByDos20);
-    Put16(central, VersionNeeded(e.method));
-    Put16(central, e.flags);
-    Put16(central, e.method);
-    Put16(central, e.dosTime);
-    Put16(central, e.dosDate);
-    Put32(central, e.crc);
-    Put32(central, e.compressedSize);
-    Put32(central, e.size);
+    PutSharedFields(central, e);
     const std::string extra = e.hasUtc ? TimestampField(e.utcSeconds) : std::string();
     Put16(central, static_cast<std::uint32_t>(e.name.size()));
     Put16(central, static_cast<std::uint32_t>(extra.size()));

@@ -53,6 +53,7 @@ class ZipWriter {
   };
 
   bool Fail(std::string why);
+  static void PutSharedFields(std::string& h, const Entry& e);
   void WriteLocalHeader(const Entry& e);
   // Deflates source after the local header; sets e's crc and sizes.
   bool Deflate(const std::filesystem::path& source, Entry& e, const ReadProgress& progress);

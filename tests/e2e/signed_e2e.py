@@ -14,7 +14,7 @@ import subprocess
 import sys
 
 from e2e_support import check, run_case
-from update_e2e import (UpdateCase, expect_no_temp, expect_unchanged, expect_updated, make_zip,
+from update_e2e import (UpdateCase, expect_no_temp, expect_updated, failed_run, make_zip,
                         package_members, press_finish, run_to_finish)
 
 NOT_AUTHENTIC_EN = "Update not authentic!"
@@ -45,15 +45,8 @@ def signed_files(t, package="vlr753.zip"):
 def refused(t, files, requests, language="E"):
     """The run ends not authentic, having asked for `requests`: the folder is as it was
     and no downloaded file is left."""
-    before = t.folder_files()
-    port = t.serve(files)
-    proc, text = run_to_finish(t, language, "127.0.0.1:%d/" % port, t.name)
-    message = NOT_AUTHENTIC_FR if language == "F" else NOT_AUTHENTIC_EN
-    check(text == message, "the message reads %r" % message)
-    check(t.requests() == requests, "the mirror was asked for %s" % ", ".join(requests))
-    expect_unchanged(t, before)
-    expect_no_temp(t)
-    press_finish(t, proc, "vlrmainfr.exe" if language == "F" else "vlrmain.exe")
+    failed_run(t, files, NOT_AUTHENTIC_FR if language == "F" else NOT_AUTHENTIC_EN, requests,
+               t.name, language=language)
 
 
 def case_signed_success(t):

@@ -306,42 +306,36 @@ def case_closed_port(t):
     press_finish(t, proc, "vlrmain.exe")
 
 
-def refused_package(t, package_bytes, shot):
+def failed_run(t, files, message, requests, shot, path="", language="E"):
+    """The mirror serves `files` (at `path` below its root); the run ends with `message`
+    after asking for `requests`, and leaves the folder and the temp folder as they were."""
     before = t.folder_files()
-    port = t.serve({"version.html": b"7.5.3\r\n", "vlr753.zip": package_bytes})
-    proc, text = run_to_finish(t, "E", "127.0.0.1:%d/" % port, shot)
-    check(text == UNZIP_EN, "the message reads %r" % UNZIP_EN)
-    check(t.requests() == ["/version.html", "/vlr753.zip"], "the package was asked for")
+    port = t.serve(files)
+    proc, text = run_to_finish(t, language, "127.0.0.1:%d/%s" % (port, path), shot)
+    check(text == message, "the message reads %r" % message)
+    check(t.requests() == requests, "the mirror was asked for %s" % ", ".join(requests))
     expect_unchanged(t, before)
     expect_no_temp(t)
-    press_finish(t, proc, "vlrmain.exe")
+    press_finish(t, proc, "vlrmainfr.exe" if language == "F" else "vlrmain.exe")
+
+
+def refused_package(t, package_bytes, shot):
+    failed_run(t, {"version.html": b"7.5.3\r\n", "vlr753.zip": package_bytes}, UNZIP_EN,
+               ["/version.html", "/vlr753.zip"], shot)
 
 
 def case_package_404(t):
     # The mirror answers 404 with an HTML page: an error answer is no package.
-    before = t.folder_files()
-    port = t.serve({"version.html": b"7.5.3\r\n"})
-    proc, text = run_to_finish(t, "E", "127.0.0.1:%d/" % port, "package_404")
-    check(text == CONNECT_EN, "the message reads %r" % CONNECT_EN)
-    check(t.requests() == ["/version.html", "/vlr753.zip"], "the package was asked for")
-    expect_unchanged(t, before)
-    expect_no_temp(t)
-    press_finish(t, proc, "vlrmain.exe")
+    failed_run(t, {"version.html": b"7.5.3\r\n"}, CONNECT_EN, ["/version.html", "/vlr753.zip"],
+               "package_404")
 
 
 def case_version_forbidden(t):
     # The mirror refuses version.html with nginx's 403 page, whose digits read 221, and
     # an old vlr221.zip is still there: the page must not pass for the version file.
-    before = t.folder_files()
-    port = t.serve({"vlr221.zip": make_zip(package_members("2.2.1"))})
-    proc, text = run_to_finish(t, "E", "127.0.0.1:%d/refuse/403/version.html/" % port,
-                               "version_forbidden")
-    check(text == CONNECT_EN, "the message reads %r" % CONNECT_EN)
-    check(t.requests() == ["/refuse/403/version.html/version.html"],
-          "only version.html was asked for")
-    expect_unchanged(t, before)
-    expect_no_temp(t)
-    press_finish(t, proc, "vlrmain.exe")
+    failed_run(t, {"vlr221.zip": make_zip(package_members("2.2.1"))}, CONNECT_EN,
+               ["/refuse/403/version.html/version.html"], "version_forbidden",
+               path="refuse/403/version.html/")
 
 
 def case_package_not_zip(t):

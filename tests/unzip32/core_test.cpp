@@ -175,14 +175,20 @@ TEST(Unzip32Transaction, TheSearchForAnAsideNameIsBoundedAndFailsOnErrors) {
   }
 }
 
-TEST(Unzip32Run, APackageLargerThanTheFreeSpaceWritesNothing) {
-  const fs::path folder = fs::path(vlrtest::HostPath(UZ32_WORK)) / "free_space";
+// tree.zip unpacked into `folder` with its folders recreated, replacing what is there.
+RunOptions TreeIntoFolder(const fs::path& folder) {
   RunOptions options;
   options.archive = NativeFromAscii(std::string(UZ32_FIXTURES) + "/tree.zip");
   options.archiveUtf8 = "tree.zip";
   options.folder = NativeFromAscii(folder.string());
   options.overwrite = OverwritePolicy::Always;
   options.recreateFolders = true;
+  return options;
+}
+
+TEST(Unzip32Run, APackageLargerThanTheFreeSpaceWritesNothing) {
+  const fs::path folder = fs::path(vlrtest::HostPath(UZ32_WORK)) / "free_space";
+  const RunOptions options = TreeIntoFolder(folder);
   // tree.zip's members are small: the margin decides.
   for (uint64_t free : {uint64_t{0}, uint64_t{1} << 20, uint64_t{15} << 20, uint64_t{64} << 20}) {
     SCOPED_TRACE(free);
@@ -234,12 +240,7 @@ TEST(Unzip32Transaction, AFailedCommitRemovesTheFoldersItMade) {
     std::ofstream(root / "outside.txt") << "outside";
     std::ofstream(folder / "sub" / "inner.txt") << "old inner";
     const auto before = Tree(root);
-    RunOptions options;
-    options.archive = NativeFromAscii(std::string(UZ32_FIXTURES) + "/tree.zip");
-    options.archiveUtf8 = "tree.zip";
-    options.folder = NativeFromAscii(folder.string());
-    options.overwrite = OverwritePolicy::Always;
-    options.recreateFolders = true;
+    const RunOptions options = TreeIntoFolder(folder);
     Reporter reporter(nullptr, 2);
     FaultyFiles files(failAt);
     const int32_t rc = RunUnzip(options, reporter, files);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace platform {
 
@@ -12,8 +13,10 @@ using InternetHandle = std::uintptr_t;  // 0 = none
 inline constexpr std::uint32_t kInternetOpenTypePreconfig = 0;
 inline constexpr std::uint32_t kInternetFlagReload = 0x80000000u;
 inline constexpr std::uint32_t kInternetFlagKeepConnection = 0x00400000u;
+inline constexpr std::uint32_t kHttpQueryContentLength = 5;
 inline constexpr std::uint32_t kHttpQueryStatusCode = 19;
 inline constexpr std::uint32_t kHttpQueryFlagNumber = 0x20000000u;
+inline constexpr std::uint32_t kInternetOptionUrl = 34;
 
 class Internet {
  public:
@@ -25,7 +28,9 @@ class Internet {
                                        std::uint32_t flags) = 0;
 
   // Blocks until the server's answer has begun; a handle to read the body from, 0 on
-  // failure. Redirections are followed; the status is not examined here.
+  // failure (no connection, no status line, a redirection the policy refuses, too many
+  // of them). Redirections are followed as platform/http_policy.h says; the final
+  // status is not examined here.
   virtual InternetHandle InternetOpenUrlA(InternetHandle session, const char* url,
                                           const char* headers, std::uint32_t headersLength,
                                           std::uint32_t flags, std::uintptr_t context) = 0;
@@ -37,11 +42,23 @@ class Internet {
 
   virtual bool InternetCloseHandle(InternetHandle handle) = 0;
 
-  // A fact about the final answer on a URL handle. The download asks only for the
-  // status as a number (kHttpQueryStatusCode | kHttpQueryFlagNumber, a 32-bit
-  // value in `buffer`); false when the answer is not known or the query is another.
+  // A fact about the final answer on a URL handle: the status as a number
+  // (kHttpQueryStatusCode | kHttpQueryFlagNumber, a 32-bit value in `buffer`) or the
+  // announced length as text (kHttpQueryContentLength, decimal digits, zero-ended when
+  // it fits). False when the answer does not tell it or the query is another.
   virtual bool HttpQueryInfoA(InternetHandle file, std::uint32_t infoLevel, void* buffer,
                               std::uint32_t* bufferLength, std::uint32_t* index) = 0;
+
+  // kInternetOptionUrl on a URL handle: the final address, after the redirections, as
+  // zero-ended text. False when the handle or option is unknown or the buffer too
+  // small (*bufferLength then holds the size needed).
+  virtual bool InternetQueryOptionA(InternetHandle /*handle*/, std::uint32_t /*option*/,
+                                    void* /*buffer*/, std::uint32_t* /*bufferLength*/) {
+    return false;
+  }
+
+  // Why the last call on this thread failed, in words; empty when not known.
+  virtual std::string LastErrorText() { return {}; }
 };
 
 }  // namespace platform

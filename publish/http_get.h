@@ -1,6 +1,7 @@
-// One HTTP GET for the mirror check, with what the updater's download does not look
-// at: the status and the announced length. Redirections are followed, as the
-// updater's platform does. libcurl on Linux, wininet on Windows.
+// One HTTP GET for the mirror check, through the updater's own internet functions
+// (platform/internet.h), so that it is sent, redirected, timed and read exactly as
+// the updater's download is; it also looks at what the download does not: the
+// status and the announced length.
 #pragma once
 
 #include <cstdint>

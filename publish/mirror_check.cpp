@@ -5,18 +5,16 @@
 #include <optional>
 #include <vector>
 
-#include "download/download_state.h"
-#include "download/site_address.h"
+#include "mirror/mirror_rules.h"
+#include "mirror/version_file.h"
 #include "platform/text.h"
 #include "publish/http_get.h"
 #include "publish/library_run.h"
 #include "publish/progress_line.h"
-#include "publish/release_names.h"
 #include "publish/scratch_folder.h"
 #include "publish/utf8_path.h"
 #include "signature/file_signature.h"
 #include "signature/public_key_pem.h"
-#include "wizard/version_file.h"
 
 namespace vlrpub {
 
@@ -24,16 +22,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The updater counts the bytes it receives in a signed 32-bit number.
-constexpr std::uint64_t kMaxPackageBytes = 0x7FFFFFFFull;
-
 // The mirror address as the updater's download makes it.
 std::string UpdaterAddress(const std::string& site) {
-  vlr::SiteAddress = platform::FromUtf8(site);
-  vlr::NormaliseSiteAddress();
-  std::string address = platform::ToUtf8(vlr::SiteAddress);
-  vlr::SiteAddress.clear();
-  return address;
+  return platform::ToUtf8(vlr::NormalisedSiteAddress(platform::FromUtf8(site)));
 }
 
 std::string Describe(const HttpAnswer& a) {
@@ -77,10 +68,10 @@ bool Judge(const std::string& name, const HttpAnswer& a, std::vector<std::string
 bool JudgeSignature(const std::string& address, const std::string& name, const fs::path& file,
                     const std::vector<std::uint8_t>& key, std::FILE* out,
                     std::vector<std::string>& reasons) {
-  fs::path sigFile = file;
-  sigFile += ".sig";
-  const HttpAnswer a = HttpGet(platform::ToAnsi(platform::FromUtf8(address + name + ".sig")), sigFile);
-  std::fprintf(out, "%s.sig: %s", name.c_str(), a.answered ? Describe(a).c_str() : "no answer");
+  const std::string sigName = vlr::SignatureName(name);
+  const fs::path sigFile = SignaturePath(file);
+  const HttpAnswer a = HttpGet(platform::ToAnsi(platform::FromUtf8(address + sigName)), sigFile);
+  std::fprintf(out, "%s: %s", sigName.c_str(), a.answered ? Describe(a).c_str() : "no answer");
   if (!a.answered || a.status >= 400 || !a.complete || a.received == 0) {
     std::fprintf(out, "\n");
     reasons.push_back(name + " has no signature on the mirror: the updater refuses it as not "
@@ -91,7 +82,7 @@ bool JudgeSignature(const std::string& address, const std::string& name, const f
                                     platform::FromUtf8(Utf8FromPath(sigFile)));
   std::fprintf(out, ", signature %s\n", good ? "good" : "WRONG");
   if (!good) {
-    reasons.push_back(name + ".sig is no signature of " + name +
+    reasons.push_back(sigName + " is no signature of " + name +
                       " by this key: the updater refuses it as not authentic");
   }
   return good;
@@ -127,14 +118,15 @@ int CheckMirror(const CheckRequest& request, std::FILE* out) {
   }
 
   std::vector<std::string> reasons;
-  const fs::path page = downloads.path() / "version.html";
+  const std::string pageName = vlr::kVersionFileName;
+  const fs::path page = downloads.path() / pageName;
   const HttpAnswer pageAnswer =
-      HttpGet(platform::ToAnsi(platform::FromUtf8(address + "version.html")), page);
-  std::fprintf(out, "version.html: %s\n",
+      HttpGet(platform::ToAnsi(platform::FromUtf8(address + pageName)), page);
+  std::fprintf(out, "%s: %s\n", pageName.c_str(),
                pageAnswer.answered ? Describe(pageAnswer).c_str() : "no answer");
   std::string digits;
-  if (Judge("version.html", pageAnswer, reasons) &&
-      (key.empty() || JudgeSignature(address, "version.html", page, key, out, reasons))) {
+  if (Judge(pageName, pageAnswer, reasons) &&
+      (key.empty() || JudgeSignature(address, pageName, page, key, out, reasons))) {
     std::ifstream pageStream(page, std::ios::binary);
     digits = vlr::VersionDigits(pageStream);
     if (digits.size() != 3) {
@@ -146,9 +138,9 @@ int CheckMirror(const CheckRequest& request, std::FILE* out) {
   }
 
   if (!digits.empty()) {
-    const std::string name = PackageName(digits, request.french);
+    const std::string name = vlr::PackageName(digits, request.french);
     std::fprintf(out, "digits: %s -> %s (Version %s)\n", digits.c_str(), name.c_str(),
-                 DottedVersion(digits).c_str());
+                 vlr::DottedVersion(digits).c_str());
     const fs::path zip = downloads.path() / name;
     HttpAnswer zipAnswer;
     {
@@ -164,7 +156,7 @@ int CheckMirror(const CheckRequest& request, std::FILE* out) {
                  zipAnswer.answered ? Describe(zipAnswer).c_str() : "no answer");
     if (Judge(name, zipAnswer, reasons) &&
         (key.empty() || JudgeSignature(address, name, zip, key, out, reasons))) {
-      if (zipAnswer.received > kMaxPackageBytes) {
+      if (zipAnswer.received > vlr::kMaxPackageBytes) {
         reasons.push_back(name + " is 2 GiB or larger: the updater cannot download it");
       }
       const LibraryOutcome test = TestLikeUpdater(zip);

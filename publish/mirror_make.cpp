@@ -5,6 +5,8 @@
 #include <optional>
 #include <vector>
 
+#include "mirror/mirror_rules.h"
+#include "mirror/version_file.h"
 #include "platform/text.h"
 #include "publish/folder_swap.h"
 #include "publish/package_signing.h"
@@ -16,16 +18,12 @@
 #include "publish/utf8_path.h"
 #include "publish/zip_writer.h"
 #include "signature/file_signature.h"
-#include "wizard/version_file.h"
 
 namespace vlrpub {
 
 namespace {
 
 namespace fs = std::filesystem;
-
-// The updater counts the bytes it receives in a signed 32-bit number.
-constexpr std::uint64_t kMaxPackageBytes = 0x7FFFFFFFull;
 
 struct Package {
   std::string label;  // "the English folder"
@@ -76,7 +74,7 @@ std::string WritePackage(const Package& p, const fs::path& zip) {
   std::error_code ec;
   const std::uint64_t size = fs::file_size(zip, ec);
   if (ec) return "cannot read back " + p.name;
-  if (size > kMaxPackageBytes) {
+  if (size > vlr::kMaxPackageBytes) {
     return p.name + " would be " + std::to_string(size) +
            " bytes; the updater cannot download a package of 2 GiB or more";
   }
@@ -88,13 +86,13 @@ std::string WritePackage(const Package& p, const fs::path& zip) {
 int MakeMirror(const MakeRequest& request, std::FILE* out, std::FILE* err) {
   std::vector<std::string> refusals;
   std::string why;
-  const std::string digits = VersionDigits(request.version, why);
+  const std::string digits = ReleaseDigits(request.version, why);
   if (digits.empty()) refusals.push_back(why);
 
   std::vector<Package> packages;
-  packages.push_back({"the English folder", request.english, PackageName(digits, false), {}});
+  packages.push_back({"the English folder", request.english, vlr::PackageName(digits, false), {}});
   if (request.french) {
-    packages.push_back({"the French folder", *request.french, PackageName(digits, true), {}});
+    packages.push_back({"the French folder", *request.french, vlr::PackageName(digits, true), {}});
   }
   std::optional<PackageSigner> signer;
   if (request.signingKey) {
@@ -142,7 +140,7 @@ int MakeMirror(const MakeRequest& request, std::FILE* out, std::FILE* err) {
   ScratchFolder built(mirror.parent_path(), stem);
   if (!built.error().empty()) return fail(built.error());
 
-  const fs::path page = built.path() / "version.html";
+  const fs::path page = built.path() / vlr::kVersionFileName;
   if (!WriteFile(page, VersionPage(digits))) return fail("cannot write " + Utf8FromPath(page));
   // Read back and closed at once: Windows renames no folder with a file open in it.
   const std::string read = [&] {
@@ -165,8 +163,7 @@ int MakeMirror(const MakeRequest& request, std::FILE* out, std::FILE* err) {
     for (const Package& p : packages) files.push_back(built.path() / p.name);
     for (const fs::path& file : files) {
       if (std::string failure = signer->Sign(file); !failure.empty()) return fail(failure);
-      fs::path sigFile = file;
-      sigFile += ".sig";
+      const fs::path sigFile = SignaturePath(file);
       if (!vlr::IsSignedBy(signer->publicPoint(), platform::FromUtf8(Utf8FromPath(file)),
                            platform::FromUtf8(Utf8FromPath(sigFile)))) {
         return fail("the updater would not take the signature of " + Utf8FromPath(file.filename()));
@@ -177,7 +174,7 @@ int MakeMirror(const MakeRequest& request, std::FILE* out, std::FILE* err) {
     return fail(failure);
 
   std::fprintf(out, "version.html: the updater reads %s (Version %s)\n", digits.c_str(),
-               DottedVersion(digits).c_str());
+               vlr::DottedVersion(digits).c_str());
   for (const Package& p : packages) {
     const std::uint64_t size = fs::file_size(mirror / p.name, ec);
     std::fprintf(out,

@@ -88,8 +88,7 @@ std::string PackageSigner::Sign(const fs::path& file) const {
   if (EVP_DigestSignFinal(context.get(), signature.data(), &length) != 1) {
     return "cannot sign " + name;
   }
-  fs::path sigFile = file;
-  sigFile += ".sig";
+  const fs::path sigFile = SignaturePath(file);
   std::ofstream out(sigFile, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(signature.data()), static_cast<std::streamsize>(length));
   out.close();

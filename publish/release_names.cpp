@@ -1,5 +1,7 @@
 #include "publish/release_names.h"
 
+#include "mirror/mirror_rules.h"
+
 namespace vlrpub {
 
 namespace {
@@ -8,7 +10,7 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 }  // namespace
 
-std::string VersionDigits(const std::string& version, std::string& why) {
+std::string ReleaseDigits(const std::string& version, std::string& why) {
   why.clear();
   std::string digits;
   for (char c : version) {
@@ -35,21 +37,8 @@ std::string VersionDigits(const std::string& version, std::string& why) {
 std::string VersionPage(const std::string& digits) {
   // Every line ends in CR LF: the updater's reading ends lines only at a CR. The first
   // line holds the version and no other digit.
-  return "<html><head><title>Veloran</title></head><body><p>Veloran " + DottedVersion(digits) +
+  return "<html><head><title>Veloran</title></head><body><p>Veloran " + vlr::DottedVersion(digits) +
          "</p></body></html>\r\n";
-}
-
-std::string PackageName(const std::string& digits, bool french) {
-  return "vlr" + digits + (french ? "fr" : "") + ".zip";
-}
-
-std::string DottedVersion(const std::string& digits) {
-  std::string dotted;
-  for (char c : digits) {
-    if (!dotted.empty()) dotted += '.';
-    dotted += c;
-  }
-  return dotted;
 }
 
 }  // namespace vlrpub

@@ -1,5 +1,7 @@
 #include "publish/utf8_path.h"
 
+#include "mirror/mirror_rules.h"
+
 namespace vlrpub {
 
 std::filesystem::path PathFromUtf8(const std::string& text) {
@@ -17,6 +19,10 @@ std::string Utf8FromPath(const std::filesystem::path& path) {
 #else
   return path.string();
 #endif
+}
+
+std::filesystem::path SignaturePath(const std::filesystem::path& file) {
+  return file.parent_path() / PathFromUtf8(vlr::SignatureName(Utf8FromPath(file.filename())));
 }
 
 }  // namespace vlrpub

@@ -8,6 +8,8 @@
 #include "download/download_file.h"
 #include "download/temp_folder.h"
 #include "extract/unzip_driver.h"
+#include "mirror/mirror_rules.h"
+#include "mirror/version_file.h"
 #include "platform/services.h"
 #include "platform/system.h"
 #include "platform/text.h"
@@ -17,7 +19,6 @@
 #include "wizard/form1.h"
 #include "wizard/shared_state.h"
 #include "wizard/skip_on_error.h"
-#include "wizard/version_file.h"
 
 namespace vlr {
 
@@ -43,7 +44,8 @@ const wchar_t* NotAuthentic(bool french) {
 bool SignatureHolds(std::span<const std::uint8_t> key, const std::wstring& remoteName,
                     const std::wstring& localPath) {
   const std::wstring signaturePath = localPath + L".sig";
-  bool holds = DownloadFile(remoteName + L".sig", signaturePath) == 1 && !WindowClosed() &&
+  const std::wstring signatureName = platform::FromAnsi(SignatureName(platform::ToAnsi(remoteName)));
+  bool holds = DownloadFile(signatureName, signaturePath) == 1 && !WindowClosed() &&
                IsSignedBy(key, localPath, signaturePath);
   DeleteQuietly(signaturePath);
   return holds;
@@ -77,7 +79,7 @@ void FetchAndUnpack(Form1& form, std::wstring& stepMessage) {
   SkipOnError([&] { DeleteQuietly(localPath); });
   if (digits.size() != 3) return;
 
-  remoteName = L"vlr" + platform::FromAnsi(digits) + (french ? L"fr" : L"") + L".zip";
+  remoteName = platform::FromAnsi(PackageName(digits, french));
   localPath = GetTempFolder() + remoteName;
   if (DownloadFile(remoteName, localPath) != 1 || WindowClosed()) {
     if (WindowClosed()) DeleteQuietly(localPath);
@@ -92,12 +94,7 @@ void FetchAndUnpack(Form1& form, std::wstring& stepMessage) {
   std::wstring folder = platform::Get<platform::System>().UpdaterFolder() + platform::kPathSeparator;
   if (UnzipArchive(localPath, folder)) {
     stepMessage = (french ? L"Mise-à-jour réussie!" : L"Update succeeded!");
-    stepMessage += L"\r\nVersion ";
-    stepMessage += static_cast<wchar_t>(digits[0]);
-    stepMessage += L'.';
-    stepMessage += static_cast<wchar_t>(digits[1]);
-    stepMessage += L'.';
-    stepMessage += static_cast<wchar_t>(digits[2]);
+    stepMessage += L"\r\nVersion " + platform::FromAnsi(DottedVersion(digits));
   } else {
     stepMessage = french ? L"DLL Unzip manquante ou téléchargement imcomplet!"
                          : L"Unzip DLL missing or incomplete download!";

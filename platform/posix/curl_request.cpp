@@ -6,20 +6,6 @@
 
 namespace platform {
 
-namespace {
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    char a = text[i], b = prefix[i];
-    if (a >= 'A' && a <= 'Z') a = static_cast<char>(a - 'A' + 'a');
-    if (a != b) return false;
-  }
-  return true;
-}
-
-}  // namespace
-
 bool CurlRequest::Start(const std::string& url, const std::vector<std::string>& extraHeaders,
                         const CurlSettings& settings) {
   multi_.reset(curl_multi_init());
@@ -37,9 +23,9 @@ bool CurlRequest::Start(const std::string& url, const std::vector<std::string>& 
   bool ok = curl_easy_setopt(e, CURLOPT_URL, url_.c_str()) == CURLE_OK;
   curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
-  curl_easy_setopt(e, CURLOPT_MAXREDIRS, settings.maxRedirections);
+  // Redirections are followed by the caller, under the one policy of both builds.
+  curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 0L);
+  curl_easy_setopt(e, CURLOPT_ERRORBUFFER, error_);
   curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, settings.connectTimeoutSeconds);
   // A server that sends nothing for the silence timeout (before or during the body)
   // ends the transfer, as the receive timeout does on Windows.
@@ -95,6 +81,28 @@ long CurlRequest::Status() const {
   return code;
 }
 
+std::string CurlRequest::RedirectTarget() {
+  while (easy_ && !finished_) Pump();
+  char* target = nullptr;
+  if (!easy_ || curl_easy_getinfo(easy_.get(), CURLINFO_REDIRECT_URL, &target) != CURLE_OK ||
+      !target)
+    return {};
+  return target;
+}
+
+long long CurlRequest::AnnouncedLength() const {
+  curl_off_t length = -1;
+  if (!easy_ ||
+      curl_easy_getinfo(easy_.get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) != CURLE_OK)
+    return -1;
+  return length;
+}
+
+std::string CurlRequest::ErrorText() const {
+  if (error_[0]) return error_;
+  return curl_easy_strerror(outcome_ == CURLE_OK ? CURLE_RECV_ERROR : outcome_);
+}
+
 void CurlRequest::Pump() {
   int running = 0;
   if (curl_multi_perform(multi_.get(), &running) != CURLM_OK) {
@@ -133,22 +141,16 @@ std::size_t CurlRequest::OnBody(char* data, std::size_t size, std::size_t n, voi
 }
 
 // Headers come line by line, each answer's block ending with an empty line. The
-// answer has begun when a block ends that is neither interim (1xx) nor a redirection
-// that curl will follow (3xx with a Location).
+// answer has begun when a block ends that is not interim (1xx).
 std::size_t CurlRequest::OnHeader(char* data, std::size_t size, std::size_t n, void* self) {
   auto* request = static_cast<CurlRequest*>(self);
   std::size_t bytes = size * n;
   std::string_view line(data, bytes);
-  if (StartsWithNoCase(line, "http/")) {
-    request->blockHasLocation_ = false;
-  } else if (StartsWithNoCase(line, "location:")) {
-    request->blockHasLocation_ = true;
-  } else if (line == "\r\n" || line == "\n") {
+  if (line == "\r\n" || line == "\n") {
     long code = 0;
     curl_easy_getinfo(request->easy_.get(), CURLINFO_RESPONSE_CODE, &code);
-    bool interim = code >= 100 && code < 200;
-    bool redirection = code >= 300 && code < 400 && request->blockHasLocation_;
-    if (!interim && !redirection) request->answered_ = true;
+    const bool interim = code >= 100 && code < 200;
+    if (!interim) request->answered_ = true;
   }
   return bytes;
 }

@@ -19,7 +19,6 @@ struct CurlSettings {
   std::string proxyBypass;
   long connectTimeoutSeconds = 60;
   long silenceTimeoutSeconds = 30;  // no byte received for this long ends the transfer
-  long maxRedirections = 10;
 };
 
 class CurlRequest {
@@ -28,10 +27,9 @@ class CurlRequest {
   CurlRequest(const CurlRequest&) = delete;
   CurlRequest& operator=(const CurlRequest&) = delete;
 
-  // Sends the GET and blocks until the final answer's headers have arrived
-  // (redirections followed, interim answers skipped). False when no answer came
-  // (no connection, timeout, too many redirections, bad URL); the request is then
-  // of no further use.
+  // Sends the GET and blocks until the answer's headers have arrived (interim answers
+  // skipped; a redirection is an answer, not followed here). False when no answer
+  // came (no connection, timeout, bad URL); the request is then of no further use.
   bool Start(const std::string& url, const std::vector<std::string>& extraHeaders,
              const CurlSettings& settings);
 
@@ -40,9 +38,21 @@ class CurlRequest {
   // when the transfer broke (reset, timeout, body shorter than announced).
   bool Read(void* buffer, std::uint32_t size, std::uint32_t* count);
 
-  // The HTTP status of the final answer (after the redirections curl followed);
-  // 0 while none is known.
+  // The HTTP status of the answer; 0 while none is known.
   long Status() const;
+
+  // The absolute address a redirection answer points to; empty for any other answer.
+  // libcurl knows it once the transfer is over: the answer's body is received first.
+  std::string RedirectTarget();
+
+  // The announced length of the body, -1 when none was sent.
+  long long AnnouncedLength() const;
+
+  // The address asked for.
+  const std::string& Url() const { return url_; }
+
+  // Why Start or Read failed, in words.
+  std::string ErrorText() const;
 
  private:
   struct EasyDeleter {
@@ -84,7 +94,7 @@ class CurlRequest {
 
   std::vector<char> data_;  // body received and not yet handed out, from offset_
   std::size_t offset_ = 0;
-  bool blockHasLocation_ = false;
+  char error_[CURL_ERROR_SIZE] = {};
   bool answered_ = false;
   bool finished_ = false;
   CURLcode outcome_ = CURLE_OK;

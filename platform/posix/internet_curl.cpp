@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/http_policy.h"
 #include "platform/internet.h"
 #include "platform/posix/curl_request.h"
 #include "platform/services.h"
@@ -18,15 +19,6 @@
 namespace platform {
 
 namespace {
-
-// Windows gives a connection a minute and a silent server about half a minute.
-// VLR_INTERNET_TIMEOUT (seconds) shortens both, for tests of a silent server.
-void ApplyTimeouts(CurlSettings& settings) {
-  if (const char* text = std::getenv("VLR_INTERNET_TIMEOUT")) {
-    long seconds = std::strtol(text, nullptr, 10);
-    if (seconds > 0) settings.connectTimeoutSeconds = settings.silenceTimeoutSeconds = seconds;
-  }
-}
 
 // The header text as wininet takes it: `length` characters, or up to the zero when
 // the length is all ones; lines separated by CR LF.
@@ -62,7 +54,9 @@ class CurlInternet final : public Internet {
     entry->settings.accessType = accessType;
     entry->settings.proxy = proxy ? proxy : "";
     entry->settings.proxyBypass = proxyBypass ? proxyBypass : "";
-    ApplyTimeouts(entry->settings);
+    const HttpTimeouts timeouts = SessionTimeouts();
+    entry->settings.connectTimeoutSeconds = timeouts.connectSeconds;
+    entry->settings.silenceTimeoutSeconds = timeouts.silenceSeconds;
     return Add(std::move(entry));
   }
 
@@ -73,12 +67,33 @@ class CurlInternet final : public Internet {
                                   std::uintptr_t /*context*/) override {
     Entry* parent = Find(session);
     if (!parent || parent->request || !url) return 0;
-    auto entry = std::make_unique<Entry>();
-    entry->parent = session;
-    entry->request = std::make_unique<CurlRequest>();
-    if (!entry->request->Start(url, HeaderLines(headers, headersLength), parent->settings))
-      return 0;
-    return Add(std::move(entry));
+    lastError_.clear();
+    const std::vector<std::string> headerLines = HeaderLines(headers, headersLength);
+    std::string address = url;
+    for (int redirections = 0;; ++redirections) {
+      auto request = std::make_unique<CurlRequest>();
+      if (!request->Start(address, headerLines, parent->settings)) {
+        lastError_ = request->ErrorText();
+        return 0;
+      }
+      std::string target =
+          IsRedirection(request->Status()) ? request->RedirectTarget() : std::string();
+      if (target.empty()) {
+        auto entry = std::make_unique<Entry>();
+        entry->parent = session;
+        entry->request = std::move(request);
+        return Add(std::move(entry));
+      }
+      if (redirections == kMaxRedirections) {
+        lastError_ = "more than " + std::to_string(kMaxRedirections) + " redirections";
+        return 0;
+      }
+      if (!MayRedirect(address, target)) {
+        lastError_ = "a redirection to " + target + " is not followed";
+        return 0;
+      }
+      address = std::move(target);
+    }
   }
 
   bool InternetReadFile(InternetHandle file, void* buffer, std::uint32_t bytesToRead,
@@ -86,15 +101,21 @@ class CurlInternet final : public Internet {
     if (bytesRead) *bytesRead = 0;
     Entry* entry = Find(file);
     if (!entry || !entry->request) return false;
-    return entry->request->Read(buffer, bytesToRead, bytesRead);
+    if (entry->request->Read(buffer, bytesToRead, bytesRead)) return true;
+    lastError_ = entry->request->ErrorText();
+    return false;
   }
 
-  // Only the status as a number is known here: the final answer's, once the
-  // redirections have been followed.
+  // The status as a number and the announced length as text: the final answer's,
+  // once the redirections have been followed.
   bool HttpQueryInfoA(InternetHandle file, std::uint32_t infoLevel, void* buffer,
                       std::uint32_t* bufferLength, std::uint32_t* /*index*/) override {
     Entry* entry = Find(file);
     if (!entry || !entry->request || !buffer || !bufferLength) return false;
+    if (infoLevel == kHttpQueryContentLength) {
+      const long long length = entry->request->AnnouncedLength();
+      return length >= 0 && CopyText(std::to_string(length), buffer, bufferLength);
+    }
     if (infoLevel != (kHttpQueryStatusCode | kHttpQueryFlagNumber)) return false;
     if (*bufferLength < sizeof(std::uint32_t)) return false;
     long code = entry->request->Status();
@@ -104,6 +125,15 @@ class CurlInternet final : public Internet {
     *bufferLength = sizeof value;
     return true;
   }
+
+  bool InternetQueryOptionA(InternetHandle handle, std::uint32_t option, void* buffer,
+                            std::uint32_t* bufferLength) override {
+    Entry* entry = Find(handle);
+    if (!entry || !entry->request || option != kInternetOptionUrl || !bufferLength) return false;
+    return CopyText(entry->request->Url(), buffer, bufferLength);
+  }
+
+  std::string LastErrorText() override { return lastError_; }
 
   // Closing a session closes the URL handles opened from it, as wininet does.
   bool InternetCloseHandle(InternetHandle handle) override {
@@ -135,7 +165,20 @@ class CurlInternet final : public Internet {
     return it == handles_.end() ? nullptr : it->second.get();
   }
 
+  // wininet's way with text answers: the text and its zero when they fit, else false
+  // with the size needed.
+  static bool CopyText(const std::string& text, void* buffer, std::uint32_t* bufferLength) {
+    if (!buffer || *bufferLength < text.size() + 1) {
+      *bufferLength = static_cast<std::uint32_t>(text.size() + 1);
+      return false;
+    }
+    std::memcpy(buffer, text.c_str(), text.size() + 1);
+    *bufferLength = static_cast<std::uint32_t>(text.size());
+    return true;
+  }
+
   bool initialised_ = false;
+  std::string lastError_;  // the one thread's last failure
   InternetHandle lastHandle_ = 0;
   std::map<InternetHandle, std::unique_ptr<Entry>> handles_;
 };

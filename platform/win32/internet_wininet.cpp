@@ -1,8 +1,11 @@
 // The internet functions: wininet itself, with its handles carried as numbers.
-// Three guards are added around it, so that both builds keep the same contract:
-// - explicit timeouts on every session (a minute to connect, half a minute of
-//   silence), as Windows' own defaults, so that a silent server cannot hold the
-//   updater forever where the platform's default is to wait without end;
+// Guards are added around it, so that both builds keep the same contract:
+// - the session timeouts of platform/http_policy.h, set explicitly on every request
+//   before it is sent, so that a silent server cannot hold the updater forever (Wine
+//   takes them from the request only, so a URL is opened as InternetOpenUrlA opens
+//   it, in its steps: connect, open the request, send it);
+// - redirections followed here under the one policy, not by wininet (Wine's wininet
+//   follows a loop without end, and each system has its own rule for schemes);
 // - a body that ends short of its announced Content-Length fails the last read
 //   instead of passing for a complete one (wininet reports such an end as success);
 // - a connection that closes without any answer is no answer (Wine's wininet hands
@@ -13,7 +16,9 @@
 #include <cstdint>
 #include <cstdlib>
 #include <map>
+#include <string>
 
+#include "platform/http_policy.h"
 #include "platform/internet.h"
 #include "platform/services.h"
 
@@ -24,18 +29,64 @@ namespace {
 HINTERNET ToNative(InternetHandle handle) { return reinterpret_cast<HINTERNET>(handle); }
 InternetHandle FromNative(HINTERNET handle) { return reinterpret_cast<InternetHandle>(handle); }
 
-// VLR_INTERNET_TIMEOUT (seconds) shortens both timeouts, for tests of a silent server.
-void SetTimeouts(HINTERNET session) {
-  DWORD connectMs = 60000, receiveMs = 30000;
-  char text[32];
-  DWORD n = GetEnvironmentVariableA("VLR_INTERNET_TIMEOUT", text, sizeof text);
-  if (n > 0 && n < sizeof text) {
-    long seconds = std::strtol(text, nullptr, 10);
-    if (seconds > 0) connectMs = receiveMs = static_cast<DWORD>(seconds) * 1000;
+void SetTimeouts(HINTERNET handle) {
+  const HttpTimeouts timeouts = SessionTimeouts();
+  DWORD connectMs = static_cast<DWORD>(timeouts.connectSeconds) * 1000;
+  DWORD receiveMs = static_cast<DWORD>(timeouts.silenceSeconds) * 1000;
+  InternetSetOptionA(handle, INTERNET_OPTION_CONNECT_TIMEOUT, &connectMs, sizeof connectMs);
+  InternetSetOptionA(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &receiveMs, sizeof receiveMs);
+  InternetSetOptionA(handle, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, &receiveMs, sizeof receiveMs);
+}
+
+// One request as InternetOpenUrlA makes it, with the timeouts set before it is sent:
+// the request handle and the connection it was opened on, or two nulls (the system's
+// error code kept).
+struct Request {
+  HINTERNET connection = nullptr;
+  HINTERNET request = nullptr;
+};
+
+Request OpenRequest(HINTERNET session, const std::string& url, const char* headers,
+                    DWORD headersLength, DWORD flags, DWORD_PTR context) {
+  char host[INTERNET_MAX_HOST_NAME_LENGTH] = {}, user[256] = {}, password[256] = {};
+  std::string path(url.size() + 1, '\0'), extra(url.size() + 1, '\0');
+  URL_COMPONENTSA parts = {};
+  parts.dwStructSize = sizeof parts;
+  parts.lpszHostName = host;
+  parts.dwHostNameLength = sizeof host;
+  parts.lpszUserName = user;
+  parts.dwUserNameLength = sizeof user;
+  parts.lpszPassword = password;
+  parts.dwPasswordLength = sizeof password;
+  parts.lpszUrlPath = path.data();
+  parts.dwUrlPathLength = static_cast<DWORD>(path.size());
+  parts.lpszExtraInfo = extra.data();
+  parts.dwExtraInfoLength = static_cast<DWORD>(extra.size());
+  if (!InternetCrackUrlA(url.c_str(), 0, 0, &parts)) return {};
+  if (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS) {
+    SetLastError(ERROR_INTERNET_UNRECOGNIZED_SCHEME);
+    return {};
   }
-  InternetSetOptionA(session, INTERNET_OPTION_CONNECT_TIMEOUT, &connectMs, sizeof connectMs);
-  InternetSetOptionA(session, INTERNET_OPTION_RECEIVE_TIMEOUT, &receiveMs, sizeof receiveMs);
-  InternetSetOptionA(session, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, &receiveMs, sizeof receiveMs);
+  if (parts.nScheme == INTERNET_SCHEME_HTTPS) flags |= INTERNET_FLAG_SECURE;
+  const std::string object = std::string(path.c_str()) + extra.c_str();
+
+  Request r;
+  r.connection = InternetConnectA(session, host, parts.nPort, user[0] ? user : nullptr,
+                                  password[0] ? password : nullptr, INTERNET_SERVICE_HTTP, 0,
+                                  context);
+  if (!r.connection) return {};
+  const char* accept[] = {"*/*", nullptr};
+  r.request = HttpOpenRequestA(r.connection, "GET", object.empty() ? "/" : object.c_str(),
+                               nullptr, nullptr, accept, flags, context);
+  if (r.request) {
+    SetTimeouts(r.request);
+    if (HttpSendRequestA(r.request, headers, headersLength, nullptr, 0)) return r;
+  }
+  const DWORD error = GetLastError();
+  if (r.request) InternetCloseHandle(r.request);
+  InternetCloseHandle(r.connection);
+  SetLastError(error);
+  return {};
 }
 
 // The announced length of the answer on `url`, or -1 when there is none.
@@ -49,12 +100,38 @@ long long ContentLength(HINTERNET url) {
   return end != text && length >= 0 ? length : -1;
 }
 
-// True when the server sent a status line.
-bool Answered(HINTERNET url) {
+// The status the server sent, 0 when it sent no status line.
+DWORD Status(HINTERNET url) {
   DWORD code = 0, size = sizeof code, index = 0;
-  return HttpQueryInfoA(url, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &code, &size,
-                        &index) &&
-         code >= 100;
+  if (!HttpQueryInfoA(url, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &code, &size, &index))
+    return 0;
+  return code >= 100 ? code : 0;
+}
+
+// The absolute address the redirection on `url` (opened for `from`) points to; empty
+// when it names none.
+std::string RedirectTarget(HINTERNET url, const std::string& from) {
+  std::string location(2048, '\0');
+  DWORD size = static_cast<DWORD>(location.size());
+  DWORD index = 0;
+  if (!HttpQueryInfoA(url, HTTP_QUERY_LOCATION, location.data(), &size, &index)) return {};
+  location.resize(size);
+  std::string target(4096, '\0');
+  DWORD length = static_cast<DWORD>(target.size());
+  if (!InternetCombineUrlA(from.c_str(), location.c_str(), target.data(), &length, ICU_NO_ENCODE))
+    return {};
+  target.resize(length);
+  return target;
+}
+
+std::string SystemMessage(DWORD code) {
+  char text[512] = {};
+  const DWORD n = FormatMessageA(
+      FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_IGNORE_INSERTS,
+      GetModuleHandleA("wininet.dll"), code, 0, text, sizeof text, nullptr);
+  std::string s(text, n);
+  while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ')) s.pop_back();
+  return s.empty() ? "error " + std::to_string(code) : s + " (" + std::to_string(code) + ")";
 }
 
 class WinInet final : public Internet {
@@ -69,15 +146,29 @@ class WinInet final : public Internet {
   InternetHandle InternetOpenUrlA(InternetHandle session, const char* url, const char* headers,
                                   std::uint32_t headersLength, std::uint32_t flags,
                                   std::uintptr_t context) override {
-    HINTERNET handle = ::InternetOpenUrlA(ToNative(session), url, headers, headersLength, flags,
-                                          static_cast<DWORD_PTR>(context));
-    if (handle && !Answered(handle)) {
-      ::InternetCloseHandle(handle);
-      SetLastError(ERROR_HTTP_INVALID_SERVER_RESPONSE);
+    if (!url) {
+      SetLastError(ERROR_INVALID_PARAMETER);
       return 0;
     }
-    if (handle) bodies_[handle] = Body{ContentLength(handle), 0};
-    return FromNative(handle);
+    std::string address = url;
+    for (int redirections = 0;; ++redirections) {
+      const Request r = OpenRequest(ToNative(session), address, headers, headersLength,
+                                    flags | INTERNET_FLAG_NO_AUTO_REDIRECT,
+                                    static_cast<DWORD_PTR>(context));
+      if (!r.request) return 0;
+      const DWORD status = Status(r.request);
+      if (status == 0) return Refuse(r, ERROR_HTTP_INVALID_SERVER_RESPONSE);
+      std::string target =
+          IsRedirection(status) ? RedirectTarget(r.request, address) : std::string();
+      if (target.empty()) {
+        bodies_[r.request] = Body{ContentLength(r.request), 0, r.connection};
+        return FromNative(r.request);
+      }
+      if (redirections == kMaxRedirections || !MayRedirect(address, target))
+        return Refuse(r, ERROR_HTTP_REDIRECT_FAILED);
+      Refuse(r, ERROR_SUCCESS);
+      address = std::move(target);
+    }
   }
 
   bool InternetReadFile(InternetHandle file, void* buffer, std::uint32_t bytesToRead,
@@ -96,9 +187,16 @@ class WinInet final : public Internet {
     return true;
   }
 
+  // A URL handle goes with the connection it was opened on.
   bool InternetCloseHandle(InternetHandle handle) override {
-    bodies_.erase(ToNative(handle));
-    return ::InternetCloseHandle(ToNative(handle)) != FALSE;
+    HINTERNET connection = nullptr;
+    if (auto it = bodies_.find(ToNative(handle)); it != bodies_.end()) {
+      connection = it->second.connection;
+      bodies_.erase(it);
+    }
+    const bool closed = ::InternetCloseHandle(ToNative(handle)) != FALSE;
+    if (connection) ::InternetCloseHandle(connection);
+    return closed;
   }
 
   bool HttpQueryInfoA(InternetHandle file, std::uint32_t infoLevel, void* buffer,
@@ -112,11 +210,32 @@ class WinInet final : public Internet {
     return ok != FALSE;
   }
 
+  bool InternetQueryOptionA(InternetHandle handle, std::uint32_t option, void* buffer,
+                            std::uint32_t* bufferLength) override {
+    if (!bufferLength) return false;
+    DWORD length = *bufferLength;
+    BOOL ok = ::InternetQueryOptionA(ToNative(handle), option, buffer, &length);
+    *bufferLength = length;
+    return ok != FALSE;
+  }
+
+  std::string LastErrorText() override { return SystemMessage(GetLastError()); }
+
  private:
   struct Body {
     long long announced;  // Content-Length, -1 when none was sent
     long long received;
+    HINTERNET connection;  // closed with the URL handle
   };
+
+  // Closes a request that is not handed out and fails with `error`.
+  static InternetHandle Refuse(const Request& r, DWORD error) {
+    ::InternetCloseHandle(r.request);
+    ::InternetCloseHandle(r.connection);
+    SetLastError(error);
+    return 0;
+  }
+
   std::map<HINTERNET, Body> bodies_;
 };
 

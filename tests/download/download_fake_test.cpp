@@ -9,7 +9,6 @@
 
 #include "download/download_file.h"
 #include "download/download_state.h"
-#include "download/site_address.h"
 #include "platform/services.h"
 #include "tests/download/download_doubles.h"
 #include "tests/support/wizard_fixture.h"
@@ -45,32 +44,6 @@ class DownloadFakeTest : public vlrtest::WizardTest {
   std::vector<std::int16_t> states;
   std::vector<std::wstring> captions;  // Label1's captions in order, starting before the call
 };
-
-TEST(SiteAddressTest, NormalisationTable) {
-  struct Case {
-    const wchar_t* given;
-    const wchar_t* expected;
-  } cases[] = {
-      {L"mirror.example/updates", L"http://mirror.example/updates/"},
-      {L"mirror.example/updates/", L"http://mirror.example/updates/"},
-      {L"http://mirror.example/updates", L"http://mirror.example/updates/"},
-      {L"http://mirror.example/updates/", L"http://mirror.example/updates/"},
-      {L"HTTP://mirror.example/", L"http://HTTP://mirror.example/"},
-      {L"https://mirror.example/updates", L"https://mirror.example/updates/"},
-      {L"https://mirror.example/", L"https://mirror.example/"},
-      {L"HTTPS://mirror.example/", L"http://HTTPS://mirror.example/"},
-      {L"https:/", L"http://https:/"},
-      {L"", L"http://"},
-      {L"http:/", L"http://http:/"},
-      {L"/", L"http:///"},
-  };
-  for (const Case& c : cases) {
-    vlr::SiteAddress = c.given;
-    vlr::NormaliseSiteAddress();
-    EXPECT_EQ(vlr::SiteAddress, c.expected) << "given \"" << platform::ToUtf8(c.given) << "\"";
-  }
-  vlr::SiteAddress.clear();
-}
 
 TEST_F(DownloadFakeTest, PassesTheArgumentsOfTheFourCalls) {
   internet.chunks = {10};

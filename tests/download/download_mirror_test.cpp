@@ -2,7 +2,6 @@
 // wininet under Wine) against the loopback mirror, writing real files.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
@@ -186,34 +185,6 @@ TEST_F(DownloadMirrorTest, ConnectionClosedWithoutAnswerLeavesTheOlderFile) {
   EXPECT_EQ(vlrtest::ReadAll(Local(L"n.zip")), "older");
   EXPECT_EQ(vlr::DownloadState, 0);
 }
-
-#ifndef _WIN32
-// Wine's wininet takes no receive timeout (it waits until the server closes), so this
-// runs on the Linux layer only; the Windows layer sets Windows' usual timeouts.
-TEST_F(DownloadMirrorTest, SilentServerIsGivenUp) {
-  setenv("VLR_INTERNET_TIMEOUT", "2", 1);  // read when the session opens
-  // Headers, then silence: the transfer breaks and its file goes.
-  vlrtest::WriteAll(Local(L"a.zip"), "older");
-  auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(Fetch(L"silent/20/size/100/", L"a.zip", L"a.zip"), 0);
-  EXPECT_FALSE(vlrtest::FileExists(Local(L"a.zip")));
-  // No answer at all: the older file stays.
-  vlrtest::WriteAll(Local(L"b.zip"), "older");
-  EXPECT_EQ(Fetch(L"stall/20/", L"b.zip", L"b.zip"), 0);
-  EXPECT_EQ(vlrtest::ReadAll(Local(L"b.zip")), "older");
-  EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 15.0);
-  EXPECT_EQ(vlr::DownloadState, 0);
-  unsetenv("VLR_INTERNET_TIMEOUT");
-}
-
-// Wine's wininet follows a redirection loop without end (the mirror's request bound
-// stops it); Windows and our Linux layer give up after a bounded number.
-TEST_F(DownloadMirrorTest, RedirectionLoopFailsAndLeavesTheOlderFile) {
-  vlrtest::WriteAll(Local(L"l.zip"), "older");
-  EXPECT_EQ(Fetch(L"loop/", L"l.zip", L"l.zip"), 0);
-  EXPECT_EQ(vlrtest::ReadAll(Local(L"l.zip")), "older");
-}
-#endif
 
 TEST_F(DownloadMirrorTest, ProgressShowsThousandsReceived) {
   system.timeStep = 2.0;  // every chunk more than a second after the previous update

@@ -1,4 +1,4 @@
-#include "wizard/version_file.h"
+#include "mirror/version_file.h"
 
 #include <fstream>
 

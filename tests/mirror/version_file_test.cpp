@@ -5,7 +5,7 @@
 #include <streambuf>
 #include <string>
 
-#include "wizard/version_file.h"
+#include "mirror/version_file.h"
 
 namespace {
 

@@ -1,0 +1,29 @@
+#include "mirror/mirror_rules.h"
+
+namespace vlr {
+
+std::wstring NormalisedSiteAddress(std::wstring address) {
+  // A text shorter than a scheme never matches it. An https mirror keeps its scheme.
+  if (address.compare(0, 7, L"http://") != 0 && address.compare(0, 8, L"https://") != 0) {
+    address.insert(0, L"http://");
+  }
+  if (address.back() != L'/') address += L'/';
+  return address;
+}
+
+std::string PackageName(const std::string& digits, bool french) {
+  return "vlr" + digits + (french ? "fr" : "") + ".zip";
+}
+
+std::string SignatureName(const std::string& name) { return name + ".sig"; }
+
+std::string DottedVersion(const std::string& digits) {
+  std::string dotted;
+  for (char c : digits) {
+    if (!dotted.empty()) dotted += '.';
+    dotted += c;
+  }
+  return dotted;
+}
+
+}  // namespace vlr

@@ -1,0 +1,33 @@
+// What a mirror is to the updater: how its address is written, what its files are
+// called and how large they may be. The updater and vlrpublish both follow these, so
+// that the tool judges a mirror exactly as the updater will use it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace vlr {
+
+// The updater counts the bytes it receives in a signed 32-bit number: a package must
+// stay below 2 GiB.
+inline constexpr std::uint64_t kMaxPackageBytes = 0x7FFFFFFFu;
+
+// The file every mirror serves first; its digits name the package.
+inline constexpr char kVersionFileName[] = "version.html";
+
+// The address as the download uses it: "http://" in front unless it starts with
+// "http://" or "https://" (compared case-sensitively, so "HTTP://x" gains a second,
+// lower-case scheme), and "/" at the end. An empty address gives "http://".
+// Throws only std::bad_alloc.
+std::wstring NormalisedSiteAddress(std::wstring address);
+
+// "vlr753.zip", or "vlr753fr.zip" for the French edition.
+std::string PackageName(const std::string& digits, bool french);
+
+// The file beside `name` that holds its signature: `name` + ".sig".
+std::string SignatureName(const std::string& name);
+
+// The digits as the updater shows a version: "753" gives "7.5.3".
+std::string DottedVersion(const std::string& digits);
+
+}  // namespace vlr

@@ -1,0 +1,259 @@
+// The internet functions of both builds (libcurl on Linux, wininet under Wine) against
+// the loopback mirror: one contract, which the download and vlrpublish rely on.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <optional>
+#include <string>
+
+#include "platform/internet.h"
+#include "platform/services.h"
+#include "platform/text.h"
+#include "tests/download/download_doubles.h"
+#include "tests/download/mirror_site.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double SecondsSince(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Sets an environment variable for the life of the object.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const char* value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+#ifdef _WIN32
+    _putenv_s(name, value);
+#else
+    setenv(name, value, 1);
+#endif
+  }
+  ~ScopedEnv() {
+#ifdef _WIN32
+    _putenv_s(name_, old_ ? old_->c_str() : "");  // empty removes it
+#else
+    if (old_) {
+      setenv(name_, old_->c_str(), 1);
+    } else {
+      unsetenv(name_);
+    }
+#endif
+  }
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+class InternetConformanceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::optional<std::wstring> site = vlrtest::MirrorSite();
+    ASSERT_TRUE(site) << "the loopback mirror is not running (ctest fixture mirror_start)";
+    base_ = "http://" + platform::ToUtf8(*site);
+  }
+  void TearDown() override { Close(); }
+
+  // Opens `url` (base + path when it has no scheme) in a new session with the
+  // download's flags; the URL handle or 0.
+  platform::InternetHandle Open(const std::string& path) {
+    Close();
+    session_ = net.InternetOpenA("", 0, nullptr, nullptr, 0);
+    EXPECT_NE(session_, 0u);
+    const std::string url = path.find("://") == std::string::npos ? base_ + path : path;
+    url_ = net.InternetOpenUrlA(session_, url.c_str(), "GET", 0, 0x80400000u, 0);
+    return url_;
+  }
+
+  void Close() {
+    if (url_) net.InternetCloseHandle(url_);
+    if (session_) net.InternetCloseHandle(session_);
+    url_ = session_ = 0;
+  }
+
+  std::uint32_t Status() {
+    std::uint32_t code = 0, size = sizeof code, index = 0;
+    EXPECT_TRUE(net.HttpQueryInfoA(url_, 0x20000013u, &code, &size, &index));
+    return code;
+  }
+
+  std::string Announced() {
+    char text[32] = {};
+    std::uint32_t size = sizeof text - 1, index = 0;
+    if (!net.HttpQueryInfoA(url_, platform::kHttpQueryContentLength, text, &size, &index)) return "";
+    return text;
+  }
+
+  std::string FinalUrl() {
+    char text[1024] = {};
+    std::uint32_t size = sizeof text;
+    if (!net.InternetQueryOptionA(url_, platform::kInternetOptionUrl, text, &size)) return "";
+    return text;
+  }
+
+  // Reads to the end `ask` bytes at a time (the download's steps); false when a read
+  // failed.
+  bool ReadAll(std::string& body, std::uint32_t ask = 256) {
+    char buffer[1024];
+    for (int guard = 0; guard < 100000; ++guard) {
+      std::uint32_t n = 12345;
+      if (!net.InternetReadFile(url_, buffer, ask, &n)) return false;
+      EXPECT_LE(n, ask);
+      if (n == 0) return true;
+      body.append(buffer, n);
+    }
+    return false;
+  }
+
+  platform::Internet& net = platform::DefaultService<platform::Internet>();
+  std::string base_;
+  platform::InternetHandle session_ = 0;
+  platform::InternetHandle url_ = 0;
+};
+
+TEST_F(InternetConformanceTest, ReadsHandOutAtMostWhatIsAskedAndZeroAtTheEnd) {
+  ASSERT_NE(Open("size/1000/a.bin"), 0u);
+  char buffer[1024];
+  std::string body;
+  for (std::uint32_t ask : {1u, 10u, 256u, 1024u}) {
+    std::uint32_t n = 0;
+    ASSERT_TRUE(net.InternetReadFile(url_, buffer, ask, &n));
+    EXPECT_GE(n, 1u);
+    EXPECT_LE(n, ask);
+    body.append(buffer, n);
+  }
+  ASSERT_TRUE(ReadAll(body, 100));
+  EXPECT_EQ(body, vlrtest::MirrorPattern(1000));
+  std::uint32_t n = 7;
+  EXPECT_TRUE(net.InternetReadFile(url_, buffer, 256, &n));  // still the end
+  EXPECT_EQ(n, 0u);
+}
+
+TEST_F(InternetConformanceTest, BodyShorterThanAnnouncedFailsTheLastRead) {
+  ASSERT_NE(Open("short/100/size/1000/x"), 0u);
+  EXPECT_EQ(Status(), 200u);
+  EXPECT_EQ(Announced(), "1000");
+  std::string body;
+  EXPECT_FALSE(ReadAll(body));
+  EXPECT_EQ(body, vlrtest::MirrorPattern(100));
+  EXPECT_FALSE(net.LastErrorText().empty());
+
+  ASSERT_NE(Open("size/1000/x"), 0u);  // and a whole one ends with a read of 0
+  body.clear();
+  EXPECT_TRUE(ReadAll(body));
+  EXPECT_EQ(body, vlrtest::MirrorPattern(1000));
+}
+
+TEST_F(InternetConformanceTest, SilentServerIsGivenUp) {
+  ScopedEnv timeouts("VLR_INTERNET_TIMEOUT", "1");  // read when the session opens
+  // Headers, then silence: the open returns with the headers, the read times out.
+  auto start = Clock::now();
+  ASSERT_NE(Open("silent/8/size/100/x"), 0u);
+  std::string body;
+  EXPECT_FALSE(ReadAll(body));
+  EXPECT_LT(SecondsSince(start), 6.0);
+  // Not even headers: the open itself fails.
+  start = Clock::now();
+  EXPECT_EQ(Open("stall/8/x"), 0u);
+  EXPECT_LT(SecondsSince(start), 6.0);
+}
+
+TEST_F(InternetConformanceTest, RedirectionsAreFollowedABoundedNumberOfTimes) {
+  ASSERT_NE(Open("redirect/2/size/300/x"), 0u);
+  EXPECT_EQ(Status(), 200u);
+  EXPECT_EQ(FinalUrl(), base_ + "redirect/0/size/300/x");
+  std::string body;
+  EXPECT_TRUE(ReadAll(body));
+  EXPECT_EQ(body, vlrtest::MirrorPattern(300));
+
+  EXPECT_NE(Open("redirect/10/size/300/x"), 0u);  // ten: followed
+  EXPECT_EQ(Open("redirect/11/size/300/x"), 0u);  // one too many
+  const auto start = Clock::now();
+  EXPECT_EQ(Open("loop/x"), 0u);
+  EXPECT_LT(SecondsSince(start), 10.0);
+  EXPECT_FALSE(net.LastErrorText().empty());
+}
+
+TEST_F(InternetConformanceTest, ErrorAnswersAreAnswersWithTheirStatus) {
+  for (std::uint32_t code : {404u, 403u}) {
+    ASSERT_NE(Open("status/" + std::to_string(code) + "/x"), 0u) << code;
+    EXPECT_EQ(Status(), code);
+    EXPECT_EQ(FinalUrl(), base_ + "status/" + std::to_string(code) + "/x");
+    std::string body;
+    EXPECT_TRUE(ReadAll(body));
+    EXPECT_NE(body.find(std::to_string(code)), std::string::npos);
+  }
+}
+
+TEST_F(InternetConformanceTest, NoAnswerAtAllFailsTheOpen) {
+  EXPECT_EQ(Open("stall/0/x"), 0u);  // the connection closes without a status line
+  EXPECT_EQ(Open("http://127.0.0.1:1/x"), 0u);  // nobody listens
+  EXPECT_FALSE(net.LastErrorText().empty());
+}
+
+// What only the Linux layer does: wininet has its own ways with these.
+#ifndef _WIN32
+
+// Wine's wininet takes a chunked body without its last chunk for a whole one.
+TEST_F(InternetConformanceTest, ChunkedBodyWithoutItsLastChunkFailsTheRead) {
+  std::string body;
+  ASSERT_NE(Open("short/300/chunked/size/1000/x"), 0u);
+  EXPECT_FALSE(ReadAll(body));
+  net.InternetCloseHandle(url_);
+
+  body.clear();
+  ASSERT_NE(Open("reset/3000/size/10000/x"), 0u);
+  EXPECT_FALSE(ReadAll(body));
+  EXPECT_LE(body.size(), 3000u);
+  net.InternetCloseHandle(url_);
+
+  body.clear();
+  ASSERT_NE(Open("chunked/size/3000/x"), 0u);  // and a whole chunked body is fine
+  EXPECT_TRUE(ReadAll(body));
+  EXPECT_EQ(body, vlrtest::MirrorPattern(3000));
+}
+
+TEST_F(InternetConformanceTest, OnlyHttpAddressesOpen) {
+  session_ = net.InternetOpenA("", 0, nullptr, nullptr, 0);
+  ASSERT_NE(session_, 0u);
+  EXPECT_EQ(net.InternetOpenUrlA(session_, "not a url", "GET", 0, 0, 0), 0u);
+  EXPECT_EQ(net.InternetOpenUrlA(session_, "file:///etc/passwd", "GET", 0, 0, 0), 0u);
+}
+
+TEST_F(InternetConformanceTest, ProxyComesFromTheEnvironment) {
+  // The mirror also answers proxy requests (it serves the path of the absolute URL),
+  // so a host that cannot resolve is reached through it.
+  std::string proxy = base_.substr(0, base_.size() - 1);
+  ScopedEnv http("http_proxy", proxy.c_str());
+  ScopedEnv none("no_proxy", "");
+  ASSERT_NE(Open("http://mirror.invalid/size/77/x"), 0u);
+  std::string body;
+  ASSERT_TRUE(ReadAll(body));
+  EXPECT_EQ(body, vlrtest::MirrorPattern(77));
+}
+
+TEST_F(InternetConformanceTest, HandlesAreCheckedAndSessionsCloseTheirRequests) {
+  std::uint32_t n = 5;
+  char buffer[16];
+  EXPECT_FALSE(net.InternetReadFile(0, buffer, 16, &n));
+  EXPECT_EQ(n, 0u);
+  EXPECT_FALSE(net.InternetReadFile(987654, buffer, 16, &n));
+  EXPECT_FALSE(net.InternetCloseHandle(987654));
+  EXPECT_EQ(net.InternetOpenUrlA(987654, (base_ + "size/1/x").c_str(), "GET", 0, 0, 0), 0u);
+
+  ASSERT_NE(Open("size/100/x"), 0u);
+  EXPECT_FALSE(net.InternetReadFile(session_, buffer, 16, &n));  // a session is no file
+  EXPECT_TRUE(net.InternetCloseHandle(session_));
+  EXPECT_FALSE(net.InternetReadFile(url_, buffer, 16, &n));  // closed with its session
+  EXPECT_FALSE(net.InternetCloseHandle(url_));
+  session_ = url_ = 0;
+}
+
+#endif
+
+}  // namespace

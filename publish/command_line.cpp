@@ -1,5 +1,7 @@
 #include "publish/command_line.h"
 
+#include <set>
+
 #include "publish/utf8_path.h"
 
 namespace vlrpub {
@@ -9,8 +11,13 @@ namespace {
 Command ParseMake(const std::vector<std::string>& args) {
   MakeRequest make;
   bool hasVersion = false, hasEnglish = false, hasOut = false;
+  std::set<std::string> given;
   for (size_t i = 1; i < args.size(); ++i) {
     const std::string& a = args[i];
+    // A second value would silently win over the first: which one was meant?
+    if (!given.insert(a).second && a.rfind("--", 0) == 0) {
+      return UsageError{a + " is given twice"};
+    }
     if (a == "--force") {
       make.force = true;
       continue;
@@ -46,7 +53,11 @@ Command ParseMake(const std::vector<std::string>& args) {
 Command ParseCheck(const std::vector<std::string>& args) {
   CheckRequest check;
   bool hasSite = false;
+  std::set<std::string> given;
   for (size_t i = 1; i < args.size(); ++i) {
+    if (!given.insert(args[i]).second && args[i].rfind("--", 0) == 0) {
+      return UsageError{args[i] + " is given twice"};
+    }
     if (args[i] == "--fr") {
       check.french = true;
     } else if (args[i] == "--key") {
@@ -70,10 +81,13 @@ Command ParseCommandLine(const std::vector<std::string>& args) {
     if (a == "--help" || a == "-h" || a == "/?") return HelpRequest{};
   }
   if (args.empty()) return UsageError{"no command given"};
+  if (args[0] == "--version") return VersionRequest{};
   if (args[0] == "make") return ParseMake(args);
   if (args[0] == "check") return ParseCheck(args);
   return UsageError{"unknown command '" + args[0] + "'"};
 }
+
+const char* VersionText() { return "vlrpublish " VLRPUBLISH_VERSION "\n"; }
 
 const char* HelpText() {
   return R"(vlrpublish: makes and checks a mirror that Veloran's updater can use.
@@ -85,8 +99,12 @@ const char* HelpText() {
       three single digits. The folders must hold files only, with names the
       updater can write on Windows. Every package is unpacked again by the
       extraction library and compared before the folder is put in place; an
-      existing MIRROR_DIR is replaced only with --force. With --sign, each file
-      gets its .sig (ECDSA P-256 over SHA-256), checked as the updater checks it.
+      existing MIRROR_DIR is replaced only with --force, and only when it holds
+      nothing but a mirror's files. With --sign, each file gets its .sig (ECDSA
+      P-256 over SHA-256), checked as the updater checks it.
+
+  vlrpublish --version
+      Prints the version of vlrpublish.
 
   vlrpublish check HOST/PATH [--fr] [--key PUBLIC.pem]
       Fetches version.html and the package it names from the mirror, as the
@@ -99,10 +117,12 @@ Exit codes:
   0  make: the mirror was written and checked; check: an update would succeed
   1  check: an update from this mirror would fail
   2  the command line is wrong
-  3  make: refused (version, folders, names or signing key); nothing was written
+  3  make: refused (version, folders, names, mirror folder or signing key);
+     nothing was written
   4  make: writing or the self-check failed, the mirror folder is as it was;
      check: no temporary folder for the downloads, or a --key that is not an
      ECDSA P-256 public key; either: an unexpected failure
+  130  interrupted (Ctrl-C, SIGINT, SIGTERM); the temporary folders are removed
 )";
 }
 

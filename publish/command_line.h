@@ -13,16 +13,20 @@ namespace vlrpub {
 inline constexpr int kUsageError = 2;
 
 struct HelpRequest {};
+struct VersionRequest {};
 struct UsageError {
   std::string message;
 };
 
-using Command = std::variant<HelpRequest, MakeRequest, CheckRequest, UsageError>;
+using Command = std::variant<HelpRequest, VersionRequest, MakeRequest, CheckRequest, UsageError>;
 
 // Reads the arguments after the program's name (UTF-8). Never throws.
 Command ParseCommandLine(const std::vector<std::string>& args);
 
 // The text of --help.
 const char* HelpText();
+
+// The text of --version: "vlrpublish 1.0.0" and a newline.
+const char* VersionText();
 
 }  // namespace vlrpub

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "publish/command_line.h"
+#include "publish/interrupt_cleanup.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -24,6 +25,9 @@ int Dispatch(const std::vector<std::string>& args) {
         if constexpr (std::is_same_v<T, HelpRequest>) {
           std::fputs(HelpText(), stdout);
           return 0;
+        } else if constexpr (std::is_same_v<T, VersionRequest>) {
+          std::fputs(VersionText(), stdout);
+          return 0;
         } else if constexpr (std::is_same_v<T, UsageError>) {
           std::fprintf(stderr, "vlrpublish: %s (see vlrpublish --help)\n", c.message.c_str());
           return kUsageError;
@@ -39,6 +43,11 @@ int Dispatch(const std::vector<std::string>& args) {
 // The commands report their own failures; this catches what nobody foresaw (a name the
 // system cannot convert, memory exhaustion) so it ends as a failure, not a crash.
 int Run(const std::vector<std::string>& args) {
+  // Before anything is written, and before any other thread starts.
+  if (!vlrpub::InstallInterruptCleanup()) {
+    std::fprintf(stderr, "vlrpublish: warning: an interrupt will not remove the temporary "
+                         "folders\n");
+  }
   try {
     return Dispatch(args);
   } catch (const std::exception& e) {

@@ -1,5 +1,6 @@
 #include "publish/mirror_check.h"
 
+#include <cerrno>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -12,6 +13,7 @@
 #include "publish/library_run.h"
 #include "publish/progress_line.h"
 #include "publish/scratch_folder.h"
+#include "publish/system_reason.h"
 #include "publish/utf8_path.h"
 #include "signature/file_signature.h"
 #include "signature/public_key_pem.h"
@@ -101,12 +103,25 @@ int CheckMirror(const CheckRequest& request, std::FILE* out) {
   }
   std::vector<std::uint8_t> key;
   if (request.key) {
+    const std::string keyName = Utf8FromPath(*request.key);
+    errno = 0;
     std::ifstream in(*request.key, std::ios::binary);
+    if (!in) {
+      std::fprintf(out, "cannot check: cannot read the key %s%s\n", keyName.c_str(),
+                   SystemReason(errno).c_str());
+      return kCheckCannotRun;
+    }
     const std::string pem((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     std::optional<std::vector<std::uint8_t>> point = vlr::P256PointFromPem(pem);
     if (!point) {
-      std::fprintf(out, "cannot check: %s is not an ECDSA P-256 public key in PEM form\n",
-                   Utf8FromPath(*request.key).c_str());
+      // The private half is what make --sign takes; check needs the public one.
+      const bool isPrivate = pem.find("PRIVATE KEY-----") != std::string::npos;
+      std::fprintf(out,
+                   isPrivate ? "cannot check: %s is a private key; check takes its public half "
+                               "(make it with: openssl ec -in PRIVATE.pem -pubout -out "
+                               "public.pem)\n"
+                             : "cannot check: %s is not an ECDSA P-256 public key in PEM form\n",
+                   keyName.c_str());
       return kCheckCannotRun;
     }
     key = *point;

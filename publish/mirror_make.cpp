@@ -1,5 +1,6 @@
 #include "publish/mirror_make.h"
 
+#include <cerrno>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -8,13 +9,16 @@
 #include "mirror/mirror_rules.h"
 #include "mirror/version_file.h"
 #include "platform/text.h"
+#include "publish/file_identity.h"
 #include "publish/folder_swap.h"
+#include "publish/mirror_leftovers.h"
 #include "publish/package_signing.h"
 #include "publish/package_check.h"
 #include "publish/package_folder.h"
 #include "publish/progress_line.h"
 #include "publish/release_names.h"
 #include "publish/scratch_folder.h"
+#include "publish/system_reason.h"
 #include "publish/utf8_path.h"
 #include "publish/zip_writer.h"
 #include "signature/file_signature.h"
@@ -43,21 +47,19 @@ fs::path Resolved(const fs::path& p) {
   return ec ? fs::absolute(p, ec).lexically_normal() : r;
 }
 
-// True when a is b or lies inside it.
-bool Within(const fs::path& a, const fs::path& b) {
-  auto ai = a.begin();
-  for (auto bi = b.begin(); bi != b.end(); ++bi, ++ai) {
-    if (bi->empty()) continue;  // a trailing separator
-    if (ai == a.end() || *ai != *bi) return false;
-  }
-  return true;
-}
-
-bool WriteFile(const fs::path& path, const std::string& bytes) {
+// Empty when written; else why not, with the system's reason.
+std::string WriteFile(const fs::path& path, const std::string& bytes) {
+  errno = 0;
   std::ofstream f(path, std::ios::binary | std::ios::trunc);
   f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   f.close();
-  return !f.fail();
+  if (!f.fail()) return {};
+  return "cannot write " + Utf8FromPath(path) + SystemReason(errno);
+}
+
+std::string ChangedWhilePacked(const Package& p, const PackageFile& f) {
+  return f.name + " in " + p.label + " changed while it was being packed into " + p.name +
+         " (something wrote to it); make the mirror again once nothing writes to the folder";
 }
 
 // Empty when the package was written; else why not.
@@ -67,13 +69,17 @@ std::string WritePackage(const Package& p, const fs::path& zip) {
   ZipWriter writer(zip);
   for (const PackageFile& f : p.files.files) {
     const auto shown = [&](std::uint64_t done) { progress.Update(before + done); };
-    if (!writer.Add(f.name, f.path, f.utcSeconds, shown)) return writer.error();
+    if (!writer.Add(f.name, f.path, f.utcSeconds, shown)) {
+      return ChangedSinceListed(f) ? ChangedWhilePacked(p, f) : writer.error();
+    }
+    // A file that grew or shrank after it was listed would leave the totals wrong.
+    if (ChangedSinceListed(f)) return ChangedWhilePacked(p, f);
     before += f.size;
   }
   if (!writer.Finish()) return writer.error();
   std::error_code ec;
   const std::uint64_t size = fs::file_size(zip, ec);
-  if (ec) return "cannot read back " + p.name;
+  if (ec) return "cannot read back " + p.name + ": " + ec.message();
   if (size > vlr::kMaxPackageBytes) {
     return p.name + " would be " + std::to_string(size) +
            " bytes; the updater cannot download a package of 2 GiB or more";
@@ -101,11 +107,19 @@ int MakeMirror(const MakeRequest& request, std::FILE* out, std::FILE* err) {
   }
   fs::path mirror = Resolved(request.mirror);
   if (!mirror.has_filename()) mirror = mirror.parent_path();  // "out/" names "out"
+  // An earlier run that was cut short is mended first: its old mirror put back, its
+  // working folders removed.
+  if (mirror.has_filename()) {
+    if (const std::string line = RecoverInterruptedRun(mirror); !line.empty())
+      std::fprintf(err, "%s\n", line.c_str());
+  }
   for (Package& p : packages) {
     p.files = ReadPackageFolder(p.source, p.label);
     refusals.insert(refusals.end(), p.files.problems.begin(), p.files.problems.end());
-    const fs::path source = Resolved(p.source);
-    if (Within(mirror, source) || Within(source, mirror)) {
+    for (const std::string& w : p.files.warnings)
+      std::fprintf(err, "vlrpublish make: warning: %s\n", w.c_str());
+    // By identity, not spelling: case, links, short names and separators all vary.
+    if (FoldersOverlap(mirror, p.source)) {
       refusals.push_back("the mirror folder " + Utf8FromPath(mirror) + " and " + p.label +
                          " overlap; the mirror must be a folder of its own");
     }
@@ -113,8 +127,19 @@ int MakeMirror(const MakeRequest& request, std::FILE* out, std::FILE* err) {
   std::error_code ec;
   const fs::file_status existing = fs::symlink_status(mirror, ec);
   if (fs::exists(existing)) {
+    std::size_t more = 0;
     if (!fs::is_directory(existing)) {
       refusals.push_back(Utf8FromPath(mirror) + " exists and is not a folder");
+    } else if (const std::vector<std::string> foreign = ForeignEntries(mirror, 5, more);
+               !foreign.empty()) {
+      // Replacing the folder would delete these: never, whatever the options.
+      std::string names;
+      for (const std::string& f : foreign) names += (names.empty() ? "" : ", ") + f;
+      if (more) names += " and " + std::to_string(more) + " more";
+      refusals.push_back("the mirror folder " + Utf8FromPath(mirror) +
+                         " holds what is not a mirror's: " + names +
+                         ". make replaces only a folder that holds nothing but version.html, "
+                         "vlr*.zip and their .sig files, even with --force: give a new folder");
     } else if (!request.force) {
       refusals.push_back("the mirror folder " + Utf8FromPath(mirror) +
                          " exists; add --force to replace it");
@@ -136,12 +161,12 @@ int MakeMirror(const MakeRequest& request, std::FILE* out, std::FILE* err) {
     Report(err, "failed, the mirror folder is as it was:", {what});
     return kMakeFailed;
   };
-  const std::string stem = "." + Utf8FromPath(mirror.filename()) + ".vlrpublish-new";
-  ScratchFolder built(mirror.parent_path(), stem);
+  ScratchFolder built(mirror.parent_path(), WorkingFolderStem(mirror.filename(), "new"));
   if (!built.error().empty()) return fail(built.error());
 
   const fs::path page = built.path() / vlr::kVersionFileName;
-  if (!WriteFile(page, VersionPage(digits))) return fail("cannot write " + Utf8FromPath(page));
+  if (std::string failure = WriteFile(page, VersionPage(digits)); !failure.empty())
+    return fail(failure);
   // Read back and closed at once: Windows renames no folder with a file open in it.
   const std::string read = [&] {
     std::ifstream pageStream(page, std::ios::binary);
@@ -153,7 +178,9 @@ int MakeMirror(const MakeRequest& request, std::FILE* out, std::FILE* err) {
   for (const Package& p : packages) {
     const fs::path zip = built.path() / p.name;
     if (std::string failure = WritePackage(p, zip); !failure.empty()) return fail(failure);
-    if (std::string failure = CheckUnpacksToSources(p.files, p.name, zip, mirror.parent_path());
+    if (std::string failure =
+            CheckUnpacksToSources(p.files, p.name, zip, mirror.parent_path(),
+                                  WorkingFolderStem(mirror.filename(), "check"));
         !failure.empty())
       return fail(failure);
   }

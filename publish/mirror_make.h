@@ -14,7 +14,7 @@ struct MakeRequest {
   std::filesystem::path english;                // files of vlrNNN.zip
   std::optional<std::filesystem::path> french;  // files of vlrNNNfr.zip
   std::filesystem::path mirror;                 // the folder to write
-  bool force = false;                           // replace an existing mirror folder
+  bool force = false;  // replace an existing folder that holds only a mirror's files
   std::optional<std::filesystem::path> signingKey;  // private key: write the .sig files
 };
 
@@ -23,10 +23,12 @@ inline constexpr int kMakeDone = 0;
 inline constexpr int kMakeRefused = 3;  // the input cannot make a mirror; nothing written
 inline constexpr int kMakeFailed = 4;   // writing or the self-check failed; nothing written
 
-// Makes the mirror: writes everything into a new folder beside `mirror`, checks it, and
-// renames it into place (an existing `mirror` is replaced only when `force` is set).
-// Reports on `out` (what was made) and `err` (why not). On any failure the mirror
-// folder is as it was and no folder of ours is left beside it.
+// Makes the mirror: first mends what an interrupted run left beside `mirror` (see
+// RecoverInterruptedRun), then writes everything into a new folder beside it, checks
+// it, and swaps it into place (an existing `mirror` is replaced only when `force` is set
+// and it holds nothing but a mirror's files). Reports on `out` (what was made) and `err`
+// (why not). On any failure the mirror folder is as it was and no folder of ours is
+// left beside it.
 int MakeMirror(const MakeRequest& request, std::FILE* out, std::FILE* err);
 
 }  // namespace vlrpub

@@ -9,6 +9,7 @@
 #include "name_safety.h"
 #include "name_text.h"
 #include "platform/platform_text.h"
+#include "publish/shown_text.h"
 #include "publish/utf8_path.h"
 
 #ifndef _WIN32
@@ -34,6 +35,14 @@ std::optional<std::int64_t> ModifiedUtc(const fs::path& path) {
   if (ec) return std::nullopt;
   const auto sys = std::chrono::file_clock::to_sys(t);
   return std::chrono::floor<std::chrono::seconds>(sys).time_since_epoch().count();
+}
+
+// True for the files systems and editors leave in folders without being asked.
+bool LooksLeftByChance(const std::string& name) {
+  std::string lower = name;
+  for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+  return lower == ".ds_store" || lower == "thumbs.db" || lower == "desktop.ini" ||
+         (!name.empty() && name.back() == '~');
 }
 
 // Empty when the library writes `name` as a file of that very name; else the reason.
@@ -85,7 +94,7 @@ uz32::NativeString WindowsCaseKey(const std::u32string& name) {
 
 PackageFolder ReadPackageFolder(const fs::path& folder, const std::string& label) {
   PackageFolder out;
-  const std::string shown = label + " " + Utf8FromPath(folder);
+  const std::string shown = label + " " + ShownName(Utf8FromPath(folder));
   std::error_code ec;
   if (!fs::is_directory(folder, ec)) {
     out.problems.push_back(shown + " is not a folder");
@@ -107,25 +116,26 @@ PackageFolder ReadPackageFolder(const fs::path& folder, const std::string& label
   std::vector<std::string> subfolders;
   std::map<uz32::NativeString, std::string> keys;  // one file on Windows -> first name
   for (const auto& [name, path] : entries) {
+    const std::string quoted = "'" + ShownName(name) + "'";
     std::u32string unicode;
     if (const std::string why = NameProblem(name, unicode); !why.empty()) {
-      out.problems.push_back("'" + name + "' in " + shown + ": " + why);
+      out.problems.push_back(quoted + " in " + shown + ": " + why);
       continue;
     }
     std::error_code typeError;
     const fs::file_status status = fs::status(path, typeError);  // follows links
     if (fs::is_directory(status)) {
-      subfolders.push_back(name);
+      subfolders.push_back(quoted);
       continue;
     }
     if (!fs::is_regular_file(status)) {
-      out.problems.push_back("'" + name + "' in " + shown +
+      out.problems.push_back(quoted + " in " + shown +
                              " is not an ordinary file (a broken link, a device, ...)");
       continue;
     }
     const auto [first, fresh] = keys.emplace(WindowsCaseKey(unicode), name);
     if (!fresh) {
-      out.problems.push_back("'" + first->second + "' and '" + name + "' in " + shown +
+      out.problems.push_back("'" + ShownName(first->second) + "' and " + quoted + " in " + shown +
                              " differ only in case: on Windows they are one file");
       continue;
     }
@@ -135,21 +145,27 @@ PackageFolder ReadPackageFolder(const fs::path& folder, const std::string& label
     file.size = fs::file_size(path, typeError);
     const auto time = ModifiedUtc(path);
     if (typeError || !time) {
-      out.problems.push_back("cannot read '" + name + "' in " + shown);
+      out.problems.push_back("cannot read " + quoted + " in " + shown +
+                             (typeError ? ": " + typeError.message() : std::string()));
       continue;
     }
     if (file.size >= kMaxMemberSize) {
-      out.problems.push_back("'" + name + "' in " + shown +
+      out.problems.push_back(quoted + " in " + shown +
                              " is 4 GiB or larger, too large for a package");
       continue;
     }
     file.utcSeconds = *time;
+    if (LooksLeftByChance(name)) {
+      out.warnings.push_back(quoted + " in " + shown +
+                             " is packed, though systems and editors leave such files "
+                             "unasked; remove it from the folder if it is not meant for users");
+    }
     out.totalSize += file.size;
     out.files.push_back(std::move(file));
   }
   if (!subfolders.empty()) {
     std::string names;
-    for (const std::string& s : subfolders) names += (names.empty() ? "'" : ", '") + s + "'";
+    for (const std::string& s : subfolders) names += (names.empty() ? "" : ", ") + s;
     out.problems.push_back(shown + " has subfolders, which the updater does not recreate: " +
                            names + ". Packages are flat: move their files up or leave them out");
   }
@@ -157,6 +173,13 @@ PackageFolder ReadPackageFolder(const fs::path& folder, const std::string& label
     out.problems.push_back(shown + " holds no file: the updater cannot unpack an empty package");
   }
   return out;
+}
+
+bool ChangedSinceListed(const PackageFile& file) {
+  std::error_code ec;
+  const std::uint64_t size = std::filesystem::file_size(file.path, ec);
+  const auto time = ModifiedUtc(file.path);
+  return ec || !time || size != file.size || *time != file.utcSeconds;
 }
 
 }  // namespace vlrpub

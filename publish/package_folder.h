@@ -21,6 +21,7 @@ struct PackageFolder {
   std::vector<PackageFile> files;     // sorted by name (bytes), so the package is the same
                                       // whatever order the system lists them in
   std::vector<std::string> problems;  // every reason the folder cannot be a package
+  std::vector<std::string> warnings;  // files that are packed but look left there by chance
   std::uint64_t totalSize = 0;
 };
 
@@ -28,7 +29,14 @@ struct PackageFolder {
 // package can be made only when problems is empty: a missing folder, subfolders (all
 // named), names the library would refuse (each with its reason), two names that are
 // one file on Windows, something that is no ordinary file, a file of 4 GiB or more,
-// or no file at all. Nothing is written.
+// or no file at all. Names in messages are escaped for printing (see shown_text.h).
+// Files that systems and editors leave in folders (.DS_Store, Thumbs.db, desktop.ini,
+// backups ending in ~) are packed all the same, and each is named in warnings. Nothing
+// is written.
 PackageFolder ReadPackageFolder(const std::filesystem::path& folder, const std::string& label);
+
+// True when the file's size or time is no longer what was listed (it was written to
+// since), or it cannot be asked about.
+bool ChangedSinceListed(const PackageFile& file);
 
 }  // namespace vlrpub

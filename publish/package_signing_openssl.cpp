@@ -2,13 +2,18 @@
 #include <openssl/pem.h>
 #include <openssl/x509.h>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <system_error>
 
 #include "platform/signature.h"
 #include "publish/package_signing.h"
+#include "publish/system_reason.h"
 #include "publish/utf8_path.h"
 
 namespace vlrpub {
@@ -27,6 +32,13 @@ struct MdContextFree {
   void operator()(EVP_MD_CTX* c) const { EVP_MD_CTX_free(c); }
 };
 
+// The passphrase of an encrypted key is asked on the terminal, as openssl does; with no
+// terminal there is nobody to ask, and OpenSSL's own prompt would wait on a pipe or a
+// closed input.
+int NoPassphrase(char*, int, int, void*) { return -1; }
+
+bool HasTerminal() { return isatty(STDIN_FILENO) == 1; }
+
 }  // namespace
 
 struct PackageSigner::Key {
@@ -35,14 +47,26 @@ struct PackageSigner::Key {
 
 PackageSigner::PackageSigner(const fs::path& keyFile) : key_(std::make_unique<Key>()) {
   const std::string name = Utf8FromPath(keyFile);
+  errno = 0;
   std::unique_ptr<std::FILE, FileCloser> f(std::fopen(keyFile.c_str(), "rb"));
   if (!f) {
-    error_ = "cannot read the signing key " + name;
+    error_ = "cannot read the signing key " + name + SystemReason(errno);
     return;
   }
-  key_->pkey.reset(PEM_read_PrivateKey(f.get(), nullptr, nullptr, nullptr));
+  std::ifstream text(keyFile, std::ios::binary);
+  const std::string pem((std::istreambuf_iterator<char>(text)), std::istreambuf_iterator<char>());
+  // PKCS#8 ("ENCRYPTED PRIVATE KEY") and the older "Proc-Type: 4,ENCRYPTED" header.
+  const bool encrypted = pem.find("ENCRYPTED") != std::string::npos;
+  key_->pkey.reset(PEM_read_PrivateKey(f.get(), nullptr,
+                                       HasTerminal() ? nullptr : &NoPassphrase, nullptr));
   if (!key_->pkey) {
-    error_ = name + " is not a private key in PEM form";
+    error_ = encrypted ? name + " is an encrypted private key, and " +
+                             (HasTerminal() ? std::string("its passphrase was not right")
+                                            : std::string("there is no terminal to ask its "
+                                                          "passphrase on")) +
+                             " (decrypt a copy with: openssl pkey -in " + name +
+                             " -out plain.pem)"
+                       : name + " is not a private key in PEM form";
     return;
   }
   // The public half in DER: a P-256 key gives exactly the known header and its point.
@@ -93,9 +117,10 @@ std::string PackageSigner::Sign(const fs::path& file) const {
   out.write(reinterpret_cast<const char*>(signature.data()), static_cast<std::streamsize>(length));
   out.close();
   if (!out) {
+    const std::string why = SystemReason(errno);
     std::error_code ignored;
     fs::remove(sigFile, ignored);
-    return "cannot write " + Utf8FromPath(sigFile);
+    return "cannot write " + Utf8FromPath(sigFile) + why;
   }
   return "";
 }

@@ -1,9 +1,23 @@
 #include "publish/progress_line.h"
 
+#ifdef _WIN32
+#include <io.h>
+#define VLR_ISATTY _isatty
+#define VLR_FILENO _fileno
+#else
+#include <unistd.h>
+#define VLR_ISATTY isatty
+#define VLR_FILENO fileno
+#endif
+
 namespace vlrpub {
 
 ProgressLine::ProgressLine(std::string what, std::uint64_t total, std::FILE* stream)
-    : what_(std::move(what)), total_(total), stream_(stream) {}
+    : what_(std::move(what)),
+      total_(total),
+      stream_(stream),
+      // A line rewritten with '\r' is for eyes: a captured log would keep every copy.
+      terminal_(VLR_ISATTY(VLR_FILENO(stream)) != 0) {}
 
 ProgressLine::~ProgressLine() {
   if (!shown_) return;
@@ -14,6 +28,7 @@ ProgressLine::~ProgressLine() {
 
 void ProgressLine::Update(std::uint64_t done) {
   last_ = done;
+  if (!terminal_) return;
   // An unknown total counts as large once that much has come.
   if ((total_ ? total_ : done) < kLargeBytes) return;
   const auto now = std::chrono::steady_clock::now();

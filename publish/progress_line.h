@@ -1,6 +1,6 @@
 // A progress line on the error stream for work on a large file: rewritten in place at
 // most about once a second, ended with a newline when the work is done. Small files
-// (below the threshold) show nothing.
+// (below the threshold) show nothing, nor does a stream that is not a terminal.
 #pragma once
 
 #include <chrono>
@@ -31,6 +31,7 @@ class ProgressLine {
   std::string what_;
   std::uint64_t total_;
   std::FILE* stream_;
+  bool terminal_;
   bool shown_ = false;
   std::uint64_t last_ = 0;
   std::chrono::steady_clock::time_point lastShown_{};

@@ -22,8 +22,10 @@ std::string ReleaseDigits(const std::string& version, std::string& why) {
   if (digits.size() > 3) {
     why = "the version '" + version + "' has " + std::to_string(digits.size()) +
           " digits, but the updater keeps only the last three (it would read " +
-          digits.substr(digits.size() - 3) + "): it could neither name the package " +
-          "nor show the version. Use three single digits, such as 7.5.3";
+          digits.substr(digits.size() - 3) + ", show Version " +
+          vlr::DottedVersion(digits.substr(digits.size() - 3)) + " and fetch " +
+          vlr::PackageName(digits.substr(digits.size() - 3), false) +
+          "). Use three single digits, such as 7.5.3";
   } else if (digits.size() < 3) {
     why = "the version '" + version + "' has " + std::to_string(digits.size()) +
           " digit(s), but the updater needs three to name the package and show the " +

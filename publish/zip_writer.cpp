@@ -2,10 +2,12 @@
 
 #include <zlib.h>
 
+#include <cerrno>
 #include <limits>
 #include <memory>
 
 #include "publish/dos_stamp.h"
+#include "publish/system_reason.h"
 #include "publish/utf8_path.h"
 
 namespace vlrpub {
@@ -70,8 +72,9 @@ struct Deflater {
 }  // namespace
 
 ZipWriter::ZipWriter(const std::filesystem::path& path) : path_(path) {
+  errno = 0;  // what a failure below leaves here is its reason
   out_.open(path, std::ios::in | std::ios::out | std::ios::binary | std::ios::trunc);
-  if (!out_) Fail("cannot create " + Utf8FromPath(path));
+  if (!out_) Fail("cannot create " + Utf8FromPath(path) + SystemReason(errno));
 }
 
 bool ZipWriter::Fail(std::string why) {
@@ -123,7 +126,7 @@ bool ZipWriter::Add(const std::string& name, const std::filesystem::path& source
   e.hasUtc = utcSeconds >= std::numeric_limits<std::int32_t>::min() &&
              utcSeconds <= std::numeric_limits<std::int32_t>::max();
   WriteLocalHeader(e);
-  if (!out_) return Fail("cannot write " + Utf8FromPath(path_));
+  if (!out_) return Fail("cannot write " + Utf8FromPath(path_) + SystemReason(errno));
   if (!Deflate(source, e, progress)) return false;
   if (e.compressedSize >= e.size) {
     e.method = kMethodStored;
@@ -135,15 +138,16 @@ bool ZipWriter::Add(const std::string& name, const std::filesystem::path& source
   const std::uint64_t dataStart = e.offset + 30 + e.name.size() + (e.hasUtc ? 9 : 0);
   position_ = dataStart + e.compressedSize;
   out_.seekp(static_cast<std::streamoff>(position_));
-  if (!out_) return Fail("cannot write " + Utf8FromPath(path_));
+  if (!out_) return Fail("cannot write " + Utf8FromPath(path_) + SystemReason(errno));
   entries_.push_back(std::move(e));
   return true;
 }
 
 bool ZipWriter::Deflate(const std::filesystem::path& source, Entry& e,
                         const ReadProgress& progress) {
+  errno = 0;  // what a failure below leaves here is its reason
   std::ifstream in(source, std::ios::binary);
-  if (!in) return Fail("cannot read " + Utf8FromPath(source));
+  if (!in) return Fail("cannot read " + Utf8FromPath(source) + SystemReason(errno));
   Deflater d;
   if (!d.ready) return Fail("out of memory");
   auto input = std::make_unique<char[]>(kChunk);
@@ -154,7 +158,7 @@ bool ZipWriter::Deflate(const std::filesystem::path& source, Entry& e,
   while (!finished) {
     in.read(input.get(), kChunk);
     const std::streamsize n = in.gcount();
-    if (in.bad()) return Fail("cannot read " + Utf8FromPath(source));
+    if (in.bad()) return Fail("cannot read " + Utf8FromPath(source) + SystemReason(errno));
     const bool last = in.eof();
     read += static_cast<std::uint64_t>(n);
     if (read > kMax32) return Fail(Utf8FromPath(source) + " is 4 GiB or larger");
@@ -169,7 +173,7 @@ bool ZipWriter::Deflate(const std::filesystem::path& source, Entry& e,
       if (r == Z_STREAM_ERROR) return Fail("deflating " + Utf8FromPath(source) + " failed");
       const std::size_t produced = kChunk - d.zs.avail_out;
       out_.write(output.get(), static_cast<std::streamsize>(produced));
-      if (!out_) return Fail("cannot write " + Utf8FromPath(path_));
+      if (!out_) return Fail("cannot write " + Utf8FromPath(path_) + SystemReason(errno));
       written += produced;
       if (r == Z_STREAM_END) finished = true;
     } while (!finished && (d.zs.avail_out == 0 || last));
@@ -183,8 +187,9 @@ bool ZipWriter::Deflate(const std::filesystem::path& source, Entry& e,
 }
 
 bool ZipWriter::Store(const std::filesystem::path& source, Entry& e, const ReadProgress& progress) {
+  errno = 0;  // what a failure below leaves here is its reason
   std::ifstream in(source, std::ios::binary);
-  if (!in) return Fail("cannot read " + Utf8FromPath(source));
+  if (!in) return Fail("cannot read " + Utf8FromPath(source) + SystemReason(errno));
   out_.seekp(static_cast<std::streamoff>(e.offset + 30 + e.name.size() + (e.hasUtc ? 9 : 0)));
   auto buffer = std::make_unique<char[]>(kChunk);
   std::uint64_t read = 0;
@@ -192,12 +197,12 @@ bool ZipWriter::Store(const std::filesystem::path& source, Entry& e, const ReadP
   while (in) {
     in.read(buffer.get(), kChunk);
     const std::streamsize n = in.gcount();
-    if (in.bad()) return Fail("cannot read " + Utf8FromPath(source));
+    if (in.bad()) return Fail("cannot read " + Utf8FromPath(source) + SystemReason(errno));
     read += static_cast<std::uint64_t>(n);
     crc = static_cast<std::uint32_t>(
         crc32(crc, reinterpret_cast<const Bytef*>(buffer.get()), static_cast<uInt>(n)));
     out_.write(buffer.get(), n);
-    if (!out_) return Fail("cannot write " + Utf8FromPath(path_));
+    if (!out_) return Fail("cannot write " + Utf8FromPath(path_) + SystemReason(errno));
     if (progress) progress(read);
   }
   if (read != e.size || crc != e.crc) {
@@ -239,7 +244,7 @@ bool ZipWriter::Finish() {
   out_.write(central.data(), static_cast<std::streamsize>(central.size()));
   out_.write(end.data(), static_cast<std::streamsize>(end.size()));
   out_.close();
-  if (out_.fail()) return Fail("cannot write " + Utf8FromPath(path_));
+  if (out_.fail()) return Fail("cannot write " + Utf8FromPath(path_) + SystemReason(errno));
   // A member stored after a longer deflated attempt leaves bytes past the new end.
   std::error_code ec;
   std::filesystem::resize_file(path_, position_ + central.size() + end.size(), ec);

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace platform {
@@ -10,11 +11,44 @@ namespace {
 
 bool Blank(wchar_t c) { return c == L' ' || c == L'\t'; }
 
-// True when `text` begins with `prefix`, ignoring case as the file system does.
+// '/' and '\' name the same separator to the system.
+std::wstring OneSeparator(std::wstring_view path) {
+  std::wstring s(path);
+  std::replace(s.begin(), s.end(), L'/', L'\\');
+  return s;
+}
+
+// True when `text` begins with `prefix`, ignoring case as the file system does and
+// taking either separator for the other.
 bool StartsWithPath(std::wstring_view text, std::wstring_view prefix) {
   if (prefix.empty() || text.size() < prefix.size()) return false;
-  return CompareStringOrdinal(text.data(), static_cast<int>(prefix.size()), prefix.data(),
-                              static_cast<int>(prefix.size()), TRUE) == CSTR_EQUAL;
+  const std::wstring a = OneSeparator(text.substr(0, prefix.size()));
+  const std::wstring b = OneSeparator(prefix);
+  return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
+                              static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+// The path without the extension of its last component ("...\vlrupdate.exe" gives
+// "...\vlrupdate"); empty when it has none.
+std::wstring WithoutExtension(std::wstring_view path) {
+  const std::size_t dot = path.rfind(L'.');
+  const std::size_t separator = path.find_last_of(L"\\/");
+  if (dot == std::wstring_view::npos || (separator != std::wstring_view::npos && dot < separator))
+    return {};
+  return std::wstring(path.substr(0, dot));
+}
+
+// The length of the program's name at the start of an unquoted command line when it is
+// the module path, spelt as the system accepts it (with or without the extension, with
+// either separator) and followed by a blank or the end; 0 otherwise.
+std::size_t ModulePathLength(std::wstring_view commandLine, std::wstring_view modulePath) {
+  const std::wstring bare = WithoutExtension(modulePath);
+  for (std::wstring_view spelling : {modulePath, std::wstring_view(bare)}) {
+    if (StartsWithPath(commandLine, spelling) &&
+        (commandLine.size() == spelling.size() || Blank(commandLine[spelling.size()])))
+      return spelling.size();
+  }
+  return 0;
 }
 
 }  // namespace
@@ -25,10 +59,9 @@ std::wstring ArgumentTail(std::wstring_view commandLine, std::wstring_view modul
   if (n > 0 && commandLine[0] == L'"') {
     p = commandLine.find(L'"', 1);
     p = p == std::wstring_view::npos ? n : p + 1;
-  } else if (StartsWithPath(commandLine, modulePath) &&
-             (commandLine.size() == modulePath.size() || Blank(commandLine[modulePath.size()]))) {
+  } else if (const std::size_t length = ModulePathLength(commandLine, modulePath)) {
     // Started with an unquoted path that holds blanks ("C:\Program Files\...").
-    p = modulePath.size();
+    p = length;
   } else {
     while (p < n && !Blank(commandLine[p])) ++p;
   }

@@ -29,6 +29,14 @@ TEST(ArgumentTail, UnquotedPathWithBlanks) {
   EXPECT_EQ(ArgumentTail(self + L" E host/path", self), L"E host/path");
   EXPECT_EQ(ArgumentTail(L"c:\\program files\\VELORAN\\VLRUPDATE.EXE F x", self), L"F x");
   EXPECT_EQ(ArgumentTail(self, self), L"");
+  // The system also starts the program without its extension, or with '/' separators.
+  EXPECT_EQ(ArgumentTail(L"C:\\Program Files\\Veloran\\vlrupdate E mirror.example/v", self),
+            L"E mirror.example/v");
+  EXPECT_EQ(ArgumentTail(L"C:/Program Files/Veloran/vlrupdate.exe F h", self), L"F h");
+  EXPECT_EQ(ArgumentTail(L"c:/program files\\veloran/VLRUPDATE F h", self), L"F h");
+  EXPECT_EQ(ArgumentTail(L"C:\\Program Files\\Veloran\\vlrupdate", self), L"");
+  EXPECT_EQ(ArgumentTail(L"C:\\Program Files\\Veloran\\vlrupdat E h", self),
+            L"Files\\Veloran\\vlrupdat E h");
   // Anything else keeps the old rule: the name ends at the first blank.
   EXPECT_EQ(ArgumentTail(self + L"x E host", self), L"Files\\Veloran\\vlrupdate.exex E host");
   EXPECT_EQ(ArgumentTail(L"C:\\Program Files\\Other\\vlrupdate.exe E h", self),

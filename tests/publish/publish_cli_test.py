@@ -13,6 +13,8 @@ import argparse
 import os
 import random
 import shutil
+import signal
+import stat
 import subprocess
 import sys
 import tempfile
@@ -31,14 +33,16 @@ def native(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\") if WINDOWS else path
 
 
-def run(program, *words):
+def run(program, *words, umask=None):
     """Runs the program; gives (exit code, standard output, standard error). The output
     goes through files, not pipes: Wine's helper processes, started with the first
     program of a prefix, would inherit a pipe and hold it open after the program ended."""
     command = ([os.environ["WINELOADER"], program] if WINDOWS else [program]) + list(words)
     with tempfile.TemporaryFile() as out_file, tempfile.TemporaryFile() as err_file:
         code = subprocess.run(command, stdin=subprocess.DEVNULL, stdout=out_file,
-                              stderr=err_file, timeout=120).returncode
+                              stderr=err_file, timeout=120,
+                              preexec_fn=None if umask is None else lambda: os.umask(umask)
+                              ).returncode
         out_file.seek(0)
         err_file.seek(0)
         out = out_file.read().decode("utf-8", "replace").replace("\r\n", "\n")
@@ -187,6 +191,7 @@ def refused(t, en_files, version, expected):
     for text in expected:
         check(text in err, "the message says %r" % text)
     check(not os.path.exists(out) and not leftovers(t.work), "nothing was written")
+    return err
 
 
 def case_refuse_version_10_2_1(t):
@@ -199,8 +204,14 @@ def case_refuse_subfolder(t):
 
 
 def case_refuse_name(t):
-    refused(t, {"a.txt": b"a", "aux.txt": b"x", ".~uz32-1.tmp": b"y"}, "7.5.3",
-            ["'aux.txt'", "device name", "'.~uz32-1.tmp'", "temporary files"])
+    files = {"a.txt": b"a", "aux.txt": b"x", ".~uz32-1.tmp": b"y"}
+    expected = ["'aux.txt'", "device name", "'.~uz32-1.tmp'", "temporary files"]
+    if not WINDOWS:
+        # Printed raw, the escape sequence would colour the terminal.
+        files["red\x1b[31m.txt"] = b"z"
+        expected.append("'red\\x1B[31m.txt'")
+    err = refused(t, files, "7.5.3", expected)
+    check("\x1b" not in err, "no control character reaches the terminal")
 
 
 def case_refuse_names_equal_but_for_case(t):
@@ -211,6 +222,186 @@ def case_refuse_names_equal_but_for_case(t):
 
 def case_refuse_empty_folder(t):
     refused(t, {}, "7.5.3", ["holds no file"])
+
+
+def case_replace_only_a_mirror(t):
+    """--force replaces a folder only when it holds nothing but a mirror's files, and the
+    new mirror keeps the old folder's access (so the web server can still read it)."""
+    en = os.path.join(t.work, "en")
+    english_files(en)
+    precious = os.path.join(t.work, "precious")
+    write(os.path.join(precious, "projects", "src", "main.c"), b"int main(void);\n")
+    write(os.path.join(precious, "notes.txt"), b"notes")
+    write(os.path.join(precious, "vlr753.zip"), b"a mirror file among them")
+    before = {name: read(os.path.join(root, name)) for root, _, names in os.walk(precious)
+              for name in names}
+    code, _, err = run(t.program, "make", "--version", "7.5.3", "--en", native(en),
+                       "--out", native(precious), "--force")
+    check(code == 3 and "'notes.txt'" in err and "'projects' (a folder)" in err and
+          "vlr753.zip'" not in err and "even with --force" in err,
+          "a folder holding other files is refused with --force, naming them")
+    after = {name: read(os.path.join(root, name)) for root, _, names in os.walk(precious)
+             for name in names}
+    check(after == before and not leftovers(t.work), "and nothing in it was touched")
+
+    out = os.path.join(t.work, "mirror")
+    code, _, _ = run(t.program, "make", "--version", "7.5.3", "--en", native(en),
+                     "--out", native(out))
+    check(code == 0, "make succeeds")
+    if not WINDOWS:
+        os.chmod(out, 0o751)
+    code, _, _ = run(t.program, "make", "--version", "7.5.4", "--en", native(en),
+                     "--out", native(out), "--force", umask=0o077)
+    check(code == 0 and sorted(os.listdir(out)) == ["version.html", "vlr754.zip"],
+          "a mirror folder is replaced")
+    if not WINDOWS:
+        check(stat.S_IMODE(os.stat(out).st_mode) == 0o751,
+              "the new mirror folder keeps the old one's mode under umask 077")
+        check(stat.S_IMODE(os.stat(os.path.join(out, "vlr754.zip")).st_mode) == 0o640,
+              "and its files can be read by whom the folder let read")
+    check(not leftovers(t.work), "no working folder is left beside the mirror")
+
+
+def case_refuse_overlap_by_identity(t):
+    """The release folder under another spelling of its parent: a link natively, another
+    case under Wine (one folder to Windows)."""
+    eng = os.path.join(t.work, "Rel", "Eng")
+    english = english_files(eng)
+    if WINDOWS:
+        out = os.path.join(t.work, "rel")
+    else:
+        out = os.path.join(t.work, "link")
+        os.symlink(os.path.join(t.work, "Rel"), out)
+    code, _, err = run(t.program, "make", "--version", "7.5.3", "--en", native(eng),
+                       "--out", native(out), "--force")
+    check(code == 3 and "overlap" in err, "the overlap is refused")
+    check(folder_bytes(eng) == {n: english[n] for n in sorted(english)},
+          "and the release folder is whole")
+    code, _, err = run(t.program, "make", "--version", "7.5.3", "--en", native(eng),
+                       "--out", native(os.path.join(out, "ENG" if WINDOWS else "Eng", "m")))
+    check(code == 3 and "overlap" in err, "a mirror to be made inside it is refused too")
+
+
+def case_read_failure_says_why(t):
+    """A source file that fails to read: the message carries the system's reason (reading
+    this process's own memory at offset 0 fails with EIO)."""
+    en = os.path.join(t.work, "en")
+    english_files(en)
+    os.symlink("/proc/self/mem", os.path.join(en, "secret.dat"))
+    out = os.path.join(t.work, "mirror")
+    code, _, err = run(t.program, "make", "--version", "7.5.3", "--en", native(en),
+                       "--out", native(out))
+    check(code == 4 and "cannot read " in err and "secret.dat: Input/output error" in err,
+          "the failure names the file and the system's reason")
+    check(not os.path.exists(out) and not leftovers(t.work), "nothing was written")
+
+
+# --- interrupts -----------------------------------------------------------------------
+
+def big_english(root):
+    """Random bytes that take zlib a few seconds to try and store."""
+    rng = random.Random(11)
+    for i in range(3):
+        write(os.path.join(root, "big%d.dat" % i), rng.randbytes(32 << 20))
+
+
+def start(program, *words, env=None):
+    """Starts the program with SIGINT at its default (a background job of a shell would
+    hand it on ignored)."""
+    print("  $ vlrpublish", " ".join(words), "&")
+    return subprocess.Popen([program] + list(words), stdin=subprocess.DEVNULL,
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                            preexec_fn=lambda: signal.signal(signal.SIGINT, signal.SIG_DFL),
+                            env=env)
+
+
+def wait_for(condition, what, seconds=60):
+    deadline = time.monotonic() + seconds
+    while not condition():
+        if time.monotonic() > deadline:
+            raise Failure("timed out waiting until " + what)
+        time.sleep(0.01)
+
+
+def stopped(proc):
+    with open("/proc/%d/stat" % proc.pid) as f:
+        return f.read().rsplit(")", 1)[1].split()[0] == "T"
+
+
+def case_interrupt_during_make(t):
+    """SIGINT while a package is being written: exit 130, the old mirror as it was, no
+    working folder left."""
+    en = os.path.join(t.work, "en")
+    english_files(en)
+    out = os.path.join(t.work, "mirror")
+    code, _, _ = run(t.program, "make", "--version", "7.5.3", "--en", native(en),
+                     "--out", native(out))
+    check(code == 0, "make succeeds")
+    made = folder_bytes(out)
+    big_english(en)
+    proc = start(t.program, "make", "--version", "7.5.4", "--en", en, "--out", out, "--force")
+
+    def packing():
+        return any(os.path.isfile(os.path.join(t.work, n, "vlr754.zip")) and
+                   os.path.getsize(os.path.join(t.work, n, "vlr754.zip")) > 0
+                   for n in leftovers(t.work))
+    try:
+        wait_for(lambda: packing() or proc.poll() is not None, "vlr754.zip is being written")
+        check(proc.poll() is None, "make is still packing when interrupted")
+        proc.send_signal(signal.SIGINT)
+        code = proc.wait(timeout=30)
+    finally:
+        if proc.poll() is None:
+            proc.kill()
+            proc.wait()
+    check(code == 130, "an interrupted make exits with 130 (got %r)" % code)
+    check(folder_bytes(out) == made, "the old mirror is as it was")
+    check(not leftovers(t.work), "no working folder is left")
+
+
+def case_interrupt_during_swap(t):
+    """A signal between the two renames of the swap (the process stops itself there
+    under VLRPUBLISH_TEST_PAUSE_IN_SWAP): SIGINT waits for the swap to end, leaving the
+    new mirror whole; SIGKILL leaves the old one aside, and the next run puts it back."""
+    en = os.path.join(t.work, "en")
+    english_files(en)
+    out = os.path.join(t.work, "mirror")
+    code, _, _ = run(t.program, "make", "--version", "7.5.3", "--en", native(en),
+                     "--out", native(out))
+    check(code == 0, "make succeeds")
+    made = folder_bytes(out)
+    env = dict(os.environ, VLRPUBLISH_TEST_PAUSE_IN_SWAP="1")
+
+    def swapping(version, sent):
+        proc = start(t.program, "make", "--version", version, "--en", en, "--out", out,
+                     "--force", env=env)
+        try:
+            wait_for(lambda: proc.poll() is not None or stopped(proc), "make stops in the swap")
+            check(proc.poll() is None and not os.path.exists(out),
+                  "make stopped between the two renames, with no mirror in place")
+            proc.send_signal(sent)
+            proc.send_signal(signal.SIGCONT)
+            return proc.wait(timeout=30)
+        finally:
+            if proc.poll() is None:
+                proc.kill()
+                proc.wait()
+
+    code = swapping("7.5.4", signal.SIGINT)
+    check(code == 130 and sorted(os.listdir(out)) == ["version.html", "vlr754.zip"],
+          "SIGINT in the swap: exit 130 once the new mirror is in place")
+    check(not leftovers(t.work), "and no working folder is left")
+    made = folder_bytes(out)
+
+    code = swapping("7.5.5", signal.SIGKILL)
+    check(code == -signal.SIGKILL and not os.path.exists(out) and leftovers(t.work),
+          "SIGKILL in the swap leaves the old mirror aside")
+    code, _, err = run(t.program, "make", "--version", "7.5.5", "--en", native(en),
+                       "--out", native(out))
+    check("put back the mirror folder" in err and code == 3 and "add --force" in err,
+          "the next run puts the old mirror back first, and says so")
+    check(folder_bytes(out) == made and not leftovers(t.work),
+          "the old mirror is whole again, and no working folder is left")
 
 
 # --- check ----------------------------------------------------------------------------

@@ -133,6 +133,87 @@ TEST(Unzip32InUse, AFileThatCannotBeMovedUndoesTheFilesAlreadyMoved) {
   EXPECT_EQ(box.Snapshot(), before);
 }
 
+// A zip of stored members, made here: a member named by the system's short name is known
+// only at run time.
+std::string StoredZip(const std::vector<std::pair<std::string, std::string>>& members) {
+  const auto put = [](std::string& s, uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) s += static_cast<char>((v >> (8 * i)) & 0xFF);
+  };
+  const auto crc32 = [](const std::string& data) {
+    uint32_t crc = 0xFFFFFFFFu;
+    for (unsigned char c : data) {
+      crc ^= c;
+      for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+  };
+  std::string zip, central;
+  for (const auto& [name, data] : members) {
+    const uint32_t offset = static_cast<uint32_t>(zip.size());
+    std::string shared;  // version needed .. sizes, and the name's length, no extra field
+    put(shared, 10, 2);
+    put(shared, 0, 2);
+    put(shared, 0, 2);
+    put(shared, 0, 2);
+    put(shared, 0x21, 2);  // 1980-01-01
+    put(shared, crc32(data), 4);
+    put(shared, static_cast<uint32_t>(data.size()), 4);
+    put(shared, static_cast<uint32_t>(data.size()), 4);
+    put(shared, static_cast<uint32_t>(name.size()), 2);
+    put(shared, 0, 2);
+    put(zip, 0x04034b50, 4);
+    zip += shared + name + data;
+    put(central, 0x02014b50, 4);
+    put(central, 20, 2);
+    central += shared;
+    put(central, 0, 2);   // comment
+    put(central, 0, 2);   // disk
+    put(central, 0, 2);   // internal attributes
+    put(central, 0, 4);   // external attributes
+    put(central, offset, 4);
+    central += name;
+  }
+  const uint32_t start = static_cast<uint32_t>(zip.size());
+  zip += central;
+  put(zip, 0x06054b50, 4);
+  put(zip, 0, 4);
+  put(zip, static_cast<uint32_t>(members.size()), 2);
+  put(zip, static_cast<uint32_t>(members.size()), 2);
+  put(zip, static_cast<uint32_t>(central.size()), 4);
+  put(zip, start, 4);
+  put(zip, 0, 2);
+  return zip;
+}
+
+// Replacing a file through its short name would rename the file aside and put the new
+// one in under the short name itself: the folder would lose vlrmainfr.exe.
+TEST(Unzip32Alias, AMemberReachingAFileByItsShortNameIsRefused) {
+  Sandbox box("alias");
+  const fs::path real = box.target() / "vlrmainfr.exe";
+  WriteText(real, "old veloran");
+  wchar_t shortPath[MAX_PATH] = {};
+  const DWORD n = GetShortPathNameW(real.wstring().c_str(), shortPath, MAX_PATH);
+  ASSERT_GT(n, 0u);
+  ASSERT_LT(n, static_cast<DWORD>(MAX_PATH));
+  const std::string alias = fs::path(shortPath).filename().string();
+  ASSERT_NE(alias, "vlrmainfr.exe") << "the system gave the file no short name";
+  SCOPED_TRACE("short name " + alias);
+  WriteText(box.root() / "alias.zip",
+            StoredZip({{"vlrmainfr.exe", "new veloran"}, {alias, "through the alias"}}));
+  const auto before = box.Snapshot();
+  Call call;
+  EXPECT_EQ(call.Go((box.root() / "alias.zip").string(), box.folder()), UNZIP_ERR_FORMAT);
+  EXPECT_NE(call.calls.printed.find("refusing member '" + alias + "'"), std::string::npos)
+      << call.calls.printed;
+  EXPECT_EQ(box.Snapshot(), before);
+  // The same name as the file, in another case, is the file's own name: replaced.
+  WriteText(box.root() / "case.zip", StoredZip({{"VLRMAINFR.EXE", "new veloran"}}));
+  Call again;
+  EXPECT_EQ(again.Go((box.root() / "case.zip").string(), box.folder()), UNZIP_OK)
+      << again.calls.printed;
+  EXPECT_EQ(ReadText(real), "new veloran");
+}
+
 #endif
 
 }  // namespace

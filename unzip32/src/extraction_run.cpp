@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 
+#include "alias_check.h"
 #include "central_directory.h"
 #include "extraction_plan.h"
 #include "member_decoder.h"
@@ -140,6 +141,7 @@ class Run {
                                                    ": it is not a folder");
     }
     openedFolder_ = true;
+    if (Status s = RefuseAliasedFiles(fs_, options_.folder, plan_); !s.ok()) return s;
     Transaction tx(fs_, options_.folder);
     tx.RemoveLeftovers();
     if (Status s = CheckFreeSpace(); !s.ok()) return s;

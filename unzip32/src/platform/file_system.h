@@ -83,6 +83,13 @@ class FileSystem {
   // The bytes this process may still write on the volume that holds folder (quotas
   // counted); nothing when the system cannot tell.
   virtual std::optional<uint64_t> FreeSpace(const NativeString& folder) = 0;
+  // The name the folder lists for the existing file at path (its long name). Windows
+  // also opens a file by its short 8.3 name, so a name may reach a file listed under
+  // another. Nothing when it cannot be asked, or the system has no such other names
+  // (Linux: the default).
+  virtual std::optional<NativeString> ListedName(const NativeString& /*path*/) {
+    return std::nullopt;
+  }
 };
 
 std::unique_ptr<FileSystem> MakeNativeFileSystem();

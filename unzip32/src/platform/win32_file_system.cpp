@@ -193,6 +193,18 @@ class WinFileSystem final : public FileSystem {
     return PathType::File;
   }
 
+  std::optional<NativeString> ListedName(const NativeString& path) override {
+    // The file's own entry: FindFirstFileW reports the long name whatever name found it.
+    struct FindCloser {
+      void operator()(HANDLE h) const { FindClose(h); }
+    };
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = FindFirstFileW(path.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return std::nullopt;
+    const std::unique_ptr<void, FindCloser> closed(search);
+    return NativeString(found.cFileName);
+  }
+
   std::optional<uint64_t> FreeSpace(const NativeString& folder) override {
     ULARGE_INTEGER available{};
     if (!GetDiskFreeSpaceExW(folder.c_str(), &available, nullptr, nullptr)) return std::nullopt;

@@ -9,6 +9,7 @@
 #include "download/temp_folder.h"
 #include "extract/unzip_driver.h"
 #include "platform/services.h"
+#include "platform/skip_on_error.h"
 #include "platform/system.h"
 #include "platform/text.h"
 #include "platform/window_system.h"
@@ -16,7 +17,6 @@
 #include "signature/package_key.h"
 #include "wizard/form1.h"
 #include "wizard/shared_state.h"
-#include "wizard/skip_on_error.h"
 #include "wizard/version_file.h"
 
 namespace vlr {

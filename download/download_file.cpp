@@ -13,8 +13,10 @@
 #include "platform/controls.h"
 #include "platform/internet.h"
 #include "platform/services.h"
+#include "platform/skip_on_error.h"
 #include "platform/system.h"
 #include "platform/text.h"
+#include "platform/unique_handle.h"
 #include "platform/window_system.h"
 
 namespace vlr {
@@ -22,37 +24,6 @@ namespace vlr {
 namespace {
 
 platform::Control* progressLabel = nullptr;
-
-constexpr std::uint32_t kChunkSize = 256;
-
-// Runs one step whose failure is dropped; true when it completed.
-template <class Step>
-bool Attempt(Step&& step) noexcept {
-  try {
-    step();
-    return true;
-  } catch (...) {
-    return false;
-  }
-}
-
-// The handles of one call, closed URL handle first, then the internet handle, when
-// the call ends however it ends. Close failures are ignored.
-class InternetHandles {
- public:
-  InternetHandles() = default;
-  InternetHandles(const InternetHandles&) = delete;
-  InternetHandles& operator=(const InternetHandles&) = delete;
-  ~InternetHandles() {
-    if (!internet) return;
-    if (url != 0) Attempt([&] { internet->InternetCloseHandle(url); });
-    if (session != 0) Attempt([&] { internet->InternetCloseHandle(session); });
-  }
-
-  platform::Internet* internet = nullptr;
-  platform::InternetHandle session = 0;
-  platform::InternetHandle url = 0;
-};
 
 // True when the final answer on `url` is an error (status 400 or above). An answer
 // whose status cannot be read is taken as it comes.
@@ -82,14 +53,14 @@ void Transfer(platform::Internet& internet, platform::InternetHandle url,
 
   platform::System& system = platform::Get<platform::System>();
   platform::WindowSystem& windows = platform::Get<platform::WindowSystem>();
-  char buffer[kChunkSize];
+  char buffer[platform::kReadChunkBytes];
   std::int32_t total = 0;
   double lastProgress = 0.0;
   bool more = true;
 
   while (more && DownloadState == 1) {
     std::uint32_t count = 0;
-    if (!internet.InternetReadFile(url, buffer, kChunkSize, &count)) {
+    if (!internet.InternetReadFile(url, buffer, platform::kReadChunkBytes, &count)) {
       // A broken transfer leaves no file behind: a partial body must not pass for
       // a complete one.
       file->Close();
@@ -102,7 +73,7 @@ void Transfer(platform::Internet& internet, platform::InternetHandle url,
     } else {
       // A platform that reports more than it was asked for has not filled the buffer
       // with it: that is a failed transfer step, not data.
-      if (count > kChunkSize) return;
+      if (count > platform::kReadChunkBytes) return;
       std::int32_t bytesRead = static_cast<std::int32_t>(count);
       if (total > std::numeric_limits<std::int32_t>::max() - bytesRead) return;
       total += bytesRead;
@@ -139,37 +110,41 @@ std::int16_t DownloadFile(const std::wstring& remoteNameArgument,
     // Own copies: the caller's texts may be SiteAddress itself, which the
     // normalisation rewrites, or change while window events run.
     std::wstring RemoteName, LocalPath;
-    if (!Attempt([&] {
+    if (!SkipOnError([&] {
           RemoteName = remoteNameArgument;
           LocalPath = localPathArgument;
         })) {
       DownloadState = 0;
       return 0;
     }
-    InternetHandles handles;
+    platform::Internet* internet = nullptr;
+    // Closed however the call ends, the URL handle first.
+    platform::UniqueInternetHandle session, url;
     std::unique_ptr<LocalFile> file;
 
-    Attempt([&] {
-      handles.internet = &platform::Get<platform::Internet>();
-      handles.session = handles.internet->InternetOpenA(
-          "", platform::kInternetOpenTypePreconfig, nullptr, nullptr, 0);
+    SkipOnError([&] {
+      internet = &platform::Get<platform::Internet>();
+      session = platform::UniqueInternetHandle(
+          internet->InternetOpenA("", platform::kInternetOpenTypePreconfig, nullptr, nullptr, 0),
+          {internet});
     });
     NormaliseSiteAddress();
-    if (handles.session != 0) {
-      Attempt([&] {
-        std::string url = platform::ToAnsi(SiteAddress + RemoteName);
+    if (session) {
+      SkipOnError([&] {
+        std::string address = platform::ToAnsi(SiteAddress + RemoteName);
         // "GET" with a length of 0: a header text of zero length, so a plain GET.
-        handles.url = handles.internet->InternetOpenUrlA(
-            handles.session, url.c_str(), "GET", 0,
-            platform::kInternetFlagReload | platform::kInternetFlagKeepConnection, 0);
+        url = platform::UniqueInternetHandle(
+            internet->InternetOpenUrlA(session.get(), address.c_str(), "GET", 0,
+                                       platform::kOpenUrlFlags, 0),
+            {internet});
       });
     }
-    if (handles.url != 0) {
-      Attempt([&] { Transfer(*handles.internet, handles.url, RemoteName, LocalPath, file, result); });
+    if (url) {
+      SkipOnError([&] { Transfer(*internet, url.get(), RemoteName, LocalPath, file, result); });
     }
 
     // Common exit: the file first, then the URL handle, then the internet handle.
-    if (file) Attempt([&] { file->Close(); });
+    if (file) SkipOnError([&] { file->Close(); });
     file.reset();
   }
   DownloadState = 0;

@@ -2,28 +2,15 @@
 // stand in for the disk (a write that fails, a transfer too large to store).
 #pragma once
 
-#include <cstddef>
 #include <memory>
 #include <string>
 
+#include "platform/local_file.h"
 #include "platform/services.h"
 
 namespace vlr {
 
-// One local file open for writing raw bytes from its first byte. Writes may be
-// buffered; the destructor closes the file if Close was not called (errors ignored).
-class LocalFile {
- public:
-  virtual ~LocalFile() = default;
-
-  // Appends `size` bytes. False when they could not be written; the file then holds
-  // an unknown part of them.
-  virtual bool Write(const char* data, std::size_t size) = 0;
-
-  // Writes out what is buffered and closes the file. False when some data could not
-  // be written; the file is closed all the same. Later calls do nothing.
-  virtual bool Close() = 0;
-};
+using LocalFile = platform::LocalFile;
 
 class LocalFiles {
  public:
@@ -33,10 +20,8 @@ class LocalFiles {
   // failure (no such file, file in use, bad path) is ignored.
   virtual void Delete(const std::wstring& path) noexcept = 0;
 
-  // Creates the file at `path` and opens it for writing; null when it cannot be
-  // created or opened. On Windows a file that exists is emptied; on Linux the name
-  // must be free (the caller deletes first), so a file or link that someone put there
-  // is never written through.
+  // Creates the file at `path` and opens it for writing, as platform::CreateLocalFile
+  // does.
   virtual std::unique_ptr<LocalFile> Create(const std::wstring& path) = 0;
 };
 

@@ -2,6 +2,7 @@
 #include "extract/library_text.h"
 #include "extract/listing_line.h"
 #include "extract/unzip_callbacks.h"
+#include "platform/skip_on_error.h"
 
 namespace vlr {
 
@@ -16,16 +17,16 @@ extern "C" void UZ_WINAPI OnUnzipMessage(std::uint32_t uncompressedSize,
   auto asShort = [](std::uint32_t v) { return static_cast<std::int16_t>(v & 0xFFFFu); };
 
   if (ListedCount == 0) {
-    SkipStepOnError([&] { ListingText = ListingHeading() + L"\r\n"; });
+    SkipOnError([&] { ListingText = ListingHeading() + L"\r\n"; });
   }
   std::wstring name;
-  SkipStepOnError([&] { name = ReadLibraryText(memberName, kNameReadLimit); });
+  SkipOnError([&] { name = ReadLibraryText(memberName, kNameReadLimit); });
   std::wstring line(kListingLineWidth, L' ');
-  SkipStepOnError([&] {
+  SkipOnError([&] {
     line = ListingLine(name, static_cast<std::int32_t>(uncompressedSize), asShort(month),
                        asShort(day), asShort(year), asShort(hour), asShort(minute));
   });
-  SkipStepOnError([&] { ListingText += line + L"\r\n"; });
+  SkipOnError([&] { ListingText += line + L"\r\n"; });
   ++ListedCount;
 }
 

@@ -6,6 +6,7 @@
 #include "extract/library_text.h"
 #include "extract/unzip_callbacks.h"
 #include "platform/services.h"
+#include "platform/skip_on_error.h"
 #include "platform/text.h"
 #include "platform/window_system.h"
 
@@ -32,10 +33,10 @@ std::optional<std::string> PasswordBytes(const std::wstring& answer) {
 extern "C" std::int32_t UZ_WINAPI OnUnzipReplace(char* fileName) noexcept {
   std::int32_t result = kReplaceKeep;
   std::wstring name;
-  SkipStepOnError([&] { name = ReadLibraryText(fileName, kNameReadLimit); });
+  SkipOnError([&] { name = ReadLibraryText(fileName, kNameReadLimit); });
   // A box that cannot be shown, or any answer but Yes and Cancel, keeps the file:
   // nothing is replaced without the user's consent.
-  SkipStepOnError([&] {
+  SkipOnError([&] {
     int answer = platform::Get<platform::WindowSystem>().ShowMessageBox(
         L"Overwrite " + name + L"?", L"VBUnZip32 - File Already Exists!", kOverwriteBoxStyle);
     if (answer == platform::kIdCancel) result = kReplaceKeepAll;
@@ -57,7 +58,7 @@ extern "C" std::int32_t UZ_WINAPI OnUnzipPassword(char* buffer, std::int32_t siz
   if (PasswordDeclined == 1) return result;
 
   std::optional<std::wstring> answer;
-  SkipStepOnError([&] {
+  SkipOnError([&] {
     answer = platform::Get<platform::WindowSystem>().InputBox(L"Please Enter The Password!", L"",
                                                               L"");
   });
@@ -67,7 +68,7 @@ extern "C" std::int32_t UZ_WINAPI OnUnzipPassword(char* buffer, std::int32_t siz
     return result;
   }
 
-  SkipStepOnError([&] {
+  SkipOnError([&] {
     if (buffer == nullptr || size <= 0) return;
     std::optional<std::string> bytes = PasswordBytes(*answer);
     if (!bytes) return;

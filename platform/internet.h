@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/unique_handle.h"
+
 namespace platform {
 
 using InternetHandle = std::uintptr_t;  // 0 = none
@@ -13,6 +15,10 @@ using InternetHandle = std::uintptr_t;  // 0 = none
 inline constexpr std::uint32_t kInternetOpenTypePreconfig = 0;
 inline constexpr std::uint32_t kInternetFlagReload = 0x80000000u;
 inline constexpr std::uint32_t kInternetFlagKeepConnection = 0x00400000u;
+// How the updater and vlrpublish open every URL: from the server, never the cache.
+inline constexpr std::uint32_t kOpenUrlFlags = kInternetFlagReload | kInternetFlagKeepConnection;
+// How many bytes each of their reads asks for.
+inline constexpr std::uint32_t kReadChunkBytes = 256;
 inline constexpr std::uint32_t kHttpQueryContentLength = 5;
 inline constexpr std::uint32_t kHttpQueryStatusCode = 19;
 inline constexpr std::uint32_t kHttpQueryFlagNumber = 0x20000000u;
@@ -60,5 +66,18 @@ class Internet {
   // Why the last call on this thread failed, in words; empty when not known.
   virtual std::string LastErrorText() { return {}; }
 };
+
+// Closes a handle through the Internet object it came from; a failure (an exception
+// of a test double included) is ignored.
+struct InternetCloser {
+  Internet* internet = nullptr;
+  void operator()(InternetHandle h) const noexcept {
+    try {
+      internet->InternetCloseHandle(h);
+    } catch (...) {
+    }
+  }
+};
+using UniqueInternetHandle = UniqueHandle<InternetHandle, InternetCloser>;
 
 }  // namespace platform

@@ -4,31 +4,22 @@
 
 #include <string>
 
+#include "platform/unique_handle.h"
+
 namespace platform {
 
 // The generic form of an exported procedure's address; cast it to the procedure's
 // real type before calling it.
 using SymbolAddress = void (*)();
 
+// Releases a loaded library (FreeLibrary, dlclose).
+struct LibraryReleaser {
+  void operator()(void* handle) const;
+};
+
 // One loaded library, released when the object goes.
 class DynamicLibrary {
  public:
-  DynamicLibrary() = default;
-  ~DynamicLibrary() { Unload(); }
-  DynamicLibrary(DynamicLibrary&& other) noexcept : handle_(other.handle_) {
-    other.handle_ = nullptr;
-  }
-  DynamicLibrary& operator=(DynamicLibrary&& other) noexcept {
-    if (this != &other) {
-      Unload();
-      handle_ = other.handle_;
-      other.handle_ = nullptr;
-    }
-    return *this;
-  }
-  DynamicLibrary(const DynamicLibrary&) = delete;
-  DynamicLibrary& operator=(const DynamicLibrary&) = delete;
-
   // Loads the library at `path`, first releasing one loaded before. A path with a
   // folder loads exactly that file (on Windows its own dependencies are looked for
   // beside it first); a bare file name goes through the system's search, which on
@@ -37,17 +28,14 @@ class DynamicLibrary {
   // library cannot be loaded, leaving nothing loaded; never shows an error box.
   bool Load(const std::wstring& path);
 
-  bool Loaded() const { return handle_ != nullptr; }
+  bool Loaded() const { return static_cast<bool>(handle_); }
 
   // The address of the exported procedure `name` (undecorated); nullptr when the
   // library has no such export or nothing is loaded.
   SymbolAddress Symbol(const char* name) const;
 
-  // Releases the library; nothing when none is loaded.
-  void Unload();
-
  private:
-  void* handle_ = nullptr;
+  UniqueHandle<void*, LibraryReleaser> handle_;
 };
 
 // The file name of the library called `baseName` on this platform: "unzip32.dll" on

@@ -10,19 +10,6 @@ namespace vlrpub {
 
 namespace {
 
-// The updater's read size: the answer is read in the same steps as the download's.
-constexpr std::uint32_t kChunkSize = 256;
-
-// The two handles of one GET, closed request first.
-struct Handles {
-  platform::Internet& net;
-  platform::InternetHandle session = 0;
-  platform::InternetHandle request = 0;
-  ~Handles() {
-    if (request) net.InternetCloseHandle(request);
-    if (session) net.InternetCloseHandle(session);
-  }
-};
 
 long Status(platform::Internet& net, platform::InternetHandle request) {
   std::uint32_t code = 0, size = sizeof code, index = 0;
@@ -45,36 +32,39 @@ std::int64_t Announced(platform::Internet& net, platform::InternetHandle request
 HttpAnswer Get(const std::string& url, const std::filesystem::path& file,
                const GetProgress& progress) {
   HttpAnswer answer;
-  Handles h{platform::Get<platform::Internet>()};
-  h.session = h.net.InternetOpenA("", platform::kInternetOpenTypePreconfig, nullptr, nullptr, 0);
-  if (h.session) {
-    h.request = h.net.InternetOpenUrlA(
-        h.session, url.c_str(), "GET", 0,
-        platform::kInternetFlagReload | platform::kInternetFlagKeepConnection, 0);
+  platform::Internet& net = platform::Get<platform::Internet>();
+  // Opened as the download opens them; closed however this ends, the request first.
+  platform::UniqueInternetHandle session(
+      net.InternetOpenA("", platform::kInternetOpenTypePreconfig, nullptr, nullptr, 0), {&net});
+  platform::UniqueInternetHandle request;
+  if (session) {
+    request = platform::UniqueInternetHandle(
+        net.InternetOpenUrlA(session.get(), url.c_str(), "GET", 0, platform::kOpenUrlFlags, 0),
+        {&net});
   }
-  if (!h.request) {
-    answer.error = h.net.LastErrorText();
+  if (!request) {
+    answer.error = net.LastErrorText();
     if (answer.error.empty()) answer.error = "the server sent no answer";
     return answer;
   }
   answer.answered = true;
-  answer.status = Status(h.net, h.request);
-  answer.announced = Announced(h.net, h.request);
+  answer.status = Status(net, request.get());
+  answer.announced = Announced(net, request.get());
 
   std::ofstream out(file, std::ios::binary | std::ios::trunc);
   if (!out) {
     answer.error = "cannot write a temporary file";
     return answer;
   }
-  char buffer[kChunkSize];
+  char buffer[platform::kReadChunkBytes];
   for (;;) {
     std::uint32_t got = 0;
-    if (!h.net.InternetReadFile(h.request, buffer, kChunkSize, &got)) {
-      answer.error = h.net.LastErrorText();
+    if (!net.InternetReadFile(request.get(), buffer, platform::kReadChunkBytes, &got)) {
+      answer.error = net.LastErrorText();
       if (answer.error.empty()) answer.error = "the connection broke";
       return answer;
     }
-    if (got == 0 || got > kChunkSize) break;
+    if (got == 0 || got > platform::kReadChunkBytes) break;
     out.write(buffer, got);
     if (!out) {
       answer.error = "cannot write a temporary file";

@@ -12,6 +12,7 @@
 #include <system_error>
 
 #include "platform/signature.h"
+#include "platform/unique_handle.h"
 #include "publish/package_signing.h"
 #include "publish/system_reason.h"
 #include "publish/utf8_path.h"
@@ -25,12 +26,6 @@ namespace {
 struct FileCloser {
   void operator()(std::FILE* f) const { std::fclose(f); }
 };
-struct PKeyFree {
-  void operator()(EVP_PKEY* k) const { EVP_PKEY_free(k); }
-};
-struct MdContextFree {
-  void operator()(EVP_MD_CTX* c) const { EVP_MD_CTX_free(c); }
-};
 
 // The passphrase of an encrypted key is asked on the terminal, as openssl does; with no
 // terminal there is nobody to ask, and OpenSSL's own prompt would wait on a pipe or a
@@ -42,7 +37,7 @@ bool HasTerminal() { return isatty(STDIN_FILENO) == 1; }
 }  // namespace
 
 struct PackageSigner::Key {
-  std::unique_ptr<EVP_PKEY, PKeyFree> pkey;
+  std::unique_ptr<EVP_PKEY, platform::CloseWith<EVP_PKEY_free>> pkey;
 };
 
 PackageSigner::PackageSigner(const fs::path& keyFile) : key_(std::make_unique<Key>()) {
@@ -90,7 +85,7 @@ PackageSigner::~PackageSigner() = default;
 std::string PackageSigner::Sign(const fs::path& file) const {
   if (!error_.empty()) return error_;
   const std::string name = Utf8FromPath(file);
-  std::unique_ptr<EVP_MD_CTX, MdContextFree> context(EVP_MD_CTX_new());
+  std::unique_ptr<EVP_MD_CTX, platform::CloseWith<EVP_MD_CTX_free>> context(EVP_MD_CTX_new());
   if (!context ||
       EVP_DigestSignInit(context.get(), nullptr, EVP_sha256(), nullptr, key_->pkey.get()) != 1) {
     return "cannot start signing " + name;

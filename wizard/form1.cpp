@@ -3,12 +3,12 @@
 #include "download/download_file.h"
 #include "download/download_state.h"
 #include "platform/services.h"
+#include "platform/skip_on_error.h"
 #include "platform/system.h"
 #include "platform/text.h"
 #include "platform/window_system.h"
 #include "wizard/mirrors.h"
 #include "wizard/shared_state.h"
-#include "wizard/skip_on_error.h"
 #include "wizard/update_run.h"
 
 namespace vlr {

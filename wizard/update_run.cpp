@@ -11,6 +11,7 @@
 #include "mirror/mirror_rules.h"
 #include "mirror/version_file.h"
 #include "platform/services.h"
+#include "platform/skip_on_error.h"
 #include "platform/system.h"
 #include "platform/text.h"
 #include "platform/window_system.h"
@@ -18,7 +19,6 @@
 #include "signature/package_key.h"
 #include "wizard/form1.h"
 #include "wizard/shared_state.h"
-#include "wizard/skip_on_error.h"
 
 namespace vlr {
 

@@ -6,23 +6,20 @@
 namespace platform {
 
 bool DynamicLibrary::Load(const std::wstring& path) {
-  Unload();
+  handle_.reset();
   if (path.empty()) return false;
   // RTLD_NOW: a library with unresolved symbols fails here rather than in the middle
   // of a call.
-  handle_ = dlopen(ToAnsi(path).c_str(), RTLD_NOW | RTLD_LOCAL);
-  return handle_ != nullptr;
+  handle_.reset(dlopen(ToAnsi(path).c_str(), RTLD_NOW | RTLD_LOCAL));
+  return Loaded();
 }
 
 SymbolAddress DynamicLibrary::Symbol(const char* name) const {
   if (!handle_ || !name) return nullptr;
-  return reinterpret_cast<SymbolAddress>(dlsym(handle_, name));
+  return reinterpret_cast<SymbolAddress>(dlsym(handle_.get(), name));
 }
 
-void DynamicLibrary::Unload() {
-  if (handle_) dlclose(handle_);
-  handle_ = nullptr;
-}
+void LibraryReleaser::operator()(void* handle) const { dlclose(handle); }
 
 std::wstring SharedLibraryFileName(const std::wstring& baseName) {
   return L"lib" + baseName + L".so";

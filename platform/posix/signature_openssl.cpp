@@ -10,17 +10,14 @@
 
 #include "platform/signature.h"
 #include "platform/text.h"
+#include "platform/unique_handle.h"
 
 namespace platform {
 namespace {
 
-template <class T, void (*Free)(T*)>
-struct Deleter {
-  void operator()(T* p) const { Free(p); }
-};
-using PKey = std::unique_ptr<EVP_PKEY, Deleter<EVP_PKEY, EVP_PKEY_free>>;
-using DigestContext = std::unique_ptr<EVP_MD_CTX, Deleter<EVP_MD_CTX, EVP_MD_CTX_free>>;
-using Signature = std::unique_ptr<ECDSA_SIG, Deleter<ECDSA_SIG, ECDSA_SIG_free>>;
+using PKey = std::unique_ptr<EVP_PKEY, CloseWith<EVP_PKEY_free>>;
+using DigestContext = std::unique_ptr<EVP_MD_CTX, CloseWith<EVP_MD_CTX_free>>;
+using Signature = std::unique_ptr<ECDSA_SIG, CloseWith<ECDSA_SIG_free>>;
 struct FileCloser {
   void operator()(std::FILE* f) const { std::fclose(f); }
 };

@@ -8,11 +8,7 @@
 
 namespace platform::win32 {
 
-// Registers the frame's window class (kFrameClassName) for `instance`; true when it is
-// registered now or already was.
-bool RegisterFrameClass(HINSTANCE instance);
-
-// Width in pixels of the frame's etched border on each side.
-int FrameBorderWidth();
+// The window procedure of the frame's class (kFrameClassName).
+LRESULT CALLBACK FrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 }  // namespace platform::win32

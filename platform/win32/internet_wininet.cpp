@@ -21,6 +21,7 @@
 #include "platform/http_policy.h"
 #include "platform/internet.h"
 #include "platform/services.h"
+#include "platform/unique_handle.h"
 
 namespace platform {
 
@@ -38,12 +39,19 @@ void SetTimeouts(HINTERNET handle) {
   InternetSetOptionA(handle, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, &receiveMs, sizeof receiveMs);
 }
 
+using UniqueInternet = UniqueHandle<HINTERNET, CloseWith<::InternetCloseHandle>>;
+
 // One request as InternetOpenUrlA makes it, with the timeouts set before it is sent:
 // the request handle and the connection it was opened on, or two nulls (the system's
 // error code kept).
 struct Request {
-  HINTERNET connection = nullptr;
-  HINTERNET request = nullptr;
+  UniqueInternet connection;
+  UniqueInternet request;  // declared last: destroyed first
+
+  void Close() {
+    request.reset();
+    connection.reset();
+  }
 };
 
 Request OpenRequest(HINTERNET session, const std::string& url, const char* headers,
@@ -71,22 +79,22 @@ Request OpenRequest(HINTERNET session, const std::string& url, const char* heade
   const std::string object = std::string(path.c_str()) + extra.c_str();
 
   Request r;
-  r.connection = InternetConnectA(session, host, parts.nPort, user[0] ? user : nullptr,
-                                  password[0] ? password : nullptr, INTERNET_SERVICE_HTTP, 0,
-                                  context);
+  r.connection.reset(InternetConnectA(session, host, parts.nPort, user[0] ? user : nullptr,
+                                      password[0] ? password : nullptr, INTERNET_SERVICE_HTTP,
+                                      0, context));
   if (!r.connection) return {};
   const char* accept[] = {"*/*", nullptr};
-  r.request = HttpOpenRequestA(r.connection, "GET", object.empty() ? "/" : object.c_str(),
-                               nullptr, nullptr, accept, flags, context);
+  r.request.reset(HttpOpenRequestA(r.connection.get(), "GET",
+                                   object.empty() ? "/" : object.c_str(), nullptr, nullptr,
+                                   accept, flags, context));
   if (r.request) {
-    SetTimeouts(r.request);
-    if (HttpSendRequestA(r.request, headers, headersLength, nullptr, 0)) return r;
+    SetTimeouts(r.request.get());
+    if (HttpSendRequestA(r.request.get(), headers, headersLength, nullptr, 0)) return r;
   }
   const DWORD error = GetLastError();
-  if (r.request) InternetCloseHandle(r.request);
-  InternetCloseHandle(r.connection);
+  r.Close();
   SetLastError(error);
-  return {};
+  return r;
 }
 
 // The announced length of the answer on `url`, or -1 when there is none.
@@ -152,21 +160,21 @@ class WinInet final : public Internet {
     }
     std::string address = url;
     for (int redirections = 0;; ++redirections) {
-      const Request r = OpenRequest(ToNative(session), address, headers, headersLength,
-                                    flags | INTERNET_FLAG_NO_AUTO_REDIRECT,
-                                    static_cast<DWORD_PTR>(context));
+      Request r = OpenRequest(ToNative(session), address, headers, headersLength,
+                              flags | INTERNET_FLAG_NO_AUTO_REDIRECT,
+                              static_cast<DWORD_PTR>(context));
       if (!r.request) return 0;
-      const DWORD status = Status(r.request);
+      const DWORD status = Status(r.request.get());
       if (status == 0) return Refuse(r, ERROR_HTTP_INVALID_SERVER_RESPONSE);
       std::string target =
-          IsRedirection(status) ? RedirectTarget(r.request, address) : std::string();
+          IsRedirection(status) ? RedirectTarget(r.request.get(), address) : std::string();
       if (target.empty()) {
-        bodies_[r.request] = Body{ContentLength(r.request), 0, r.connection};
-        return FromNative(r.request);
+        HINTERNET handle = r.request.get();
+        bodies_[handle] = Body{ContentLength(handle), 0, std::move(r.connection)};
+        return FromNative(r.request.release());
       }
       if (redirections == kMaxRedirections || !MayRedirect(address, target))
         return Refuse(r, ERROR_HTTP_REDIRECT_FAILED);
-      Refuse(r, ERROR_SUCCESS);
       address = std::move(target);
     }
   }
@@ -189,14 +197,12 @@ class WinInet final : public Internet {
 
   // A URL handle goes with the connection it was opened on.
   bool InternetCloseHandle(InternetHandle handle) override {
-    HINTERNET connection = nullptr;
+    UniqueInternet connection;
     if (auto it = bodies_.find(ToNative(handle)); it != bodies_.end()) {
-      connection = it->second.connection;
+      connection = std::move(it->second.connection);
       bodies_.erase(it);
     }
-    const bool closed = ::InternetCloseHandle(ToNative(handle)) != FALSE;
-    if (connection) ::InternetCloseHandle(connection);
-    return closed;
+    return ::InternetCloseHandle(ToNative(handle)) != FALSE;
   }
 
   bool HttpQueryInfoA(InternetHandle file, std::uint32_t infoLevel, void* buffer,
@@ -225,13 +231,12 @@ class WinInet final : public Internet {
   struct Body {
     long long announced;  // Content-Length, -1 when none was sent
     long long received;
-    HINTERNET connection;  // closed with the URL handle
+    UniqueInternet connection;  // closed with the URL handle
   };
 
   // Closes a request that is not handed out and fails with `error`.
-  static InternetHandle Refuse(const Request& r, DWORD error) {
-    ::InternetCloseHandle(r.request);
-    ::InternetCloseHandle(r.connection);
+  static InternetHandle Refuse(Request& r, DWORD error) {
+    r.Close();
     SetLastError(error);
     return 0;
   }

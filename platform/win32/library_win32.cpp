@@ -22,28 +22,24 @@ class QuietErrorMode {
 }  // namespace
 
 bool DynamicLibrary::Load(const std::wstring& path) {
-  Unload();
+  handle_.reset();
   if (path.empty()) return false;
   QuietErrorMode quiet;
   // With a folder in the path, the library's own dependencies are searched for in
   // its folder first, as they would be for a library beside the program.
   bool hasFolder = path.find_first_of(L"\\/") != std::wstring::npos;
-  HMODULE module =
-      LoadLibraryExW(path.c_str(), nullptr, hasFolder ? LOAD_WITH_ALTERED_SEARCH_PATH : 0);
-  handle_ = reinterpret_cast<void*>(module);
-  return handle_ != nullptr;
+  handle_.reset(
+      LoadLibraryExW(path.c_str(), nullptr, hasFolder ? LOAD_WITH_ALTERED_SEARCH_PATH : 0));
+  return Loaded();
 }
 
 SymbolAddress DynamicLibrary::Symbol(const char* name) const {
   if (!handle_ || !name) return nullptr;
-  FARPROC address = GetProcAddress(static_cast<HMODULE>(handle_), name);
+  FARPROC address = GetProcAddress(static_cast<HMODULE>(handle_.get()), name);
   return reinterpret_cast<SymbolAddress>(address);
 }
 
-void DynamicLibrary::Unload() {
-  if (handle_) FreeLibrary(static_cast<HMODULE>(handle_));
-  handle_ = nullptr;
-}
+void LibraryReleaser::operator()(void* handle) const { FreeLibrary(static_cast<HMODULE>(handle)); }
 
 std::wstring SharedLibraryFileName(const std::wstring& baseName) { return baseName + L".dll"; }
 

@@ -2,10 +2,10 @@
 #include <bcrypt.h>
 
 #include <cstring>
-#include <memory>
 #include <vector>
 
 #include "platform/signature.h"
+#include "platform/win32/win32_handles.h"
 
 namespace platform {
 namespace {
@@ -15,37 +15,13 @@ bool Succeeded(NTSTATUS status) { return status >= 0; }
 struct AlgorithmCloser {
   void operator()(BCRYPT_ALG_HANDLE h) const { BCryptCloseAlgorithmProvider(h, 0); }
 };
-struct KeyCloser {
-  void operator()(BCRYPT_KEY_HANDLE h) const { BCryptDestroyKey(h); }
-};
-struct HashCloser {
-  void operator()(BCRYPT_HASH_HANDLE h) const { BCryptDestroyHash(h); }
-};
-using Algorithm = std::unique_ptr<void, AlgorithmCloser>;
-using Key = std::unique_ptr<void, KeyCloser>;
-using Hash = std::unique_ptr<void, HashCloser>;
-
-// A file opened for reading, closed when the object goes.
-class ReadFileHandle {
- public:
-  explicit ReadFileHandle(const std::wstring& path)
-      : h_(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                       FILE_FLAG_SEQUENTIAL_SCAN, nullptr)) {}
-  ~ReadFileHandle() {
-    if (h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
-  }
-  ReadFileHandle(const ReadFileHandle&) = delete;
-  ReadFileHandle& operator=(const ReadFileHandle&) = delete;
-  HANDLE get() const { return h_; }
-  bool valid() const { return h_ != INVALID_HANDLE_VALUE; }
-
- private:
-  HANDLE h_;
-};
+using Algorithm = UniqueHandle<BCRYPT_ALG_HANDLE, AlgorithmCloser>;
+using Key = UniqueHandle<BCRYPT_KEY_HANDLE, CloseWith<BCryptDestroyKey>>;
+using Hash = UniqueHandle<BCRYPT_HASH_HANDLE, CloseWith<BCryptDestroyHash>>;
 
 Algorithm OpenAlgorithm(const wchar_t* name) {
   BCRYPT_ALG_HANDLE h = nullptr;
-  if (!Succeeded(BCryptOpenAlgorithmProvider(&h, name, nullptr, 0))) return nullptr;
+  if (!Succeeded(BCryptOpenAlgorithmProvider(&h, name, nullptr, 0))) return Algorithm();
   return Algorithm(h);
 }
 
@@ -55,8 +31,9 @@ std::vector<UCHAR> DigestOfFile(const std::wstring& path) {
   BCRYPT_HASH_HANDLE h = nullptr;
   if (!sha || !Succeeded(BCryptCreateHash(sha.get(), &h, nullptr, 0, nullptr, 0, 0))) return {};
   Hash hash(h);
-  ReadFileHandle file(path);
-  if (!file.valid()) return {};
+  win32::UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                     OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!file) return {};
   std::vector<UCHAR> buffer(64 * 1024);
   for (;;) {
     DWORD read = 0;

@@ -2,11 +2,12 @@
 
 #include <cwctype>
 #include <string>
-#include <vector>
+#include <utility>
 
 #include "platform/services.h"
 #include "platform/system.h"
 #include "platform/win32/command_line.h"
+#include "platform/win32/win32_handles.h"
 
 namespace platform {
 
@@ -25,24 +26,6 @@ std::wstring ErrorText(DWORD code) {
   if (text.empty()) text = L"Error " + std::to_wstring(code);
   return text;
 }
-
-class HandleGuard {
- public:
-  explicit HandleGuard(HANDLE h = nullptr) : h_(h) {}
-  ~HandleGuard() {
-    if (h_ && h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
-  }
-  HandleGuard(const HandleGuard&) = delete;
-  HandleGuard& operator=(const HandleGuard&) = delete;
-  HANDLE get() const { return h_; }
-  void reset(HANDLE h) {
-    if (h_ && h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
-    h_ = h;
-  }
-
- private:
-  HANDLE h_;
-};
 
 class Win32System final : public System {
  public:
@@ -64,16 +47,12 @@ class Win32System final : public System {
   // protects a folder that several machines update. Where the folder takes no new
   // file (read-only media), a per-folder named mutex stands in for it on this machine.
   bool AnotherInstanceRunning() override {
-    if (lock_.get() && lock_.get() != INVALID_HANDLE_VALUE) return false;
-    if (mutex_.get()) return false;
+    if (lock_ || mutex_) return false;
     std::wstring folder = UpdaterFolder();
     std::wstring lockPath = folder + L"\\vlrupdate.lock";
-    HANDLE h = CreateFileW(lockPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                           FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    if (h != INVALID_HANDLE_VALUE) {
-      lock_.reset(h);
-      return false;
-    }
+    lock_.reset(CreateFileW(lockPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                            FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    if (lock_) return false;
     DWORD error = GetLastError();
     if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) return true;
 
@@ -81,13 +60,10 @@ class Win32System final : public System {
     for (wchar_t c : folder) {
       name += (c == L'\\' || c == L':') ? L'_' : static_cast<wchar_t>(std::towupper(c));
     }
-    HANDLE m = CreateMutexW(nullptr, TRUE, name.c_str());
-    if (!m) return false;
-    if (GetLastError() == ERROR_ALREADY_EXISTS) {
-      CloseHandle(m);
-      return true;
-    }
-    mutex_.reset(m);
+    win32::UniqueKernelObject mutex(CreateMutexW(nullptr, TRUE, name.c_str()));
+    if (!mutex) return false;
+    if (GetLastError() == ERROR_ALREADY_EXISTS) return true;
+    mutex_ = std::move(mutex);
     return false;
   }
 
@@ -103,10 +79,9 @@ class Win32System final : public System {
       errorText = ErrorText(GetLastError());
       return false;
     }
+    win32::UniqueKernelObject process(pi.hProcess), thread(pi.hThread);
     // Let the new program take the foreground from us.
     AllowSetForegroundWindow(pi.dwProcessId);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
     return true;
   }
 
@@ -123,8 +98,8 @@ class Win32System final : public System {
   }
 
  private:
-  HandleGuard lock_;
-  HandleGuard mutex_;
+  win32::UniqueFile lock_;
+  win32::UniqueKernelObject mutex_;
 };
 
 }  // namespace

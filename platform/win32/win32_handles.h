@@ -1,70 +1,39 @@
-// Owners for the user-interface handles the window system creates: each destroys its
-// handle when it goes, and can be moved but not copied.
+// The Windows handles: how each kind closes, and the scoped device context and
+// selection the window system measures with.
 #pragma once
 
 #include <windows.h>
 
-#include <utility>
+#include "platform/unique_handle.h"
 
 namespace platform::win32 {
-
-template <class H, class Deleter>
-class UniqueHandle {
- public:
-  UniqueHandle() = default;
-  explicit UniqueHandle(H h) : h_(h) {}
-  ~UniqueHandle() { reset(); }
-  UniqueHandle(UniqueHandle&& other) noexcept : h_(std::exchange(other.h_, nullptr)) {}
-  UniqueHandle& operator=(UniqueHandle&& other) noexcept {
-    if (this != &other) reset(std::exchange(other.h_, nullptr));
-    return *this;
-  }
-  UniqueHandle(const UniqueHandle&) = delete;
-  UniqueHandle& operator=(const UniqueHandle&) = delete;
-
-  H get() const { return h_; }
-  explicit operator bool() const { return h_ != nullptr; }
-  // Gives up ownership without destroying (the handle was destroyed elsewhere).
-  H release() { return std::exchange(h_, nullptr); }
-  void reset(H h = nullptr) {
-    if (h_) Deleter{}(h_);
-    h_ = h;
-  }
-
- private:
-  H h_ = nullptr;
-};
 
 struct WindowDeleter {
   void operator()(HWND h) const {
     if (IsWindow(h)) DestroyWindow(h);
   }
 };
-struct GdiObjectDeleter {
-  void operator()(HGDIOBJ h) const { DeleteObject(h); }
-};
-struct IconDeleter {
-  void operator()(HICON h) const { DestroyIcon(h); }
+// CreateFileW's "no handle".
+struct InvalidHandleIsNone {
+  static HANDLE Value() { return INVALID_HANDLE_VALUE; }
 };
 
 using UniqueWindow = UniqueHandle<HWND, WindowDeleter>;
-using UniqueFont = UniqueHandle<HFONT, GdiObjectDeleter>;
-using UniqueIcon = UniqueHandle<HICON, IconDeleter>;
+using UniqueFont = UniqueHandle<HFONT, CloseWith<DeleteObject>>;
+using UniqueIcon = UniqueHandle<HICON, CloseWith<DestroyIcon>>;
+// A mutex, process or thread: null when there is none.
+using UniqueKernelObject = UniqueHandle<HANDLE, CloseWith<CloseHandle>>;
+using UniqueFile = UniqueHandle<HANDLE, CloseWith<CloseHandle>, InvalidHandleIsNone>;
+
+struct DcReleaser {
+  HWND window;
+  void operator()(HDC dc) const { ReleaseDC(window, dc); }
+};
 
 // A window's device context for the life of the object.
-class WindowDc {
+class WindowDc : public UniqueHandle<HDC, DcReleaser> {
  public:
-  explicit WindowDc(HWND window) : window_(window), dc_(GetDC(window)) {}
-  ~WindowDc() {
-    if (dc_) ReleaseDC(window_, dc_);
-  }
-  WindowDc(const WindowDc&) = delete;
-  WindowDc& operator=(const WindowDc&) = delete;
-  HDC get() const { return dc_; }
-
- private:
-  HWND window_;
-  HDC dc_;
+  explicit WindowDc(HWND window) : UniqueHandle(GetDC(window), DcReleaser{window}) {}
 };
 
 // Selects `object` into `dc` and puts the previous object back when it goes.

@@ -1,10 +1,11 @@
+// The form's window and its controls: the window classes, the fonts, creating,
+// showing and destroying the windows, and keeping them in step with the model.
 #include "platform/win32/win32_window_system.h"
 
 #include <algorithm>
 
 #include "platform/win32/control_ids.h"
 #include "platform/win32/frame_window.h"
-#include "platform/win32/input_box.h"
 
 namespace platform {
 
@@ -14,10 +15,6 @@ constexpr DWORD kFormStyle =
     WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 constexpr DWORD kFormExStyle = WS_EX_CONTROLPARENT;
 
-bool Takes(ControlKind kind) {
-  return kind == ControlKind::CommandButton || kind == ControlKind::OptionButton;
-}
-
 // The screen's real dots per inch (the manifest declares the program DPI-aware).
 int ScreenDpi() {
   win32::WindowDc screen(nullptr);
@@ -25,34 +22,20 @@ int ScreenDpi() {
   return dpi > 0 ? dpi : 96;
 }
 
-// The lines of a caption; lines are separated by CR LF.
-std::vector<std::wstring> Lines(const std::wstring& text) {
-  std::vector<std::wstring> lines;
-  size_t start = 0;
-  for (;;) {
-    size_t end = text.find(L"\r\n", start);
-    if (end == std::wstring::npos) {
-      lines.push_back(text.substr(start));
-      return lines;
-    }
-    lines.push_back(text.substr(start, end - start));
-    start = end + 2;
-  }
-}
-
-// The window class of the form, registered once per instance; false when refused.
+// A window class of the program, registered once per instance; false when refused.
 // Icons are set on each window, so that the class holds no handle that a window
 // system owns.
-bool RegisterFormClass(HINSTANCE instance, WNDPROC proc) {
+bool RegisterWindowClass(HINSTANCE instance, const wchar_t* name, WNDPROC proc, UINT style) {
   WNDCLASSEXW wc{};
-  if (GetClassInfoExW(instance, win32::kFormClassName, &wc)) return true;
+  if (GetClassInfoExW(instance, name, &wc)) return true;
   wc = WNDCLASSEXW{};
   wc.cbSize = sizeof wc;
+  wc.style = style;
   wc.lpfnWndProc = proc;
   wc.hInstance = instance;
   wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
-  wc.lpszClassName = win32::kFormClassName;
+  wc.lpszClassName = name;
   return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
@@ -66,9 +49,6 @@ Win32WindowSystem::~Win32WindowSystem() {
   if (form_) DestroyWindow(form_.get());
   form_.release();
 }
-
-int Win32WindowSystem::ToPixels(int twips) const { return MulDiv(twips, dpi_, 1440); }
-int Win32WindowSystem::ToTwips(int pixels) const { return MulDiv(pixels, 1440, dpi_); }
 
 bool Win32WindowSystem::WindowAlive() const {
   return form_ && !destroyed_ && IsWindow(form_.get());
@@ -125,8 +105,9 @@ void Win32WindowSystem::Create(Form& form) {
         instance_, MAKEINTRESOURCEW(win32::kAppIconResourceId), IMAGE_ICON,
         GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0)));
   }
-  if (!RegisterFormClass(instance_, FormProc) ||
-      !win32::RegisterFrameClass(instance_))
+  if (!RegisterWindowClass(instance_, win32::kFormClassName, FormProc, 0) ||
+      !RegisterWindowClass(instance_, win32::kFrameClassName, win32::FrameProc,
+                           CS_HREDRAW | CS_VREDRAW))
     return;
 
   // Label1's font: Fixedsys 9 pt, regular, ANSI. Where Fixedsys is missing (Wine), the
@@ -232,92 +213,6 @@ void Win32WindowSystem::CreateControl(Control& control) {
   }
 }
 
-// Tab reaches one option of a group: the selected one, or while none is selected the
-// first that can take the focus (the button control itself keeps a tab stop only on
-// a checked radio button, which would leave an unselected group out of reach).
-void Win32WindowSystem::SyncOptionTabStops(const Control* container) {
-  if (!form_model_) return;
-  std::vector<Control*> group;
-  for (Control* c : TabOrder()) {
-    if (c->Kind() == ControlKind::OptionButton && c->Container() == container && WindowOf(*c))
-      group.push_back(c);
-  }
-  Control* stop = nullptr;
-  for (Control* c : group) {
-    if (c->Value() && c->Visible() && c->Enabled()) stop = c;
-  }
-  for (Control* c : group) {
-    if (!stop && c->Visible() && c->Enabled()) stop = c;
-  }
-  for (Control* c : group) {
-    HWND w = WindowOf(*c);
-    LONG style = GetWindowLongW(w, GWL_STYLE);
-    LONG wanted = c == stop ? (style | WS_TABSTOP) : (style & ~WS_TABSTOP);
-    if (wanted != style) SetWindowLongW(w, GWL_STYLE, wanted);
-  }
-}
-
-void Win32WindowSystem::ApplyGeometry(Control& control) {
-  HWND window = WindowOf(control);
-  if (!window) return;
-  if (control.AutoSize()) {
-    SizeLabel(control);
-    return;
-  }
-  PlaceInTwips(control);
-}
-
-void Win32WindowSystem::PlaceInTwips(Control& control) {
-  HWND window = WindowOf(control);
-  if (!window) return;
-  const Twips& g = control.Geometry();
-  // Edges are converted, not sizes, so that edges that line up in twips line up in
-  // pixels too.
-  int left = ToPixels(g.left), top = ToPixels(g.top);
-  SetWindowPos(window, nullptr, left, top, ToPixels(g.left + g.width) - left,
-               ToPixels(g.top + g.height) - top, SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-// Width of the longest line, height of the line count, measured in the label's font;
-// the top-left corner stays. A line wider than its container is clipped by it.
-void Win32WindowSystem::SizeLabel(Control& label) {
-  HWND window = WindowOf(label);
-  if (!window) return;
-  HFONT font = reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0));
-  win32::WindowDc dc(window);
-  if (!dc.get()) return;
-  win32::SelectedObject selected(dc.get(),
-                                 font ? static_cast<HGDIOBJ>(font) : GetStockObject(SYSTEM_FONT));
-  TEXTMETRICW metrics{};
-  GetTextMetricsW(dc.get(), &metrics);
-  int width = 0;
-  std::vector<std::wstring> lines = Lines(label.Caption());
-  for (const std::wstring& line : lines) {
-    if (line.empty()) continue;
-    RECT r{0, 0, 0, 0};
-    DrawTextW(dc.get(), line.c_str(), static_cast<int>(line.size()), &r,
-              DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX | DT_EXPANDTABS);
-    width = std::max(width, static_cast<int>(r.right - r.left));
-  }
-  int height = static_cast<int>(lines.size()) * metrics.tmHeight;
-
-  Twips g = label.Geometry();
-  SetWindowPos(window, nullptr, ToPixels(g.left), ToPixels(g.top), width, height,
-               SWP_NOZORDER | SWP_NOACTIVATE);
-  g.width = ToTwips(width);
-  g.height = ToTwips(height);
-  label.StoreMeasuredGeometry(g);
-}
-
-bool Win32WindowSystem::CanTakeInput(const Control& control) const {
-  if (!WindowAlive() || !Takes(control.Kind())) return false;
-  for (const Control* c = &control; c != nullptr; c = c->Container()) {
-    if (!c->Visible() || !c->Enabled()) return false;
-  }
-  HWND window = WindowOf(control);
-  return window && IsWindowVisible(window) && IsWindowEnabled(window);
-}
-
 void Win32WindowSystem::Show() {
   if (!WindowAlive()) return;
   HWND window = form_.get();
@@ -337,76 +232,6 @@ void Win32WindowSystem::Show() {
   UpdateWindow(window);
   for (Control* c : TabOrder()) {
     if (Focus(*c)) break;
-  }
-}
-
-void Win32WindowSystem::RunMessageLoop() {
-  MSG msg;
-  while (WindowAlive()) {
-    BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-    if (got == 0 || got == -1) break;
-    if (!(form_ && IsDialogMessageW(form_.get(), &msg))) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-  }
-  // The quit request that the window's end posted is ours: leave none behind.
-  while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-  }
-}
-
-void Win32WindowSystem::PumpEvents() {
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    if (msg.message == WM_QUIT) {
-      // Not ours to take: the message loop that is waiting for it gets it back.
-      PostQuitMessage(static_cast<int>(msg.wParam));
-      return;
-    }
-    if (!(form_ && IsDialogMessageW(form_.get(), &msg))) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-  }
-}
-
-bool Win32WindowSystem::Focus(Control& control) {
-  if (!WindowAlive() || !IsWindowVisible(form_.get()) || !CanTakeInput(control)) return false;
-  HWND window = WindowOf(control);
-  SetFocus(window);
-  return GetFocus() == window;
-}
-
-HWND Win32WindowSystem::FocusBeforeChange() const {
-  if (!WindowAlive()) return nullptr;
-  // While another window is active the focus to come back to is the one remembered.
-  if (GetActiveWindow() != form_.get()) return savedFocus_;
-  return GetFocus();
-}
-
-void Win32WindowSystem::MoveFocusAwayFrom(const Control& control, HWND focusBefore) {
-  HWND window = WindowOf(control);
-  if (!window || !focusBefore || (focusBefore != window && !IsChild(window, focusBefore)))
-    return;
-  Control* focused = ControlOfWindow(focusBefore);
-  if (focused && CanTakeInput(*focused)) return;
-
-  std::vector<Control*> order = TabOrder();
-  if (order.empty()) return;
-  auto at = std::find(order.begin(), order.end(), focused ? focused : &control);
-  size_t start = at == order.end() ? 0 : static_cast<size_t>(at - order.begin());
-  HWND next = form_.get();
-  for (size_t step = 1; step <= order.size(); ++step) {
-    Control* candidate = order[(start + step) % order.size()];
-    if (CanTakeInput(*candidate)) {
-      next = WindowOf(*candidate);
-      break;
-    }
-  }
-  if (GetActiveWindow() == form_.get()) {
-    SetFocus(next);
-  } else {
-    savedFocus_ = next == form_.get() ? nullptr : next;  // taken back on activation
   }
 }
 
@@ -450,98 +275,6 @@ void Win32WindowSystem::OnControlChanged(Control& control, Property property) {
       break;
   }
   if (control.Kind() == ControlKind::OptionButton) SyncOptionTabStops(control.Container());
-}
-
-void Win32WindowSystem::OnCommand(int id, int code) {
-  if (code != BN_CLICKED || !form_model_) return;
-  auto it = byId_.find(id);
-  if (it == byId_.end()) return;  // IDOK/IDCANCEL from Enter/Escape: no default buttons
-  Control& control = *it->second;
-  if (!CanTakeInput(control)) return;
-  if (control.Kind() == ControlKind::OptionButton) {
-    // Option buttons in one container form one group: selecting one clears the rest.
-    for (Control* c : form_model_->Controls()) {
-      if (c != &control && c->Kind() == ControlKind::OptionButton &&
-          c->Container() == control.Container() && c->Value())
-        c->SetValue(false);
-    }
-    if (!control.Value()) control.SetValue(true);
-  }
-  form_model_->OnClick(control);
-}
-
-int Win32WindowSystem::ShowMessageBox(const std::wstring& text, const std::wstring& title,
-                                      unsigned style) {
-  int answer = MessageBoxW(FormWindow(), text.c_str(),
-                           title.empty() ? kProgramTitle : title.c_str(), style);
-  return answer == 0 ? kIdCancel : answer;
-}
-
-std::optional<std::wstring> Win32WindowSystem::InputBox(const std::wstring& prompt,
-                                                        const std::wstring& title,
-                                                        const std::wstring& defaultText) {
-  return win32::ShowInputBox(FormWindow(), prompt, title.empty() ? kProgramTitle : title,
-                             defaultText);
-}
-
-LRESULT CALLBACK Win32WindowSystem::FormProc(HWND window, UINT message, WPARAM wParam,
-                                             LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-    SetWindowLongPtrW(window, GWLP_USERDATA,
-                      reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-  }
-  auto* self = reinterpret_cast<Win32WindowSystem*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (!self) return DefWindowProcW(window, message, wParam, lParam);
-  return self->HandleFormMessage(window, message, wParam, lParam);
-}
-
-LRESULT Win32WindowSystem::HandleFormMessage(HWND window, UINT message, WPARAM wParam,
-                                             LPARAM lParam) {
-  switch (message) {
-    case WM_COMMAND:
-      if (lParam != 0) {
-        OnCommand(LOWORD(wParam), HIWORD(wParam));
-      } else if (LOWORD(wParam) == IDOK) {
-        // Enter, with no default button: it presses the focused push button, as it
-        // does once the dialog keys have made that button the default; elsewhere it
-        // does nothing. Escape (IDCANCEL) never does anything.
-        HWND focus = GetFocus();
-        Control* focused = ControlOfWindow(focus);
-        if (focused && focused->Kind() == ControlKind::CommandButton)
-          OnCommand(GetDlgCtrlID(focus), BN_CLICKED);
-      }
-      return 0;
-    case WM_ACTIVATE:
-      // Like a dialog: the control that had the focus gets it back on return.
-      if (LOWORD(wParam) == WA_INACTIVE) {
-        HWND focus = GetFocus();
-        if (focus && IsChild(window, focus)) savedFocus_ = focus;
-      } else if (savedFocus_ && IsWindow(savedFocus_) && IsChild(window, savedFocus_) &&
-                 IsWindowVisible(savedFocus_) && IsWindowEnabled(savedFocus_)) {
-        SetFocus(savedFocus_);
-        return 0;
-      }
-      break;
-    case WM_CLOSE:
-      // The user closes the window: it goes at once and the message loop ends. The
-      // form only hears of it afterwards (a running download then stops).
-      closeRequested_ = true;
-      Destroy();
-      if (form_model_) form_model_->OnClosed();
-      return 0;
-    case WM_DESTROY:
-      destroyed_ = true;
-      PostQuitMessage(0);
-      return 0;
-    case WM_NCDESTROY:
-      SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-      if (form_.get() == window) ForgetWindows();
-      break;
-    default:
-      break;
-  }
-  return DefWindowProcW(window, message, wParam, lParam);
 }
 
 }  // namespace platform

@@ -37,6 +37,7 @@
 #include "platform/text.h"
 #include "platform/win32/control_ids.h"
 #include "platform/win32/input_box.h"
+#include "platform/win32/win32_handles.h"
 #include "ui_inspect.h"
 
 namespace {
@@ -106,9 +107,6 @@ class Driver {
   Driver() = default;
   Driver(const Driver&) = delete;
   Driver& operator=(const Driver&) = delete;
-  ~Driver() {
-    if (process_) CloseHandle(process_);
-  }
 
   // Runs one command; the reply line without its line break.
   std::string Run(const std::vector<std::wstring>& args) {
@@ -166,9 +164,8 @@ class Driver {
   void Adopt(HWND window) {
     form_ = window;
     GetWindowThreadProcessId(window, &pid_);
-    if (process_) CloseHandle(process_);
     // Kept open so that the end of the process can be awaited after the window went.
-    process_ = OpenProcess(SYNCHRONIZE, FALSE, pid_);
+    process_.reset(OpenProcess(SYNCHRONIZE, FALSE, pid_));
   }
 
   std::string Find(const std::vector<std::wstring>& args) {
@@ -195,7 +192,7 @@ class Driver {
     if (process_) {
       DWORD spent = GetTickCount() - start;
       DWORD left = spent >= timeoutMs ? 0 : timeoutMs - spent;
-      if (WaitForSingleObject(process_, left) != WAIT_OBJECT_0)
+      if (WaitForSingleObject(process_.get(), left) != WAIT_OBJECT_0)
         return "error timeout: the process still runs";
     }
     return "ok";
@@ -293,7 +290,7 @@ class Driver {
 
   HWND form_ = nullptr;
   DWORD pid_ = 0;
-  HANDLE process_ = nullptr;
+  platform::win32::UniqueKernelObject process_;
 };
 
 void WriteLine(const std::string& line) {

@@ -1,6 +1,7 @@
 #include "mirror/version_file.h"
 
 #include <fstream>
+#include <string_view>
 
 #include "platform/text.h"
 
@@ -41,6 +42,55 @@ std::string VersionDigits(std::istream& in) {
     if (digits.size() > 3) digits.erase(0, digits.size() - 3);
   } while (!lastLine.empty());
   return digits;
+}
+
+std::string DigestLine(const std::string& packageName, const std::string& sha256Hex) {
+  return "<!-- sha256 " + packageName + " " + sha256Hex + " -->";
+}
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// The digest `line` gives for `packageName`, in lower case; empty when it gives none.
+std::string DigestOfLine(std::string_view line, const std::string& packageName) {
+  while (!line.empty() && IsBlank(line.front())) line.remove_prefix(1);
+  while (!line.empty() && IsBlank(line.back())) line.remove_suffix(1);
+  const std::string head = "<!-- sha256 " + packageName + " ";
+  constexpr std::string_view kTail = " -->";
+  if (line.size() != head.size() + 64 + kTail.size() || line.substr(0, head.size()) != head ||
+      line.substr(head.size() + 64) != kTail)
+    return {};
+  std::string hex;
+  for (char c : line.substr(head.size(), 64)) {
+    if (c >= 'A' && c <= 'F') c = static_cast<char>(c - 'A' + 'a');
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return {};
+    hex += c;
+  }
+  return hex;
+}
+
+}  // namespace
+
+std::optional<std::string> PackageDigest(std::istream& in, const std::string& packageName) {
+  std::optional<std::string> found;
+  std::string text;
+  VersionLines lines(in);
+  // The lines may end in CR, CR LF or LF: each piece between them is looked at.
+  while (lines.Next(text)) {
+    std::size_t start = 0;
+    while (start <= text.size()) {
+      std::size_t end = text.find('\n', start);
+      if (end == std::string::npos) end = text.size();
+      std::string digest = DigestOfLine(std::string_view(text).substr(start, end - start), packageName);
+      if (!digest.empty()) {
+        if (found && *found != digest) return std::nullopt;
+        found = std::move(digest);
+      }
+      start = end + 1;
+    }
+  }
+  return found;
 }
 
 std::string ReadVersionDigits(const std::wstring& path) {

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <istream>
+#include <optional>
 #include <string>
 
 namespace vlr {
@@ -33,5 +34,16 @@ std::string VersionDigits(std::istream& in);
 
 // The same for the file at `path`; a file that cannot be read gives no digits.
 std::string ReadVersionDigits(const std::wstring& path);
+
+// The digest line a mirror gives for one of its packages, after the version file's
+// first empty line: "<!-- sha256 vlr753.zip 9f86...0a08 -->".
+std::string DigestLine(const std::string& packageName, const std::string& sha256Hex);
+
+// Reads `in` from where it stands to its end and gives the SHA-256 (64 lower-case hex
+// digits) that its digest lines name for `packageName`. A line counts when, without
+// its leading and trailing blanks (CR included), it has exactly the form above, the hex
+// in either case. Nothing when no line names the package, or when two lines name it
+// with different digests.
+std::optional<std::string> PackageDigest(std::istream& in, const std::string& packageName);
 
 }  // namespace vlr

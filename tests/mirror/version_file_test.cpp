@@ -1,6 +1,7 @@
 // The version number taken from the digits of "version.html".
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <sstream>
 #include <streambuf>
 #include <string>
@@ -104,6 +105,44 @@ TEST(VersionLines, OverlongLinesAreCutAndTheirRestIsTheNextLine) {
 
 TEST(VersionDigits, MissingFileGivesNoDigits) {
   EXPECT_EQ(vlr::ReadVersionDigits(L"no such folder/version.html"), "");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(PackageDigest, ReadsTheDigestLinesAfterTheFirstEmptyLine) {
+  const std::string hex(64, 'a');
+  const std::string upper = "9F86D081884C7D659A2FEAA0C55AD015A3BF4F1B2B0B822CD15D6C15B0F00A08";
+  const std::string lower = "9f86d081884c7d659a2feaa0c55ad015a3bf4f1b2b0b822cd15d6c15b0f00a08";
+  struct Row {
+    std::string after;  // what follows "7.5.3\r\n\r\n"
+    std::optional<std::string> digest;
+  } rows[] = {
+      {"<!-- sha256 vlr753.zip " + hex + " -->\r\n", hex},
+      {"  \t<!-- sha256 vlr753.zip " + upper + " -->  \r\n", lower},      // blanks, upper case
+      {"<!-- sha256 vlr753fr.zip " + hex + " -->\n<!-- sha256 vlr753.zip " + lower + " -->\n",
+       lower},                                                               // LF endings
+      {"<!-- sha256 vlr753fr.zip " + hex + " -->\r\n", std::nullopt},      // another package
+      {"<!--  sha256 vlr753.zip " + hex + " -->\r\n", std::nullopt},       // two blanks
+      {"<!-- sha256 vlr753.zip " + hex + " --> x\r\n", std::nullopt},      // more on the line
+      {"<!-- sha256 vlr753.zip " + hex.substr(1) + " -->\r\n", std::nullopt},  // 63 digits
+      {"<!-- sha256 vlr753.zip " + hex.substr(1) + "g -->\r\n", std::nullopt},  // not hex
+      {"<!-- sha256 vlr753.zip " + hex + " -->\r\n<!-- sha256 vlr753.zip " + lower + " -->\r\n",
+       std::nullopt},                                                        // two that disagree
+      {"<!-- sha256 vlr753.zip " + hex + " -->\r\n<!-- sha256 vlr753.zip " + hex + " -->\r\n",
+       hex},                                                                 // two that agree
+  };
+  for (const Row& row : rows) {
+    std::istringstream in("<p>7.5.3</p>\r\n\r\n" + row.after);
+    EXPECT_EQ(vlr::VersionDigits(in), "753");
+    EXPECT_EQ(vlr::PackageDigest(in, "vlr753.zip"), row.digest) << row.after;
+  }
+  // Before the first empty line a digest line is only text whose digits count.
+  std::istringstream early("<!-- sha256 vlr753.zip " + hex + " -->\r\n");
+  EXPECT_EQ(vlr::VersionDigits(early), "753");
+  EXPECT_EQ(vlr::PackageDigest(early, "vlr753.zip"), std::nullopt);
+  EXPECT_EQ(vlr::DigestLine("vlr753.zip", lower), "<!-- sha256 vlr753.zip " + lower + " -->");
 }
 
 }  // namespace

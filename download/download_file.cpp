@@ -10,6 +10,7 @@
 #include "download/local_file.h"
 #include "download/progress_message.h"
 #include "download/site_address.h"
+#include "mirror/mirror_rules.h"
 #include "platform/controls.h"
 #include "platform/internet.h"
 #include "platform/services.h"
@@ -25,16 +26,17 @@ namespace {
 
 platform::Control* progressLabel = nullptr;
 
-// True when the final answer on `url` is an error (status 400 or above). An answer
+// True when the final answer on `url` is not the file asked for: any status but 200
+// (an error page, a part of the file, a redirection that was not followed). An answer
 // whose status cannot be read is taken as it comes.
-bool ErrorAnswer(platform::Internet& internet, platform::InternetHandle url) {
+bool NotTheFile(platform::Internet& internet, platform::InternetHandle url) {
   std::uint32_t status = 0;
   std::uint32_t size = sizeof status;
   std::uint32_t index = 0;
   constexpr std::uint32_t kStatusAsNumber =
       platform::kHttpQueryStatusCode | platform::kHttpQueryFlagNumber;
   return internet.HttpQueryInfoA(url, kStatusAsNumber, &status, &size, &index) &&
-         size == sizeof status && status >= 400;
+         size == sizeof status && status != 200;
 }
 
 // The transfer: replaces the local file with the body read from `url`. Any exception
@@ -45,15 +47,15 @@ void Transfer(platform::Internet& internet, platform::InternetHandle url,
               std::unique_ptr<LocalFile>& file, std::int16_t& result) {
   LocalFiles& files = platform::Get<LocalFiles>();
   files.Delete(LocalPath);
-  // An error page is not the file asked for: nothing of it is written, and the call
-  // ends as after a failed read.
-  if (ErrorAnswer(internet, url)) return;
+  // Nothing of another answer is written, and the call ends as after a failed read.
+  if (NotTheFile(internet, url)) return;
   file = files.Create(LocalPath);
   if (!file) return;
 
   platform::System& system = platform::Get<platform::System>();
   platform::WindowSystem& windows = platform::Get<platform::WindowSystem>();
   char buffer[platform::kReadChunkBytes];
+  const bool signature = IsSignatureName(platform::ToUtf8(RemoteName));
   std::int32_t total = 0;
   double lastProgress = 0.0;
   bool more = true;
@@ -77,6 +79,14 @@ void Transfer(platform::Internet& internet, platform::InternetHandle url,
       std::int32_t bytesRead = static_cast<std::int32_t>(count);
       if (total > std::numeric_limits<std::int32_t>::max() - bytesRead) return;
       total += bytesRead;
+      if (signature && static_cast<std::uint32_t>(total) > kMaxSignatureBytes) {
+        // No signature is that large: the answer is not one, and stops here.
+        file->Close();
+        file.reset();
+        files.Delete(LocalPath);
+        result = 0;
+        return;
+      }
       if (!file->Write(buffer, count)) return;
       result = 1;
       if (std::fabs(system.TimeOfDay() - lastProgress) > 1.0) {

@@ -14,14 +14,15 @@ namespace vlr {
 // file at LocalPath, 256 bytes at a time, showing progress in the label set with
 // SetProgressLabel and letting pending window events run after every read. Stops
 // before the next read once DownloadState is 2. Returns 1 when at least one
-// non-empty chunk was written during this call, else 0 (always 0 for an error
-// answer); never throws.
+// non-empty chunk was written during this call, else 0 (always 0 for an answer other
+// than 200, and for a signature body past kMaxSignatureBytes); never throws.
 // What it leaves at LocalPath:
 //   - no connection, or no answer: an older file stays untouched;
 //   - the file cannot be created: no file (an older one has been deleted if it could);
 //   - end of the data: the complete body (an empty file for an empty body);
-//   - an error answer (HTTP status 400 or above after the redirections), a read
-//     that fails, or a stop request: no file;
+//   - an answer other than 200 after the redirections, a signature (a name ending in
+//     ".sig") larger than kMaxSignatureBytes, a read that fails, or a stop request:
+//     no file;
 //   - any other failure (a write, a total past 2,147,483,647 bytes): the bytes
 //     written so far.
 // DownloadState is 1 while it runs and 0 when it returns, whichever way.

@@ -17,6 +17,10 @@ std::string PackageName(const std::string& digits, bool french) {
 
 std::string SignatureName(const std::string& name) { return name + ".sig"; }
 
+bool IsSignatureName(const std::string& name) {
+  return name.size() >= 4 && name.compare(name.size() - 4, 4, ".sig") == 0;
+}
+
 std::string DottedVersion(const std::string& digits) {
   std::string dotted;
   for (char c : digits) {

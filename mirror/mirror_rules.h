@@ -27,6 +27,13 @@ std::string PackageName(const std::string& digits, bool french);
 // The file beside `name` that holds its signature: `name` + ".sig".
 std::string SignatureName(const std::string& name);
 
+// True for a signature file's name (it ends in ".sig").
+bool IsSignatureName(const std::string& name);
+
+// A signature answer larger than this is no signature (a DER P-256 one is at most 72
+// bytes): its download fails as soon as it passes this size.
+inline constexpr std::uint32_t kMaxSignatureBytes = 4096;
+
 // The digits as the updater shows a version: "753" gives "7.5.3".
 std::string DottedVersion(const std::string& digits);
 

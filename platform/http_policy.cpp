@@ -31,8 +31,13 @@ bool IsRedirection(long status) {
   return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
-bool MayRedirect(std::string_view /*from*/, std::string_view to) {
-  return StartsWithNoCase(to, "http://") || StartsWithNoCase(to, "https://");
+bool MayRedirect(std::string_view from, std::string_view to) {
+  if (StartsWithNoCase(to, "https://")) return true;
+  return StartsWithNoCase(to, "http://") && MayEndAt(from, to);
+}
+
+bool MayEndAt(std::string_view start, std::string_view final) {
+  return !StartsWithNoCase(start, "https://") || StartsWithNoCase(final, "https://");
 }
 
 }  // namespace platform

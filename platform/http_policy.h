@@ -22,7 +22,11 @@ inline constexpr int kMaxRedirections = 10;
 bool IsRedirection(long status);
 
 // True when a redirection from `from` to the absolute address `to` may be followed:
-// only to http or https.
+// only to http or https, and from https only to https.
 bool MayRedirect(std::string_view from, std::string_view to);
+
+// True when a request that began at `start` may end at the address `final`: one that
+// began on https must end on https, whatever the library followed.
+bool MayEndAt(std::string_view start, std::string_view final);
 
 }  // namespace platform

@@ -28,4 +28,8 @@ class LocalFile {
 // written through.
 std::unique_ptr<LocalFile> CreateLocalFile(const std::filesystem::path& path);
 
+// Puts the file `from` in the place of `to` in one step, replacing a file there; false
+// when it could not (both files are then as they were).
+bool ReplaceFile(const std::filesystem::path& from, const std::filesystem::path& to);
+
 }  // namespace platform

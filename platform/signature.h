@@ -4,8 +4,11 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
+
+#include "platform/held_file.h"
 
 namespace platform {
 
@@ -15,13 +18,17 @@ inline constexpr std::array<std::uint8_t, 26> kP256SpkiHeader = {
     0x30, 0x59, 0x30, 0x13, 0x06, 0x07, 0x2a, 0x86, 0x48, 0xce, 0x3d, 0x02, 0x01,
     0x06, 0x08, 0x2a, 0x86, 0x48, 0xce, 0x3d, 0x03, 0x01, 0x07, 0x03, 0x42, 0x00};
 
+using Sha256Digest = std::array<std::uint8_t, 32>;
+
+// The SHA-256 digest of what `file` holds from where it stands to its end, read in
+// pieces so that memory stays small whatever its size; nothing when a read fails.
+std::optional<Sha256Digest> Sha256Of(HeldFile& file);
+
 // True when `signature` (r || s, 32 bytes each, big-endian) is a valid ECDSA P-256
-// signature over the SHA-256 digest of the bytes of the file at `path`, made with the
-// private half of `publicKey` (the 65-byte uncompressed point 04 || X || Y).
-// False when it is not, when the key is not a point of the curve, or when the file
-// cannot be opened or read to its end. The file is read in pieces, so memory stays
-// small whatever its size; it is left unchanged.
-bool VerifyP256FileSignature(std::span<const std::uint8_t> publicKey, const std::wstring& path,
-                             std::span<const std::uint8_t, 64> signature);
+// signature over `digest`, made with the private half of `publicKey` (the 65-byte
+// uncompressed point 04 || X || Y). False when it is not, or when the key is not a
+// point of the curve.
+bool VerifyP256Digest(std::span<const std::uint8_t> publicKey, const Sha256Digest& digest,
+                      std::span<const std::uint8_t, 64> signature);
 
 }  // namespace platform

@@ -31,11 +31,16 @@ class System {
   // Ends the updater at once. The real implementation does not return.
   virtual void EndProgram() = 0;
 
-  // GetTempPathA semantics (on Linux the folder is a private one of this run, made at
-  // the first call): writes the temporary folder (ending with a separator) and
-  // returns its length without the terminating zero; 0 on failure; a number larger
-  // than `bufferLength` when the buffer is too small (the buffer then holds no path).
+  // GetTempPathA semantics, for a folder of this run's own: made at the first call
+  // inside the system's temporary folder, under a name nobody can guess, and never
+  // one that exists already. Writes the folder (ending with a separator) and returns
+  // its length without the terminating zero; 0 on failure; a number larger than
+  // `bufferLength` when the buffer is too small (the buffer then holds no path).
   virtual std::uint32_t GetTempPathA(std::uint32_t bufferLength, char* buffer) = 0;
+
+  // Removes the run's folder with whatever it holds, if one was made; the next
+  // GetTempPathA makes a new one. Never throws.
+  virtual void RemoveRunFolder() {}
 
   // Local time of day in seconds since midnight, with fractions.
   virtual double TimeOfDay() = 0;

@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -27,17 +28,38 @@ std::optional<std::vector<std::uint8_t>> ReadSignatureFile(const std::wstring& p
 
 }  // namespace
 
-bool IsSignedBy(std::span<const std::uint8_t> publicKey, const std::wstring& path,
+bool IsSignedBy(std::span<const std::uint8_t> publicKey, platform::HeldFile& file,
                 const std::wstring& signaturePath) {
   try {
     if (publicKey.empty()) return false;
     std::optional<std::vector<std::uint8_t>> der = ReadSignatureFile(signaturePath);
     if (!der) return false;
     std::optional<RawP256Signature> raw = DerToRawP256(*der);
-    return raw && platform::VerifyP256FileSignature(publicKey, path, *raw);
+    if (!raw || !file.Rewind()) return false;
+    std::optional<platform::Sha256Digest> digest = platform::Sha256Of(file);
+    return digest && platform::VerifyP256Digest(publicKey, *digest, *raw);
   } catch (...) {
     return false;  // out of memory: not shown to be authentic
   }
+}
+
+bool IsSignedBy(std::span<const std::uint8_t> publicKey, const std::wstring& path,
+                const std::wstring& signaturePath) {
+  std::unique_ptr<platform::HeldFile> file = platform::HoldFile(path);
+  return file && IsSignedBy(publicKey, *file, signaturePath);
+}
+
+std::string Sha256Hex(platform::HeldFile& file) {
+  if (!file.Rewind()) return {};
+  std::optional<platform::Sha256Digest> digest = platform::Sha256Of(file);
+  if (!digest) return {};
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string hex;
+  for (std::uint8_t b : *digest) {
+    hex += kHex[b >> 4];
+    hex += kHex[b & 15];
+  }
+  return hex;
 }
 
 }  // namespace vlr

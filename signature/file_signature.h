@@ -5,6 +5,8 @@
 #include <span>
 #include <string>
 
+#include "platform/held_file.h"
+
 namespace vlr {
 
 // The largest signature file read: a DER P-256 signature is at most 72 bytes.
@@ -18,5 +20,14 @@ inline constexpr std::size_t kMaxSignatureFileBytes = 256;
 // DER, and when the signature does not match. Both files are left as they are.
 bool IsSignedBy(std::span<const std::uint8_t> publicKey, const std::wstring& path,
                 const std::wstring& signaturePath);
+
+// The same for the bytes of a held file, read from its first byte (the file is left at
+// its end, or wherever a failed read stopped).
+bool IsSignedBy(std::span<const std::uint8_t> publicKey, platform::HeldFile& file,
+                const std::wstring& signaturePath);
+
+// The SHA-256 of the held file from its first byte, as 64 lower-case hex digits; empty
+// when it cannot be read.
+std::string Sha256Hex(platform::HeldFile& file);
 
 }  // namespace vlr

@@ -90,6 +90,13 @@ std::string CurlRequest::RedirectTarget() {
   return target;
 }
 
+std::string CurlRequest::EffectiveUrl() const {
+  char* url = nullptr;
+  if (!easy_ || curl_easy_getinfo(easy_.get(), CURLINFO_EFFECTIVE_URL, &url) != CURLE_OK || !url)
+    return url_;
+  return url;
+}
+
 long long CurlRequest::AnnouncedLength() const {
   curl_off_t length = -1;
   if (!easy_ ||

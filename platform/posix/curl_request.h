@@ -48,8 +48,8 @@ class CurlRequest {
   // The announced length of the body, -1 when none was sent.
   long long AnnouncedLength() const;
 
-  // The address asked for.
-  const std::string& Url() const { return url_; }
+  // The address the answer came from, as libcurl reports it.
+  std::string EffectiveUrl() const;
 
   // Why Start or Read failed, in words.
   std::string ErrorText() const;

@@ -79,6 +79,10 @@ class CurlInternet final : public Internet {
       std::string target =
           IsRedirection(request->Status()) ? request->RedirectTarget() : std::string();
       if (target.empty()) {
+        if (!MayEndAt(url, request->EffectiveUrl())) {
+          lastError_ = "an https request ended at " + request->EffectiveUrl();
+          return 0;
+        }
         auto entry = std::make_unique<Entry>();
         entry->parent = session;
         entry->request = std::move(request);
@@ -130,7 +134,7 @@ class CurlInternet final : public Internet {
                             std::uint32_t* bufferLength) override {
     Entry* entry = Find(handle);
     if (!entry || !entry->request || option != kInternetOptionUrl || !bufferLength) return false;
-    return CopyText(entry->request->Url(), buffer, bufferLength);
+    return CopyText(entry->request->EffectiveUrl(), buffer, bufferLength);
   }
 
   std::string LastErrorText() override { return lastError_; }

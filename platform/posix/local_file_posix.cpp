@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <utility>
 
@@ -73,6 +74,10 @@ class DiskFile final : public LocalFile {
 std::unique_ptr<LocalFile> CreateLocalFile(const std::filesystem::path& path) {
   auto file = std::make_unique<DiskFile>();
   return file->Open(path) ? std::move(file) : nullptr;
+}
+
+bool ReplaceFile(const std::filesystem::path& from, const std::filesystem::path& to) {
+  return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
 }  // namespace platform

@@ -4,12 +4,10 @@
 #include <openssl/x509.h>
 
 #include <array>
-#include <cstdio>
 #include <memory>
 #include <vector>
 
 #include "platform/signature.h"
-#include "platform/text.h"
 #include "platform/unique_handle.h"
 
 namespace platform {
@@ -18,9 +16,6 @@ namespace {
 using PKey = std::unique_ptr<EVP_PKEY, CloseWith<EVP_PKEY_free>>;
 using DigestContext = std::unique_ptr<EVP_MD_CTX, CloseWith<EVP_MD_CTX_free>>;
 using Signature = std::unique_ptr<ECDSA_SIG, CloseWith<ECDSA_SIG_free>>;
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
 
 PKey ImportKey(std::span<const std::uint8_t> point) {
   if (point.size() != 65 || point[0] != 0x04) return nullptr;
@@ -52,25 +47,33 @@ std::vector<unsigned char> ToDer(std::span<const std::uint8_t, 64> raw) {
 
 }  // namespace
 
-bool VerifyP256FileSignature(std::span<const std::uint8_t> publicKey, const std::wstring& path,
-                             std::span<const std::uint8_t, 64> signature) {
+std::optional<Sha256Digest> Sha256Of(HeldFile& file) {
+  DigestContext context(EVP_MD_CTX_new());
+  if (!context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1)
+    return std::nullopt;
+  std::vector<unsigned char> buffer(64 * 1024);
+  for (;;) {
+    std::size_t n = 0;
+    if (!file.Read(buffer.data(), buffer.size(), &n)) return std::nullopt;
+    if (n == 0) break;
+    if (EVP_DigestUpdate(context.get(), buffer.data(), n) != 1) return std::nullopt;
+  }
+  Sha256Digest digest{};
+  unsigned int length = 0;
+  if (EVP_DigestFinal_ex(context.get(), digest.data(), &length) != 1 || length != digest.size())
+    return std::nullopt;
+  return digest;
+}
+
+bool VerifyP256Digest(std::span<const std::uint8_t> publicKey, const Sha256Digest& digest,
+                      std::span<const std::uint8_t, 64> signature) {
   PKey key = ImportKey(publicKey);
   std::vector<unsigned char> der = ToDer(signature);
   if (!key || der.empty()) return false;
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(ToUtf8(path).c_str(), "rb"));
-  DigestContext context(EVP_MD_CTX_new());
-  if (!file || !context ||
-      EVP_DigestVerifyInit(context.get(), nullptr, EVP_sha256(), nullptr, key.get()) != 1) {
-    return false;
-  }
-  std::vector<unsigned char> buffer(64 * 1024);
-  for (;;) {
-    std::size_t n = std::fread(buffer.data(), 1, buffer.size(), file.get());
-    if (n > 0 && EVP_DigestVerifyUpdate(context.get(), buffer.data(), n) != 1) return false;
-    if (n < buffer.size()) break;
-  }
-  if (std::ferror(file.get())) return false;
-  return EVP_DigestVerifyFinal(context.get(), der.data(), der.size()) == 1;
+  using KeyContext = std::unique_ptr<EVP_PKEY_CTX, CloseWith<EVP_PKEY_CTX_free>>;
+  KeyContext context(EVP_PKEY_CTX_new(key.get(), nullptr));
+  return context && EVP_PKEY_verify_init(context.get()) == 1 &&
+         EVP_PKEY_verify(context.get(), der.data(), der.size(), digest.data(), digest.size()) == 1;
 }
 
 }  // namespace platform

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -26,7 +27,7 @@ class PosixSystem final : public System {
  public:
   ~PosixSystem() override {
     if (lockFd_ >= 0) close(lockFd_);
-    if (!privateTemp_.empty()) rmdir(privateTemp_.c_str());
+    RemoveRunFolder();
   }
 
   // Linux keeps no raw command line: the arguments after the program's name are
@@ -85,7 +86,7 @@ class PosixSystem final : public System {
 
   // A private folder for this run, made fresh (mode 0700) under TMPDIR at the first
   // call: another local user can neither guess the downloads' names nor plant files
-  // or links among them. Removed at the end when the run has emptied it.
+  // or links among them.
   std::uint32_t GetTempPathA(std::uint32_t bufferLength, char* buffer) override {
     if (privateTemp_.empty()) {
       const char* dir = std::getenv("TMPDIR");
@@ -99,6 +100,13 @@ class PosixSystem final : public System {
     if (path.size() + 1 > bufferLength) return static_cast<std::uint32_t>(path.size() + 1);
     std::memcpy(buffer, path.c_str(), path.size() + 1);
     return static_cast<std::uint32_t>(path.size());
+  }
+
+  void RemoveRunFolder() override {
+    if (privateTemp_.empty()) return;
+    std::error_code ignored;
+    std::filesystem::remove_all(privateTemp_, ignored);
+    privateTemp_.clear();
   }
 
   double TimeOfDay() override {

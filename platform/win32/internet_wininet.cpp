@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <string>
 
@@ -132,6 +133,15 @@ std::string RedirectTarget(HINTERNET url, const std::string& from) {
   return target;
 }
 
+// The address the answer on `url` came from; empty when wininet does not say.
+std::string FinalUrl(HINTERNET url) {
+  std::string text(4096, '\0');
+  DWORD length = static_cast<DWORD>(text.size());
+  if (!InternetQueryOptionA(url, INTERNET_OPTION_URL, text.data(), &length)) return {};
+  text.resize(std::strlen(text.c_str()));
+  return text;
+}
+
 std::string SystemMessage(DWORD code) {
   char text[512] = {};
   const DWORD n = FormatMessageA(
@@ -169,12 +179,14 @@ class WinInet final : public Internet {
       std::string target =
           IsRedirection(status) ? RedirectTarget(r.request.get(), address) : std::string();
       if (target.empty()) {
+        if (!MayEndAt(url, FinalUrl(r.request.get())))
+          return Refuse(r, ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR);
         HINTERNET handle = r.request.get();
         bodies_[handle] = Body{ContentLength(handle), 0, std::move(r.connection)};
         return FromNative(r.request.release());
       }
-      if (redirections == kMaxRedirections || !MayRedirect(address, target))
-        return Refuse(r, ERROR_HTTP_REDIRECT_FAILED);
+      if (!MayRedirect(address, target)) return Refuse(r, ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR);
+      if (redirections == kMaxRedirections) return Refuse(r, ERROR_HTTP_REDIRECT_FAILED);
       address = std::move(target);
     }
   }

@@ -1,3 +1,5 @@
+#include <windows.h>
+
 #include <array>
 #include <fstream>
 #include <utility>
@@ -43,6 +45,11 @@ class DiskFile final : public LocalFile {
 std::unique_ptr<LocalFile> CreateLocalFile(const std::filesystem::path& path) {
   auto file = std::make_unique<DiskFile>();
   return file->Open(path) ? std::move(file) : nullptr;
+}
+
+bool ReplaceFile(const std::filesystem::path& from, const std::filesystem::path& to) {
+  return MoveFileExW(from.c_str(), to.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
 }
 
 }  // namespace platform

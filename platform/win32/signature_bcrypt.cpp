@@ -25,33 +25,29 @@ Algorithm OpenAlgorithm(const wchar_t* name) {
   return Algorithm(h);
 }
 
-// The SHA-256 digest of the file, read in pieces; empty when it cannot be read whole.
-std::vector<UCHAR> DigestOfFile(const std::wstring& path) {
+}  // namespace
+
+std::optional<Sha256Digest> Sha256Of(HeldFile& file) {
   Algorithm sha = OpenAlgorithm(BCRYPT_SHA256_ALGORITHM);
   BCRYPT_HASH_HANDLE h = nullptr;
-  if (!sha || !Succeeded(BCryptCreateHash(sha.get(), &h, nullptr, 0, nullptr, 0, 0))) return {};
+  if (!sha || !Succeeded(BCryptCreateHash(sha.get(), &h, nullptr, 0, nullptr, 0, 0)))
+    return std::nullopt;
   Hash hash(h);
-  win32::UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                     OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  if (!file) return {};
   std::vector<UCHAR> buffer(64 * 1024);
   for (;;) {
-    DWORD read = 0;
-    if (!ReadFile(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr)) {
-      return {};
-    }
+    std::size_t read = 0;
+    if (!file.Read(buffer.data(), buffer.size(), &read)) return std::nullopt;
     if (read == 0) break;
-    if (!Succeeded(BCryptHashData(hash.get(), buffer.data(), read, 0))) return {};
+    if (!Succeeded(BCryptHashData(hash.get(), buffer.data(), static_cast<ULONG>(read), 0)))
+      return std::nullopt;
   }
-  std::vector<UCHAR> digest(32);
-  if (!Succeeded(BCryptFinishHash(hash.get(), digest.data(), 32, 0))) return {};
+  Sha256Digest digest{};
+  if (!Succeeded(BCryptFinishHash(hash.get(), digest.data(), 32, 0))) return std::nullopt;
   return digest;
 }
 
-}  // namespace
-
-bool VerifyP256FileSignature(std::span<const std::uint8_t> publicKey, const std::wstring& path,
-                             std::span<const std::uint8_t, 64> signature) {
+bool VerifyP256Digest(std::span<const std::uint8_t> publicKey, const Sha256Digest& digest,
+                      std::span<const std::uint8_t, 64> signature) {
   if (publicKey.size() != 65 || publicKey[0] != 0x04) return false;
   Algorithm ecdsa = OpenAlgorithm(BCRYPT_ECDSA_P256_ALGORITHM);
   if (!ecdsa) return false;
@@ -66,10 +62,9 @@ bool VerifyP256FileSignature(std::span<const std::uint8_t> publicKey, const std:
     return false;
   }
   Key key(k);
-  std::vector<UCHAR> digest = DigestOfFile(path);
-  if (digest.empty()) return false;
+  std::vector<UCHAR> hash(digest.begin(), digest.end());
   std::vector<UCHAR> sig(signature.begin(), signature.end());
-  return BCryptVerifySignature(key.get(), nullptr, digest.data(), 32, sig.data(), 64, 0) == 0;
+  return BCryptVerifySignature(key.get(), nullptr, hash.data(), 32, sig.data(), 64, 0) == 0;
 }
 
 }  // namespace platform

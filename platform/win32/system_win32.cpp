@@ -1,11 +1,15 @@
 #include <windows.h>
+#include <bcrypt.h>
 
+#include <cstring>
 #include <cwctype>
+#include <filesystem>
 #include <string>
 #include <utility>
 
 #include "platform/services.h"
 #include "platform/system.h"
+#include "platform/text.h"
 #include "platform/win32/command_line.h"
 #include "platform/win32/win32_handles.h"
 
@@ -29,6 +33,8 @@ std::wstring ErrorText(DWORD code) {
 
 class Win32System final : public System {
  public:
+  ~Win32System() override { RemoveRunFolder(); }
+
   std::wstring ArgumentText() override {
     const wchar_t* commandLine = GetCommandLineW();
     if (!commandLine) return {};
@@ -87,8 +93,38 @@ class Win32System final : public System {
 
   void EndProgram() override { ExitProcess(0); }
 
+  // The run's folder inside the system's temporary folder: a random name, created by
+  // this call or not at all, so that another program of the user cannot have
+  // prepared it or guess where the downloads go.
   std::uint32_t GetTempPathA(std::uint32_t bufferLength, char* buffer) override {
-    return ::GetTempPathA(bufferLength, buffer);
+    if (runFolder_.empty()) {
+      char base[MAX_PATH + 1] = {};
+      const DWORD n = ::GetTempPathA(sizeof base, base);
+      if (n == 0 || n > MAX_PATH) return 0;
+      for (int attempt = 0; attempt < 8 && runFolder_.empty(); ++attempt) {
+        unsigned char random[8];
+        if (!BCRYPT_SUCCESS(BCryptGenRandom(nullptr, random, sizeof random,
+                                             BCRYPT_USE_SYSTEM_PREFERRED_RNG)))
+          return 0;
+        std::string folder = std::string(base, n) + "vlrupdate-";
+        for (unsigned char b : random) {
+          folder += "0123456789abcdef"[b >> 4];
+          folder += "0123456789abcdef"[b & 15];
+        }
+        if (CreateDirectoryA(folder.c_str(), nullptr)) runFolder_ = folder + '\\';
+      }
+      if (runFolder_.empty()) return 0;
+    }
+    if (runFolder_.size() + 1 > bufferLength) return static_cast<std::uint32_t>(runFolder_.size() + 1);
+    std::memcpy(buffer, runFolder_.c_str(), runFolder_.size() + 1);
+    return static_cast<std::uint32_t>(runFolder_.size());
+  }
+
+  void RemoveRunFolder() override {
+    if (runFolder_.empty()) return;
+    std::error_code ignored;
+    std::filesystem::remove_all(ToPath(FromAnsi(runFolder_)), ignored);
+    runFolder_.clear();
   }
 
   double TimeOfDay() override {
@@ -98,6 +134,7 @@ class Win32System final : public System {
   }
 
  private:
+  std::string runFolder_;  // with its final separator, once made
   win32::UniqueFile lock_;
   win32::UniqueKernelObject mutex_;
 };

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "download/download_file.h"
+#include "mirror/mirror_rules.h"
 #include "download/download_state.h"
 #include "platform/services.h"
 #include "tests/download/download_doubles.h"
@@ -129,8 +130,10 @@ TEST_F(DownloadFakeTest, FailedReadDeletesTheFileWithoutAPump) {
   EXPECT_EQ(internet.closed.size(), 2u);
 }
 
-TEST_F(DownloadFakeTest, ErrorStatusWritesNothingAndGivesZero) {
-  for (std::uint32_t status : {400u, 403u, 500u}) {
+// Only a 200 answer is the file: a part of it (206), a redirection that was not
+// followed (a 3xx without Location) and an error page are failed downloads.
+TEST_F(DownloadFakeTest, AnyStatusBut200WritesNothingAndGivesZero) {
+  for (std::uint32_t status : {206u, 302u, 399u, 400u, 403u, 500u}) {
     SCOPED_TRACE(status);
     internet = vlrtest::FakeInternet();
     internet.status = status;
@@ -146,7 +149,7 @@ TEST_F(DownloadFakeTest, ErrorStatusWritesNothingAndGivesZero) {
     EXPECT_EQ(vlr::DownloadState, 0);
   }
   internet = vlrtest::FakeInternet();
-  internet.status = 399;
+  internet.status = 200;
   internet.chunks = {10};
   EXPECT_EQ(Download(), 1);
   EXPECT_EQ(files.files[kLocal].data, vlrtest::MirrorPattern(10));
@@ -306,6 +309,22 @@ TEST_F(DownloadFakeTest, RunningTotalPastTheSigned32BitLimitEndsTheTransfer) {
   EXPECT_EQ(internet.reads, 8388608u);
   EXPECT_EQ(vlr::DownloadState, 0);
   EXPECT_EQ(internet.closed.size(), 2u);
+}
+
+}  // namespace
+
+namespace {
+
+// A signature answer stops as soon as it is larger than any signature can be.
+TEST_F(DownloadFakeTest, SignatureLargerThanItsLimitStopsAndLeavesNoFile) {
+  internet.endlessChunk = 256;
+  EXPECT_EQ(Download(L"version.html.sig"), 0);
+  EXPECT_EQ(internet.reads, vlr::kMaxSignatureBytes / 256 + 1);
+  EXPECT_EQ(files.files.count(kLocal), 0u);
+  internet = vlrtest::FakeInternet();
+  internet.chunks = std::vector<std::uint32_t>(vlr::kMaxSignatureBytes / 256, 256);
+  EXPECT_EQ(Download(L"version.html.sig"), 1);  // at the limit: still one
+  EXPECT_EQ(files.files[kLocal].data.size(), vlr::kMaxSignatureBytes);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/http_policy.h"
 #include "platform/internet.h"
 #include "platform/services.h"
 #include "platform/text.h"
@@ -255,5 +256,31 @@ TEST_F(InternetConformanceTest, HandlesAreCheckedAndSessionsCloseTheirRequests) 
 }
 
 #endif
+
+}  // namespace
+
+namespace {
+
+// The one redirect rule of both backends: http or https only, and https stays https,
+// for every hop and for the address the answer finally came from.
+TEST(HttpPolicy, HttpsNeverLeadsToHttp) {
+  struct Row {
+    const char* from;
+    const char* to;
+    bool follow;
+  } rows[] = {
+      {"http://a/x", "http://b/y", true},    {"http://a/x", "https://b/y", true},
+      {"https://a/x", "https://b/y", true},  {"https://a/x", "http://b/y", false},
+      {"HTTPS://a/x", "http://b/y", false},  {"https://a/x", "HTTP://b/y", false},
+      {"http://a/x", "ftp://b/y", false},    {"https://a/x", "file:///etc/passwd", false},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(platform::MayRedirect(row.from, row.to), row.follow) << row.from << " -> " << row.to;
+  }
+  EXPECT_FALSE(platform::MayEndAt("https://a/x", "http://a/x"));
+  EXPECT_TRUE(platform::MayEndAt("https://a/x", "https://b/y"));
+  EXPECT_TRUE(platform::MayEndAt("http://a/x", "https://b/y"));
+  EXPECT_TRUE(platform::MayEndAt("http://a/x", "http://b/y"));
+}
 
 }  // namespace

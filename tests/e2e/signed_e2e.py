@@ -8,6 +8,7 @@ command, as a publisher signs them.
 Standard library only, besides the openssl command.
 """
 
+import hashlib
 import os
 import shutil
 import subprocess
@@ -20,6 +21,8 @@ from update_e2e import (UpdateCase, expect_no_temp, expect_updated, failed_run, 
 NOT_AUTHENTIC_EN = "Update not authentic!"
 NOT_AUTHENTIC_FR = "Mise-à-jour non authentique!"
 SUCCESS_EN = "Update succeeded!\r\nVersion 7.5.3"
+SUCCESS_FR = "Mise-à-jour réussie!\r\nVersion 7.5.3"
+RECORD = "vlrupdate.installed"
 
 
 class SignedCase(UpdateCase):
@@ -34,70 +37,137 @@ class SignedCase(UpdateCase):
                               input=data, stdout=subprocess.PIPE, check=True).stdout
 
 
-def signed_files(t, package="vlr753.zip"):
-    """version.html, the package and both signatures, all good; and the members."""
-    members = package_members("7.5.3")
-    version, zipped = b"7.5.3\r\n", make_zip(members)
-    return members, {"version.html": version, "version.html.sig": t.sign(version),
-                     package: zipped, package + ".sig": t.sign(zipped)}
+def digest_line(name, data):
+    return b"<!-- sha256 %s %s -->\r\n" % (name.encode(), hashlib.sha256(data).hexdigest().encode())
 
 
-def refused(t, files, requests, language="E"):
-    """The run ends not authentic, having asked for `requests`: the folder is as it was
-    and no downloaded file is left."""
-    failed_run(t, files, NOT_AUTHENTIC_FR if language == "F" else NOT_AUTHENTIC_EN, requests,
-               t.name, language=language)
+def signed_files(t, version="7.5.3", named=None, served=None):
+    """A signed mirror of `version`: version.html names the digests of the English and
+    French packages in `named` (made of `version` unless given), signed; `served` replaces
+    what the mirror serves under a package's name. Returns (English members, files)."""
+    members = package_members(version)
+    digits = version.replace(".", "")
+    named = named or {"vlr%s.zip" % digits: make_zip(members),
+                      "vlr%sfr.zip" % digits: make_zip(package_members(version + "fr"))}
+    page = version.encode() + b"\r\n\r\n" + b"".join(digest_line(n, d) for n, d in named.items())
+    files = {"version.html": page, "version.html.sig": t.sign(page)}
+    files.update(named)
+    files.update(served or {})
+    return members, files
+
+
+def refused(t, files, requests, language="E", message=None):
+    """The run ends not authentic (or with `message`), having asked for `requests`: the
+    folder is as it was and no downloaded file is left."""
+    message = message or (NOT_AUTHENTIC_FR if language == "F" else NOT_AUTHENTIC_EN)
+    failed_run(t, files, message, requests, t.name, language=language)
+
+
+PAGE_REQUESTS = ["/version.html", "/version.html.sig"]
+PACKAGE_REQUESTS = PAGE_REQUESTS + ["/vlr753.zip"]
+
+
+def signed_update(t, language, package, program, message):
+    members, files = signed_files(t)
+    if language == "F":
+        members = package_members("7.5.3fr")
+    port = t.serve(files)
+    proc, text = run_to_finish(t, language, "127.0.0.1:%d/" % port, "signed_" + language)
+    check(text == message, "the message reads %r" % message)
+    check(t.requests() == PAGE_REQUESTS + ["/" + package],
+          "the version file with its signature, then the package alone")
+    expect_updated(t, members)
+    check(t.read(os.path.join(t.folder, RECORD)) == b"753\r\n", "the version is recorded")
+    expect_no_temp(t)
+    press_finish(t, proc, program)
 
 
 def case_signed_success(t):
-    members, files = signed_files(t)
-    port = t.serve(files)
-    proc, text = run_to_finish(t, "E", "127.0.0.1:%d/" % port, "signed_success")
-    check(text == SUCCESS_EN, "the message reads %r" % SUCCESS_EN)
-    check(t.requests() == ["/version.html", "/version.html.sig", "/vlr753.zip", "/vlr753.zip.sig"],
-          "each file was fetched with its signature")
-    expect_updated(t, members)
-    expect_no_temp(t)
-    press_finish(t, proc, "vlrmain.exe")
+    signed_update(t, "E", "vlr753.zip", "vlrmain.exe", SUCCESS_EN)
 
 
-PACKAGE_REQUESTS = ["/version.html", "/version.html.sig", "/vlr753.zip", "/vlr753.zip.sig"]
+def case_signed_success_french(t):
+    signed_update(t, "F", "vlr753fr.zip", "vlrmainfr.exe", SUCCESS_FR)
 
 
 def case_signed_package_changed(t):
-    _, files = signed_files(t)
+    members, files = signed_files(t)
     changed = bytearray(files["vlr753.zip"])
     changed[len(changed) // 2] ^= 0x01  # one byte, after signing
     files["vlr753.zip"] = bytes(changed)
     refused(t, files, PACKAGE_REQUESTS)
 
 
+def case_signed_older_package_under_new_name(t):
+    # A genuine 7.5.2 package served as vlr753.zip: its digest is not 7.5.3's.
+    _, files = signed_files(t, served={"vlr753.zip": make_zip(package_members("7.5.2"))})
+    refused(t, files, PACKAGE_REQUESTS)
+
+
+def case_signed_english_package_to_french_run(t):
+    _, files = signed_files(t)
+    files["vlr753fr.zip"] = files["vlr753.zip"]
+    refused(t, files, PAGE_REQUESTS + ["/vlr753fr.zip"], language="F")
+
+
+def case_signed_no_digest_line(t):
+    _, files = signed_files(t, named={"vlr753fr.zip": b"only the French one"})
+    files["vlr753.zip"] = make_zip(package_members("7.5.3"))
+    refused(t, files, PAGE_REQUESTS)
+
+
 def case_signed_other_key(t):
     _, files = signed_files(t)
-    files["vlr753.zip.sig"] = t.sign(files["vlr753.zip"], "other_private.pem")
-    refused(t, files, PACKAGE_REQUESTS)
+    files["version.html.sig"] = t.sign(files["version.html"], "other_private.pem")
+    refused(t, files, PAGE_REQUESTS)
 
 
 def case_signed_missing_signature(t):
     _, files = signed_files(t)
-    del files["vlr753.zip.sig"]
-    refused(t, files, PACKAGE_REQUESTS)
+    del files["version.html.sig"]
+    refused(t, files, PAGE_REQUESTS)
 
 
 def case_signed_version_changed(t):
     # In French: version.html changed after signing is refused before any package is
     # asked for.
-    _, files = signed_files(t, "vlr753fr.zip")
-    files["version.html"] = b"7.5.4\r\n"
-    refused(t, files, ["/version.html", "/version.html.sig"], language="F")
+    _, files = signed_files(t)
+    files["version.html"] = files["version.html"].replace(b"7.5.3", b"7.5.4", 1)
+    refused(t, files, PAGE_REQUESTS, language="F")
+
+
+def case_signed_downgrade_refused(t):
+    t.write(os.path.join(t.folder, RECORD), b"754\r\n")
+    _, files = signed_files(t)
+    refused(t, files, PAGE_REQUESTS, message="Update refused!\r\nVersion 7.5.3 is older than 7.5.4")
+
+
+def case_signed_downgrade_refused_french(t):
+    t.write(os.path.join(t.folder, RECORD), b"754\r\n")
+    _, files = signed_files(t)
+    refused(t, files, PAGE_REQUESTS, language="F",
+            message="Mise-à-jour refusée!\r\nLa version 7.5.3 est plus ancienne que 7.5.4")
+
+
+def case_signed_same_version_again(t):
+    # A repair: the recorded version is installed again.
+    t.write(os.path.join(t.folder, RECORD), b"753\r\n")
+    signed_update(t, "E", "vlr753.zip", "vlrmain.exe", SUCCESS_EN)
 
 
 CASES = {
     "signed_success": case_signed_success,
+    "signed_success_french": case_signed_success_french,
     "signed_package_changed": case_signed_package_changed,
+    "signed_older_package_under_new_name": case_signed_older_package_under_new_name,
+    "signed_english_package_to_french_run": case_signed_english_package_to_french_run,
+    "signed_no_digest_line": case_signed_no_digest_line,
     "signed_other_key": case_signed_other_key,
     "signed_missing_signature": case_signed_missing_signature,
     "signed_version_changed": case_signed_version_changed,
+    "signed_downgrade_refused": case_signed_downgrade_refused,
+    "signed_downgrade_refused_french": case_signed_downgrade_refused_french,
+    "signed_same_version_again": case_signed_same_version_again,
 }
 
 

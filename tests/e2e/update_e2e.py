@@ -114,7 +114,8 @@ class UpdateCase(Case):
 
     def temp_leftovers(self):
         return [p for d in self.temp_dirs
-                for pattern in ("version.html", "vlr*.zip", "version.html.sig", "vlr*.zip.sig")
+                for pattern in ("version.html", "vlr*.zip", "version.html.sig", "vlr*.zip.sig",
+                                "vlrupdate-*")
                 for p in glob.glob(os.path.join(d, pattern))]
 
     def serve(self, files):

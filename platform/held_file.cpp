@@ -1,0 +1,13 @@
+#include "platform/held_file.h"
+
+namespace platform {
+
+HeldFileBuffer::int_type HeldFileBuffer::underflow() {
+  if (gptr() < egptr()) return traits_type::to_int_type(*gptr());
+  std::size_t got = 0;
+  if (!file_.Read(buffer_, sizeof buffer_, &got) || got == 0) return traits_type::eof();
+  setg(buffer_, buffer_, buffer_ + got);
+  return traits_type::to_int_type(*gptr());
+}
+
+}  // namespace platform

@@ -30,6 +30,6 @@ std::unique_ptr<LocalFile> CreateLocalFile(const std::filesystem::path& path);
 
 // Puts the file `from` in the place of `to` in one step, replacing a file there; false
 // when it could not (both files are then as they were).
-bool ReplaceFile(const std::filesystem::path& from, const std::filesystem::path& to);
+bool MoveIntoPlace(const std::filesystem::path& from, const std::filesystem::path& to);
 
 }  // namespace platform

@@ -42,7 +42,7 @@ bool RecordInstalledVersion(const std::wstring& folder, const std::string& digit
     const std::string text = digits + "\r\n";
     const bool written = file && file->Write(text.data(), text.size()) && file->Close();
     file.reset();
-    if (written && platform::ReplaceFile(temporary, record)) return true;
+    if (written && platform::MoveIntoPlace(temporary, record)) return true;
     std::filesystem::remove(temporary, ignored);
     return false;
   } catch (...) {

@@ -76,7 +76,7 @@ std::unique_ptr<LocalFile> CreateLocalFile(const std::filesystem::path& path) {
   return file->Open(path) ? std::move(file) : nullptr;
 }
 
-bool ReplaceFile(const std::filesystem::path& from, const std::filesystem::path& to) {
+bool MoveIntoPlace(const std::filesystem::path& from, const std::filesystem::path& to) {
   return ::rename(from.c_str(), to.c_str()) == 0;
 }
 

@@ -376,11 +376,12 @@ def case_folder_outside_code_page(t):
 # --- interrupting a download ----------------------------------------------------------
 
 def wait_partial_package(t, package):
-    """Waits until the trickling package has started to arrive in the temp folder
-    (which also shows where the updater's temporary folder is)."""
+    """Waits until the trickling package has started to arrive in the run's own folder
+    inside the temp folder (which also shows where that folder is)."""
     deadline = time.monotonic() + RUN_TIMEOUT_S
     while True:
-        found = [p for d in t.temp_dirs for p in glob.glob(os.path.join(d, package))]
+        found = [p for d in t.temp_dirs
+                 for p in glob.glob(os.path.join(d, "vlrupdate-*", package))]
         if found and os.path.getsize(found[0]) >= 512:
             print("  ok: the package is arriving in", os.path.dirname(found[0]))
             return

@@ -52,14 +52,18 @@ Status Transaction::MoveIntoPlace(Staged& s) {
       NativeString aside;
       if (Status r = FindAsidePath(fs_, folder_, s.target, counter_, aside); !r.ok()) return r;
       if (fs_.Link(target, aside)) {
-        s.asides.push_back(aside);
         if (fs_.Replace(s.temp, target).ok()) {
+          s.asides.push_back(aside);
           s.oldAt = aside;
           s.moved = true;
           return Status::Ok();
         }
-        // Cannot be replaced (in use, read-only): renamed aside, it frees its name.
-        if (Status r = FindAsidePath(fs_, folder_, s.target, counter_, aside); !r.ok()) return r;
+        // Cannot be replaced (in use, read-only): the link is not needed, the file is
+        // renamed aside to free its name. A link that cannot go (in use) stays with it.
+        if (!fs_.Remove(aside)) {
+          s.asides.push_back(aside);
+          if (Status r = FindAsidePath(fs_, folder_, s.target, counter_, aside); !r.ok()) return r;
+        }
       }
       if (Status r = fs_.Rename(target, aside); !r.ok()) {
         return Status::Fail(UNZIP_ERR_DISK_FULL, "cannot replace " + Utf8FromNative(target) +

@@ -60,7 +60,9 @@ class FileSystem {
   // leaving both names as they were.
   virtual Status Replace(const NativeString& from, const NativeString& to) = 0;
   // Gives the file existing the second name newName (a hard link), in the same folder.
-  // False when the system cannot (a volume without links, ...), leaving nothing behind.
+  // False when the system cannot (a volume without links, ...) or, on Windows, when
+  // existing is in use (it could not be replaced, and the link could not be removed
+  // while it is), leaving nothing behind.
   virtual bool Link(const NativeString& existing, const NativeString& newName) = 0;
   // Writes the content of files, and the names in folder, through to the disk, so that
   // they outlast a power cut. Fails with UNZIP_ERR_DISK_FULL at the first one that

@@ -178,7 +178,16 @@ class WinFileSystem final : public FileSystem {
     return Status::Ok();
   }
 
+  // A file in use gets no link: it could not be replaced, and the link could not be
+  // removed while the file is in use. Opening it for writing and deleting, sharing
+  // everything, fails for exactly those: a running program or loaded library, or a
+  // file open without write or delete sharing.
   bool Link(const NativeString& existing, const NativeString& newName) override {
+    Handle probe(CreateFileW(existing.c_str(), GENERIC_WRITE | DELETE,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!probe.valid()) return false;
+    probe.Close();
     return CreateHardLinkW(newName.c_str(), existing.c_str(), nullptr) != 0;
   }
 

@@ -155,9 +155,23 @@ UZ_EXPORT int32_t UZ_WINAPI Wiz_SingleEntryUnzip(int32_t includeCount, char** in
                                                  UnzipOptionsRecord* options,
                                                  UnzipCallbacksRecord* callbacks);
 
+/* Finishes or clears what an extraction into folder (zero-terminated ANSI) left when
+ * it was cut short (the process killed, the power gone): a commit that had begun is
+ * completed from its journal, so every member is the new file; otherwise the folder
+ * keeps its old files, and the library's temporary files are removed. Every
+ * extraction does this first by itself; a program calls it to make the folder whole
+ * before anything else, even when no extraction follows. Never called while another
+ * extraction may be working in the folder. Returns UNZIP_OK (also when there was
+ * nothing to do), UNZIP_ERR_BAD_OPTIONS for no folder, UNZIP_ERR_DISK_FULL when the
+ * folder is missing or the interrupted commit cannot be finished (what it left stays,
+ * for a later call). Added after the first two exports: look it up, and go on
+ * without it when a library lacks it. */
+UZ_EXPORT int32_t UZ_WINAPI UzpRecoverFolder(const char* folder);
+
 typedef void(UZ_WINAPI* UzpVersion2Fn)(UnzipVersionRecord*);
 typedef int32_t(UZ_WINAPI* WizSingleEntryUnzipFn)(int32_t, char**, int32_t, char**,
                                                   UnzipOptionsRecord*, UnzipCallbacksRecord*);
+typedef int32_t(UZ_WINAPI* UzpRecoverFolderFn)(const char*);
 
 #ifdef __cplusplus
 } /* extern "C" */

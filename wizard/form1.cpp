@@ -2,6 +2,7 @@
 
 #include "download/download_file.h"
 #include "download/download_state.h"
+#include "extract/unzip_recovery.h"
 #include "platform/services.h"
 #include "platform/skip_on_error.h"
 #include "platform/system.h"
@@ -86,6 +87,12 @@ void Form1::Form_Load() {
     platform::Get<platform::System>().EndProgram();
     return;
   }
+
+  // An extraction cut short by a crash is finished before anything else (even if this
+  // run's download fails), now that no other copy can be committing.
+  SkipOnError([] {
+    RecoverUnzipFolder(platform::Get<platform::System>().UpdaterFolder() + platform::kPathSeparator);
+  });
 
   std::wstring arguments;
   SkipOnError([&] { arguments = platform::Get<platform::System>().ArgumentText(); });

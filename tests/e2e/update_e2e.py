@@ -481,6 +481,57 @@ def case_replace_in_use(t):
     press_finish(t, proc, "vlrmain.exe")
 
 
+# --- start-up: an extraction cut short is finished before the window shows ----------
+
+def leave_interrupted_commit(folder, staged):
+    """Leaves in folder what an extraction killed in its commit leaves: `staged`
+    (target -> (state, new content)) as staged files listed in a whole commit journal.
+    state "moved": the new file is in place, the old one kept under an aside name;
+    "aside": the old file was renamed aside and its name is missing; "waiting": the
+    target is untouched."""
+    lines = ["uz32 commit journal 1"]
+    for n, (target, (state, data)) in enumerate(staged.items()):
+        temp = ".~uz32-4242-%d.tmp" % n
+        lines.append("file\t%s\t%s" % (temp, target))
+        path = os.path.join(folder, target)
+        aside = os.path.join(folder, ".~uz32-4242-%d-%s.old" % (100 + n, target))
+        if state == "moved":
+            os.rename(path, aside)
+            UpdateCase.write(path, data)
+        elif state == "aside":
+            os.rename(path, aside)
+            UpdateCase.write(os.path.join(folder, temp), data)
+        else:
+            UpdateCase.write(os.path.join(folder, temp), data)
+    lines.append("end\t%d" % len(staged))
+    UpdateCase.write(os.path.join(folder, ".~uz32-commit.journal"),
+                     ("\n".join(lines) + "\n").encode())
+
+
+def case_recover_at_start(t):
+    new = {"readme.txt": ("moved", b"new readme\r\n"),
+           "vlrdata.dat": ("aside", b"new data " * 60),
+           "notes.txt": ("waiting", b"new notes\r\n")}
+    leave_interrupted_commit(t.folder, new)
+    port = t.serve({"version.html": b"7.5.3\r\n"})
+    proc = t.start("E", "127.0.0.1:%d/" % port)
+    t.driver.run("find", WINDOW_TIMEOUT_MS)
+    files = t.folder_files()
+    for name, (state, data) in new.items():
+        check(files.get(name) == data, "%s (%s) holds the new file when the window shows"
+              % (name, state))
+    check(files.get("keep.txt") == OLD_FILES["keep.txt"], "a file outside the commit stays")
+    left = [n for n in files if n.startswith(".~uz32-")]
+    check(not left, "no journal, staged or aside file is left (found %r)" % left)
+    t.screenshot("update_recovered_step0")
+    t.driver.run("close")
+    t.driver.run("wait-gone", WINDOW_TIMEOUT_MS)
+    t.wait_exit(proc, "closing the window at step 0 ends the updater")
+    check(t.requests() == [], "nothing was fetched")
+    check(t.none_started(), "Veloran was not started")
+    t.wait_lock_released()
+
+
 # --- an encrypted package: the password is asked in the updater's input box ---------
 
 PASSWORD = "veloran-7.5.3"
@@ -608,6 +659,7 @@ CASES = {
     "cancel_download": case_cancel_download,
     "close_during_download": case_close_during_download,
     "replace_in_use": case_replace_in_use,
+    "recover_at_start": case_recover_at_start,
     "published_mirror": case_published_mirror,
 }
 

@@ -2,8 +2,9 @@
 """Static checks of what we ship, read from the files themselves (nothing is started):
 
   pe_check.py exe  FILE   a PE32 (i386) GUI program that imports system DLLs only
-  pe_check.py dll  FILE   a PE32 (i386) DLL exporting UzpVersion2 and
-                          Wiz_SingleEntryUnzip by their plain names, importing only
+  pe_check.py dll  FILE   a PE32 (i386) DLL exporting UzpVersion2,
+                          Wiz_SingleEntryUnzip and UzpRecoverFolder by their plain
+                          names, importing only
                           KERNEL32 and msvcrt
 
 Exit 0 when every check holds; otherwise each failed check is printed and the exit
@@ -101,7 +102,7 @@ def check(kind, path):
         if not pe.characteristics & DLL_FLAG:
             failures.append("is not a DLL")
         exports = pe.exports()
-        for name in ("UzpVersion2", "Wiz_SingleEntryUnzip"):
+        for name in ("UzpVersion2", "Wiz_SingleEntryUnzip", "UzpRecoverFolder"):
             if name not in exports:
                 failures.append("does not export %s by its plain name (exports: %s)"
                                 % (name, ", ".join(exports)))

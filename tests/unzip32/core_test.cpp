@@ -9,13 +9,16 @@
 #include <fstream>
 #include <sstream>
 
+#include "commit_journal.h"
 #include "extraction_run.h"
+#include "folder_recovery.h"
 #include "name_text.h"
 #include "fuzz/archive_probe.h"
 #include "member_decoder.h"
 #include "name_patterns.h"
 #include "platform/platform_text.h"
 #include "tests/support/test_paths.h"
+#include "reserved_names.h"
 #include "transaction.h"
 
 namespace uz32 {
@@ -24,13 +27,16 @@ namespace {
 namespace fs = std::filesystem;
 
 // The native file system with injected faults: the n-th rename fails (counting from
-// 1; 0: none fails), names matching `typeOf` get its answer, and the free space can be
-// set.
+// 1; 0: none fails), links and replacing can be refused (as a volume without links or
+// a file in use would), names matching `typeOf` get its answer, and the free space can
+// be set.
 class FaultyFiles final : public FileSystem {
  public:
   explicit FaultyFiles(int failAt = 0) : failAt_(failAt) {}
   int renames() const { return count_; }
   int typeQueries = 0;
+  bool links = true;
+  bool replaces = true;
   std::function<std::optional<PathType>(const NativeString&)> typeOf;
   std::optional<uint64_t> freeSpace;
 
@@ -43,6 +49,16 @@ class FaultyFiles final : public FileSystem {
   Status Rename(const NativeString& from, const NativeString& to) override {
     if (++count_ == failAt_) return Status::Fail(UNZIP_ERR_DISK_FULL, "injected failure");
     return real_->Rename(from, to);
+  }
+  Status Replace(const NativeString& from, const NativeString& to) override {
+    if (!replaces) return Status::Fail(UNZIP_ERR_DISK_FULL, "injected: in use");
+    return real_->Replace(from, to);
+  }
+  bool Link(const NativeString& existing, const NativeString& name) override {
+    return links && real_->Link(existing, name);
+  }
+  Status Flush(const std::vector<NativeString>& files, const NativeString& folder) override {
+    return real_->Flush(files, folder);
   }
   bool Remove(const NativeString& p) override { return real_->Remove(p); }
   PathType TypeOf(const NativeString& p) override {
@@ -104,32 +120,42 @@ Status StageText(Transaction& tx, const char* name, const std::string& text) {
 
 TEST(Unzip32Transaction, AFailureAtAnyMoveLeavesTheFolderAsItWas) {
   const fs::path folder = fs::path(vlrtest::HostPath(UZ32_WORK)) / "transaction";
-  // Three members, two replacing files: two renames each for those, one for the new one.
-  const int kRenames = 5;
-  for (int failAt = 1; failAt <= kRenames + 1; ++failAt) {
-    SCOPED_TRACE(failAt);
-    fs::remove_all(folder);
-    fs::create_directories(folder);
-    std::ofstream(folder / "a.txt") << "old a";
-    std::ofstream(folder / "b.txt") << "old b";
-    const auto before = Contents(folder);
-    FaultyFiles files(failAt);
-    {
-      Transaction tx(files, NativeFromAscii(folder.string()));
-      ASSERT_TRUE(StageText(tx, "a.txt", "new a").ok());
-      ASSERT_TRUE(StageText(tx, "c.txt", "new c").ok());
-      ASSERT_TRUE(StageText(tx, "b.txt", "new b").ok());
-      const Status s = tx.Commit();
-      if (failAt <= kRenames) {
-        EXPECT_EQ(s.code(), UNZIP_ERR_DISK_FULL);
-        EXPECT_EQ(Contents(folder), before);
-      } else {
-        EXPECT_TRUE(s.ok()) << s.message();
-        EXPECT_EQ(Contents(folder), (std::map<std::string, std::string>{
-                                        {"a.txt", "new a"}, {"b.txt", "new b"}, {"c.txt", "new c"}}));
+  // Three members, two replacing files. Replaced in one step (a link keeping the old
+  // file), only the new member is renamed; old files that cannot be replaced (in use),
+  // with or without a link, are renamed aside first: two renames each.
+  struct Mode {
+    bool links, replaces;
+    int renames;
+  };
+  for (const Mode mode : {Mode{true, true, 1}, Mode{true, false, 5}, Mode{false, false, 5}}) {
+    for (int failAt = 1; failAt <= mode.renames + 1; ++failAt) {
+      SCOPED_TRACE(testing::Message() << "links " << mode.links << ", replaces "
+                                      << mode.replaces << ", failing rename " << failAt);
+      fs::remove_all(folder);
+      fs::create_directories(folder);
+      std::ofstream(folder / "a.txt") << "old a";
+      std::ofstream(folder / "b.txt") << "old b";
+      const auto before = Contents(folder);
+      FaultyFiles files(failAt);
+      files.links = mode.links;
+      files.replaces = mode.replaces;
+      {
+        Transaction tx(files, NativeFromAscii(folder.string()));
+        ASSERT_TRUE(StageText(tx, "a.txt", "new a").ok());
+        ASSERT_TRUE(StageText(tx, "c.txt", "new c").ok());
+        ASSERT_TRUE(StageText(tx, "b.txt", "new b").ok());
+        const Status s = tx.Commit();
+        if (failAt <= mode.renames) {
+          EXPECT_EQ(s.code(), UNZIP_ERR_DISK_FULL);
+          EXPECT_EQ(Contents(folder), before);
+        } else {
+          EXPECT_TRUE(s.ok()) << s.message();
+          EXPECT_EQ(Contents(folder), (std::map<std::string, std::string>{
+                                          {"a.txt", "new a"}, {"b.txt", "new b"}, {"c.txt", "new c"}}));
+        }
       }
+      EXPECT_GE(files.renames(), std::min(failAt, mode.renames));
     }
-    EXPECT_GE(files.renames(), std::min(failAt, kRenames));
   }
 }
 
@@ -173,6 +199,70 @@ TEST(Unzip32Transaction, TheSearchForAnAsideNameIsBoundedAndFailsOnErrors) {
     EXPECT_LE(asideQueries, 1 + Transaction::kReservedNameTries);
     EXPECT_EQ(asideQueries, answer == PathType::Other ? 2 : 1 + Transaction::kReservedNameTries);
   }
+}
+
+void Put(const fs::path& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+fs::path FreshFolder(const char* name) {
+  const fs::path folder = fs::path(vlrtest::HostPath(UZ32_WORK)) / name;
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  return folder;
+}
+
+TEST(Unzip32Recovery, AnInterruptedCommitIsFinishedFromItsJournal) {
+  const fs::path folder = FreshFolder("recovery_journal");
+  // Cut short in the commit of a.txt, b.txt, c.txt and sub/d.txt: a.txt is in place
+  // (its old file kept under a second name), b.txt's old file was renamed aside (in
+  // use) before the new one came, c.txt and sub/d.txt (with its folder) still wait.
+  Put(folder / "a.txt", "new a");
+  Put(folder / ".~uz32-7-4-a.txt.old", "old a");
+  Put(folder / ".~uz32-7-5-b.txt.old", "old b");
+  Put(folder / ".~uz32-7-1.tmp", "new b");
+  Put(folder / "c.txt", "old c");
+  Put(folder / ".~uz32-7-2.tmp", "new c");
+  Put(folder / ".~uz32-7-3.tmp", "new d");
+  Put(folder / "keep.txt", "not in the package");
+  Journal journal;
+  journal.folders = {NativeFromAscii("sub")};
+  for (const char* pair : {"0a.txt", "1b.txt", "2c.txt", "3sub/d.txt"}) {
+    journal.files.push_back(JournalFile{NativeFromAscii(std::string(".~uz32-7-") + pair[0] + ".tmp"),
+                                        NativeFromAscii(pair + 1)});
+  }
+  Put(folder / kJournalNameAscii, FormatJournal(journal));
+  const auto files = MakeNativeFileSystem();
+  EXPECT_TRUE(RecoverFolder(*files, NativeFromAscii(folder.string())).ok());
+  EXPECT_EQ(Tree(folder), (std::map<std::string, std::string>{{"a.txt", "new a"},
+                                                              {"b.txt", "new b"},
+                                                              {"c.txt", "new c"},
+                                                              {"keep.txt", "not in the package"},
+                                                              {"sub", "<folder>"},
+                                                              {"sub/d.txt", "new d"}}));
+}
+
+TEST(Unzip32Recovery, WithoutAWholeJournalOldFilesStayOrComeBack) {
+  const fs::path folder = FreshFolder("recovery_no_journal");
+  // Cut short while its journal was written, before any rename: a.txt stays old.
+  Put(folder / "a.txt", "old a");
+  Put(folder / ".~uz32-7-0.tmp", "new a");
+  Journal journal;
+  journal.files.push_back(JournalFile{NativeFromAscii(".~uz32-7-0.tmp"), NativeFromAscii("a.txt")});
+  const std::string text = FormatJournal(journal);
+  Put(folder / kJournalNameAscii, text.substr(0, text.size() - 2));
+  // Left by a run without a journal: b.txt's old file aside and its name missing (it
+  // comes back); c.txt's old file, aside while in use, after c.txt was replaced (it
+  // goes); an aside file that does not say where it belongs (it goes).
+  Put(folder / ".~uz32-8-4-b.txt.old", "old b");
+  Put(folder / ".~uz32-8-5-c.txt.old", "older c");
+  Put(folder / "c.txt", "new c");
+  Put(folder / ".~uz32-8-6.old", "unknown");
+  Put(folder / ".~uz32-8-1.tmp", "partial");
+  const auto files = MakeNativeFileSystem();
+  EXPECT_TRUE(RecoverFolder(*files, NativeFromAscii(folder.string())).ok());
+  EXPECT_EQ(Tree(folder), (std::map<std::string, std::string>{
+                              {"a.txt", "old a"}, {"b.txt", "old b"}, {"c.txt", "new c"}}));
 }
 
 // tree.zip unpacked into `folder` with its folders recreated, replacing what is there.
@@ -231,7 +321,8 @@ TEST(Unzip32Transaction, AFailedOrAbandonedStageLeavesNoTemporaryFile) {
 TEST(Unzip32Transaction, AFailedCommitRemovesTheFoldersItMade) {
   const fs::path root = fs::path(vlrtest::HostPath(UZ32_WORK)) / "folders_rollback";
   const fs::path folder = root / "target";
-  // tree.zip: five files, one replacing sub/inner.txt: six renames in all.
+  // tree.zip: five files, one replacing sub/inner.txt (renamed aside: no links here):
+  // six renames in all.
   const int kRenames = 6;
   for (int failAt = 1; failAt <= kRenames + 1; ++failAt) {
     SCOPED_TRACE(failAt);
@@ -243,6 +334,7 @@ TEST(Unzip32Transaction, AFailedCommitRemovesTheFoldersItMade) {
     const RunOptions options = TreeIntoFolder(folder);
     Reporter reporter(nullptr, 2);
     FaultyFiles files(failAt);
+    files.links = false;
     const int32_t rc = RunUnzip(options, reporter, files);
     if (failAt <= kRenames) {
       EXPECT_EQ(rc, UNZIP_ERR_DISK_FULL);

@@ -1,8 +1,10 @@
-// The two exported functions. No C++ exception leaves them: memory exhaustion becomes
+// The exported functions. No C++ exception leaves them: memory exhaustion becomes
 // UNZIP_ERR_MEMORY, anything unforeseen UNZIP_ERR_SEVERE.
 #include <new>
 
 #include "extraction_run.h"
+#include "folder_recovery.h"
+#include "platform/platform_text.h"
 #include "reporter.h"
 #include "run_options.h"
 #include "unzip32.h"
@@ -34,6 +36,20 @@ UZ_EXPORT int32_t UZ_WINAPI Wiz_SingleEntryUnzip(int32_t includeCount, char** in
     }
     const auto fs = uz32::MakeNativeFileSystem();
     return uz32::RunUnzip(run, reporter, *fs);
+  } catch (const std::bad_alloc&) {
+    return UNZIP_ERR_MEMORY;
+  } catch (...) {
+    return UNZIP_ERR_SEVERE;
+  }
+}
+
+UZ_EXPORT int32_t UZ_WINAPI UzpRecoverFolder(const char* folder) {
+  try {
+    if (!folder || !*folder) return UNZIP_ERR_BAD_OPTIONS;
+    const uz32::NativeString path = uz32::NativeFromAnsi(folder);
+    const auto fs = uz32::MakeNativeFileSystem();
+    if (!fs->IsFolder(path)) return UNZIP_ERR_DISK_FULL;
+    return uz32::RecoverFolder(*fs, path).code();
   } catch (const std::bad_alloc&) {
     return UNZIP_ERR_MEMORY;
   } catch (...) {

@@ -10,6 +10,7 @@
 #include "alias_check.h"
 #include "central_directory.h"
 #include "extraction_plan.h"
+#include "folder_recovery.h"
 #include "member_decoder.h"
 #include "member_kind.h"
 #include "name_text.h"
@@ -141,9 +142,11 @@ class Run {
                                                    ": it is not a folder");
     }
     openedFolder_ = true;
+    // What an interrupted run left is finished or cleared first; a folder whose last
+    // commit cannot be finished takes no other.
+    if (Status s = RecoverFolder(fs_, options_.folder); !s.ok()) return s;
     if (Status s = RefuseAliasedFiles(fs_, options_.folder, plan_); !s.ok()) return s;
     Transaction tx(fs_, options_.folder);
-    tx.RemoveLeftovers();
     if (Status s = CheckFreeSpace(); !s.ok()) return s;
     for (const NativeString& folder : plan_.folderPaths) {
       if (Status s = CheckFolderPlace(folder); !s.ok()) return s;

@@ -1,43 +1,17 @@
 #include "transaction.h"
 
-#include "name_safety.h"
+#include "commit_journal.h"
 #include "platform/platform_text.h"
 
 namespace uz32 {
-namespace {
-
-bool IsLeftover(const NativeString& name) {
-  const NativeString prefix = NativeFromAscii(kReservedPrefixAscii);
-  const NativeString tmp = NativeFromAscii(".tmp");
-  const NativeString old = NativeFromAscii(".old");
-  auto endsWith = [&](const NativeString& suffix) {
-    return name.size() >= suffix.size() &&
-           name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0;
-  };
-  return name.size() > prefix.size() + 4 && name.compare(0, prefix.size(), prefix) == 0 &&
-         (endsWith(tmp) || endsWith(old));
-}
-
-}  // namespace
 
 Transaction::Transaction(FileSystem& fs, NativeString folder)
-    : fs_(fs), folder_(std::move(folder)) {}
+    : fs_(fs),
+      folder_(std::move(folder)),
+      journal_(JoinPath(folder_, NativeFromAscii(kJournalNameAscii))) {}
 
 Transaction::~Transaction() {
   if (!committed_) RemoveStaged();
-}
-
-void Transaction::RemoveLeftovers() {
-  for (const NativeString& name : fs_.ListFolder(folder_)) {
-    const NativeString path = JoinPath(folder_, name);
-    if (IsLeftover(name) && fs_.TypeOf(path) == PathType::File) fs_.Remove(path);
-  }
-}
-
-NativeString Transaction::ReservedPath(const char* suffix) {
-  const std::string name = std::string(kReservedPrefixAscii) + std::to_string(CurrentProcessId()) + "-" +
-                           std::to_string(counter_++) + suffix;
-  return JoinPath(folder_, NativeFromAscii(name));
 }
 
 Status Transaction::Stage(const NativeString& targetName, const FileStamp& stamp,
@@ -49,7 +23,7 @@ Status Transaction::Stage(const NativeString& targetName, const FileStamp& stamp
       return Status::Fail(UNZIP_ERR_DISK_FULL, "cannot write into " + Utf8FromNative(folder_) +
                                                    ": no free temporary name");
     }
-    temp = ReservedPath(".tmp");
+    temp = JoinPath(folder_, StagedName(counter_++));
     bool exists = false;
     const Status created = fs_.CreateNew(temp, file, exists);
     if (created.ok()) break;
@@ -63,7 +37,7 @@ Status Transaction::Stage(const NativeString& targetName, const FileStamp& stamp
     fs_.Remove(temp);
     return s;
   }
-  staged_.push_back(Staged{targetName, temp, {}, false});
+  staged_.push_back(Staged{targetName, temp, {}, {}, false});
   return Status::Ok();
 }
 
@@ -73,24 +47,30 @@ Status Transaction::MoveIntoPlace(Staged& s) {
     case PathType::Missing:
       break;
     case PathType::File: {
-      // A name taken by a file or folder is passed over; anything else (the share
-      // gone, access denied) fails the commit rather than being asked about forever.
+      // A second name keeps the old content for an undo while the new file replaces
+      // the old one in a single step.
       NativeString aside;
-      for (int tries = 0; aside.empty(); ++tries) {
-        NativeString candidate = ReservedPath(".old");
-        const PathType type = tries < kReservedNameTries ? fs_.TypeOf(candidate) : PathType::Other;
-        if (type == PathType::Missing) {
-          aside = std::move(candidate);
-        } else if (type == PathType::Other) {
-          return Status::Fail(UNZIP_ERR_DISK_FULL, "cannot replace " + Utf8FromNative(target) +
-                                                       ": no name to set the old file aside");
+      if (Status r = FindAsidePath(fs_, folder_, s.target, counter_, aside); !r.ok()) return r;
+      if (fs_.Link(target, aside)) {
+        if (fs_.Replace(s.temp, target).ok()) {
+          s.asides.push_back(aside);
+          s.oldAt = aside;
+          s.moved = true;
+          return Status::Ok();
+        }
+        // Cannot be replaced (in use, read-only): the link is not needed, the file is
+        // renamed aside to free its name. A link that cannot go (in use) stays with it.
+        if (!fs_.Remove(aside)) {
+          s.asides.push_back(aside);
+          if (Status r = FindAsidePath(fs_, folder_, s.target, counter_, aside); !r.ok()) return r;
         }
       }
       if (Status r = fs_.Rename(target, aside); !r.ok()) {
         return Status::Fail(UNZIP_ERR_DISK_FULL, "cannot replace " + Utf8FromNative(target) +
                                                      " (" + r.message() + ")");
       }
-      s.aside = aside;
+      s.asides.push_back(aside);
+      s.oldAt = aside;
       break;
     }
     default:
@@ -116,14 +96,18 @@ std::string Transaction::Undo(size_t count) {
         continue;
       }
     }
-    if (!s.aside.empty()) {
-      if (fs_.Rename(s.aside, target).ok()) {
-        s.aside.clear();
-      } else {
+    if (!s.oldAt.empty()) {
+      if (!fs_.Rename(s.oldAt, target).ok()) {
         problems += " the old " + Utf8FromNative(target) + " is left as " +
-                    Utf8FromNative(s.aside) + ";";
+                    Utf8FromNative(s.oldAt) + ";";
+        continue;
       }
+      std::erase(s.asides, s.oldAt);
+      s.oldAt.clear();
     }
+    // The old file is under its own name again: its other names go.
+    for (const NativeString& aside : s.asides) fs_.Remove(aside);
+    s.asides.clear();
   }
   return problems;
 }
@@ -132,6 +116,34 @@ void Transaction::RemoveStaged() {
   for (const Staged& s : staged_) {
     if (!s.moved) fs_.Remove(s.temp);
   }
+}
+
+Status Transaction::WriteJournal() {
+  Journal journal;
+  journal.folders = folders_;
+  std::vector<NativeString> temps;
+  for (const Staged& s : staged_) {
+    const size_t slash = s.temp.find_last_of(NativeFromAscii("/\\"));
+    journal.files.push_back(JournalFile{s.temp.substr(slash + 1), s.target});
+    temps.push_back(s.temp);
+  }
+  // The staged files are whole on the disk before a journal says they are.
+  if (Status s = fs_.Flush(temps, folder_); !s.ok()) return s;
+  std::unique_ptr<OutputFile> file;
+  bool exists = false;
+  if (Status s = fs_.CreateNew(journal_, file, exists); !s.ok()) {
+    if (!exists) return s;
+    return Status::Fail(UNZIP_ERR_DISK_FULL, "cannot write into " + Utf8FromNative(folder_) +
+                                                 ": an interrupted extraction is not finished");
+  }
+  const std::string text = FormatJournal(journal);
+  Status s = file->Write({reinterpret_cast<const uint8_t*>(text.data()), text.size()});
+  const Status finished = file->Finish(FileStamp{});
+  file.reset();
+  if (s.ok()) s = finished;
+  if (s.ok()) s = fs_.Flush({journal_}, folder_);
+  if (!s.ok()) fs_.Remove(journal_);
+  return s;
 }
 
 Status Transaction::MakeFolders() {
@@ -157,29 +169,39 @@ void Transaction::RemoveCreatedFolders() {
   createdRelative_.clear();
 }
 
+// Before a failed commit returns: nothing is left for the destructor to do.
+Status Transaction::Fail(Status s) {
+  RemoveStaged();
+  RemoveCreatedFolders();
+  committed_ = true;
+  return s;
+}
+
 Status Transaction::Commit() {
+  const bool journaled = !staged_.empty();
+  if (journaled) {
+    if (Status s = WriteJournal(); !s.ok()) return Fail(s);
+  }
   if (Status s = MakeFolders(); !s.ok()) {
-    RemoveCreatedFolders();
-    RemoveStaged();
-    committed_ = true;  // nothing is left for the destructor to do
-    return s;
+    if (journaled) fs_.Remove(journal_);
+    return Fail(s);
   }
   for (size_t i = 0; i < staged_.size(); ++i) {
     Status s = MoveIntoPlace(staged_[i]);
     if (!s.ok()) {
       const std::string problems = Undo(i + 1);
-      RemoveStaged();
-      RemoveCreatedFolders();
-      committed_ = true;  // nothing is left for the destructor to do
+      // Undone (as far as it goes): the staged files are no commit to finish any more.
+      fs_.Remove(journal_);
       if (!problems.empty()) {
-        return Status::Fail(s.code(), s.message() + "; undoing failed:" + problems);
+        return Fail(Status::Fail(s.code(), s.message() + "; undoing failed:" + problems));
       }
-      return s;
+      return Fail(s);
     }
   }
   committed_ = true;
+  if (journaled) fs_.Remove(journal_);
   for (const Staged& s : staged_) {
-    if (!s.aside.empty()) fs_.Remove(s.aside);  // in use: stays until the next run
+    for (const NativeString& aside : s.asides) fs_.Remove(aside);  // in use: stays for later
   }
   return Status::Ok();
 }

@@ -1,9 +1,12 @@
 // All-or-nothing replacement of files in one folder. Every member is first written to
-// a temporary file beside its target; only when all are written are they moved into
-// place, each old file renamed aside first (a file in use can be renamed where it cannot
-// be overwritten). A failure while moving puts back everything already moved. Targets
-// may lie in subfolders: the folders they need are made at commit, never through a
-// link, and those this run made are removed again when the commit fails.
+// a temporary file beside its target; only when all are written are they flushed to the
+// disk, listed in a flushed commit journal (commit_journal.h), and moved into place,
+// each replacing its old file in one step while a second name (a hard link) keeps the
+// old content; an old file that cannot be replaced (in use) is renamed aside first. A
+// failure while moving puts back everything already moved; an interruption (the
+// process killed, the power cut) is finished by RecoverFolder from the journal.
+// Targets may lie in subfolders: the folders they need are made at commit, never
+// through a link, and those this run made are removed again when the commit fails.
 #pragma once
 
 #include <functional>
@@ -11,6 +14,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "reserved_names.h"
 #include "status.h"
 
 namespace uz32 {
@@ -19,17 +23,13 @@ class Transaction {
  public:
   // How many reserved names a temporary or set-aside file may try before the folder
   // counts as unusable.
-  static constexpr int kReservedNameTries = 64;
+  static constexpr int kReservedNameTries = uz32::kReservedNameTries;
 
   Transaction(FileSystem& fs, NativeString folder);
   // Unless Commit succeeded: deletes every staged temporary file.
   ~Transaction();
   Transaction(const Transaction&) = delete;
   Transaction& operator=(const Transaction&) = delete;
-
-  // Deletes the temporary and renamed-aside files an earlier run left in the folder
-  // (those still in use stay for a later run). Best effort; never fails.
-  void RemoveLeftovers();
 
   // Creates a temporary file in the folder, lets fill write the content, and closes it
   // with stamp. On success the file waits to become targetName at Commit. On failure
@@ -47,27 +47,33 @@ class Transaction {
   // The folders (relative) that Commit created, in creation order.
   const std::vector<NativeString>& createdFolders() const { return createdRelative_; }
 
-  // Moves every staged file over its target, in staging order. On success, old files
-  // that could not be deleted (in use) stay under a reserved name for RemoveLeftovers.
-  // First makes the folders asked for (each missing one created; an existing one must be
-  // a real folder, not a link). On failure (UNZIP_ERR_DISK_FULL: a folder cannot be made
-  // or a link or file is in its way, a target is a folder, or cannot be renamed or
-  // replaced, no free name to set an old file aside is found within
-  // kReservedNameTries, or a name cannot be asked about) every target is back as it
-  // was, no temporary file remains and the folders this commit made are removed (when
-  // empty), as far as the system lets the moves be undone; the message says when it
-  // did not.
+  // Flushes every staged file, writes and flushes the journal, makes the folders asked
+  // for (each missing one created; an existing one must be a real folder, not a link),
+  // and moves every staged file over its target, in staging order; then removes the
+  // journal. On success, old files that could not be deleted (in use) stay under a
+  // reserved name for RecoverFolder. On failure (UNZIP_ERR_DISK_FULL: a flush or the
+  // journal fails, a journal is already there, a folder cannot be made or a link or
+  // file is in its way, a target is a folder, or cannot be renamed or replaced, no free
+  // name to keep an old file under is found within kReservedNameTries, or a name cannot
+  // be asked about) every target is back as it was, no temporary file or journal
+  // remains and the folders this commit made are removed (when empty), as far as the
+  // system lets the moves be undone; the message says when it did not.
   Status Commit();
 
  private:
   struct Staged {
     NativeString target;  // name in the folder
     NativeString temp;    // full path of the temporary file
-    NativeString aside;   // full path the old file was renamed to, if any
-    bool moved = false;   // temp has become the target
+    // Full paths of the reserved names the old file got (a link, or the name it was
+    // renamed to); removed after the commit.
+    std::vector<NativeString> asides;
+    // The one of asides that holds the old file while the target name does not.
+    NativeString oldAt;
+    bool moved = false;  // temp has become the target
   };
 
-  NativeString ReservedPath(const char* suffix);
+  Status Fail(Status s);
+  Status WriteJournal();
   Status MakeFolders();
   void RemoveCreatedFolders();
   Status MoveIntoPlace(Staged& s);
@@ -79,6 +85,7 @@ class Transaction {
   std::vector<Staged> staged_;
   std::vector<NativeString> folders_;           // relative, to exist after Commit
   std::vector<NativeString> createdRelative_;   // those Commit made
+  NativeString journal_;  // full path
   unsigned long counter_ = 0;
   bool committed_ = false;
 };

@@ -55,6 +55,19 @@ class FileSystem {
   // Renames within one folder; the target must not exist. Fails with
   // UNZIP_ERR_DISK_FULL, leaving both names as they were.
   virtual Status Rename(const NativeString& from, const NativeString& to) = 0;
+  // Puts from (a file) in place of the existing file to in one step: the name to never
+  // goes missing. Fails with UNZIP_ERR_DISK_FULL (to in use or read-only on Windows, ...),
+  // leaving both names as they were.
+  virtual Status Replace(const NativeString& from, const NativeString& to) = 0;
+  // Gives the file existing the second name newName (a hard link), in the same folder.
+  // False when the system cannot (a volume without links, ...) or, on Windows, when
+  // existing is in use (it could not be replaced, and the link could not be removed
+  // while it is), leaving nothing behind.
+  virtual bool Link(const NativeString& existing, const NativeString& newName) = 0;
+  // Writes the content of files, and the names in folder, through to the disk, so that
+  // they outlast a power cut. Fails with UNZIP_ERR_DISK_FULL at the first one that
+  // cannot be, the files left as they are.
+  virtual Status Flush(const std::vector<NativeString>& files, const NativeString& folder) = 0;
   // Deletes a file (read-only or not). True when it is gone afterwards.
   virtual bool Remove(const NativeString& path) = 0;
   // What the name is, without following a final symbolic link (a link counts as a

@@ -1,0 +1,41 @@
+// The commit journal: once every member is staged and flushed, the list of staged
+// names and their targets is written and flushed beside them, before the first rename.
+// A complete journal found later means a commit was cut short after that point, with
+// every staged file whole: the commit can be finished. An incomplete one (cut short
+// while being written) means no rename had started.
+//
+// The text, UTF-8, one record a line, fields split by a tab (no name holds a tab or a
+// line end):
+//   uz32 commit journal 1
+//   folder <TAB> <relative path>             (to make, parents first)
+//   file <TAB> <staged name> <TAB> <relative target path>
+//   end <TAB> <number of folder and file lines>
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/file_system.h"
+
+namespace uz32 {
+
+struct JournalFile {
+  NativeString staged;  // name of the staged file in the extraction folder
+  NativeString target;  // path relative to the extraction folder (native separators)
+};
+
+struct Journal {
+  std::vector<NativeString> folders;  // relative, parents first
+  std::vector<JournalFile> files;
+};
+
+std::string FormatJournal(const Journal& journal);
+
+// The journal text holds; nothing when it is incomplete or damaged, or names anything
+// a commit of this library cannot have written (a staged name that is not one, a
+// target outside the folder or onto one of the library's own names).
+std::optional<Journal> ParseJournal(std::string_view text);
+
+}  // namespace uz32

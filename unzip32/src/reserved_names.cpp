@@ -1,0 +1,97 @@
+#include "reserved_names.h"
+
+#include <string>
+
+#include "name_safety.h"
+#include "platform/platform_text.h"
+
+namespace uz32 {
+namespace {
+
+constexpr size_t kLongestName = 255;  // NTFS and ext4 alike
+
+bool EndsWith(const NativeString& name, const NativeString& suffix) {
+  return name.size() >= suffix.size() &&
+         name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+bool IsDigit(NativeString::value_type c) { return c >= '0' && c <= '9'; }
+
+// After the prefix: "<digits>-<digits>", then what follows (the rest of the stem).
+// Nothing when the stem does not start that way.
+std::optional<NativeString> AfterNumbers(const NativeString& stem) {
+  size_t i = 0;
+  for (int part = 0; part < 2; ++part) {
+    const size_t start = i;
+    while (i < stem.size() && IsDigit(stem[i])) ++i;
+    if (i == start) return std::nullopt;
+    if (part == 0) {
+      if (i == stem.size() || stem[i] != '-') return std::nullopt;
+      ++i;
+    }
+  }
+  return stem.substr(i);
+}
+
+NativeString Numbered(unsigned long counter) {
+  return NativeFromAscii(std::string(kReservedPrefixAscii) + std::to_string(CurrentProcessId()) +
+                         "-" + std::to_string(counter));
+}
+
+}  // namespace
+
+ReservedKind KindOf(const NativeString& name) {
+  const NativeString prefix = NativeFromAscii(kReservedPrefixAscii);
+  if (name.size() <= prefix.size() + 4 || name.compare(0, prefix.size(), prefix) != 0) {
+    return ReservedKind::None;
+  }
+  if (EndsWith(name, NativeFromAscii(".tmp"))) return ReservedKind::Staged;
+  if (EndsWith(name, NativeFromAscii(".old"))) return ReservedKind::Aside;
+  return ReservedKind::None;
+}
+
+NativeString StagedName(unsigned long counter) { return Numbered(counter) + NativeFromAscii(".tmp"); }
+
+NativeString AsideName(unsigned long counter, const NativeString& target) {
+  const NativeString plain = Numbered(counter) + NativeFromAscii(".old");
+  const bool inSubfolder = target.find_first_of(NativeFromAscii("/\\")) != NativeString::npos;
+  if (inSubfolder || target.empty() || plain.size() + 1 + target.size() > kLongestName) {
+    return plain;
+  }
+  return Numbered(counter) + NativeFromAscii("-") + target + NativeFromAscii(".old");
+}
+
+std::optional<NativeString> AsideTarget(const NativeString& name) {
+  if (KindOf(name) != ReservedKind::Aside) return std::nullopt;
+  const size_t prefix = kReservedPrefixAscii.size();
+  const NativeString stem = name.substr(prefix, name.size() - prefix - 4);
+  const std::optional<NativeString> rest = AfterNumbers(stem);
+  if (!rest || rest->size() < 2 || (*rest)[0] != '-') return std::nullopt;
+  NativeString target = rest->substr(1);
+  // Never a way out of the folder, nor onto one of the library's own names.
+  if (target == NativeFromAscii(".") || target == NativeFromAscii("..") ||
+      target.find_first_of(NativeFromAscii("/\\:")) != NativeString::npos ||
+      target.rfind(NativeFromAscii(kReservedPrefixAscii), 0) == 0) {
+    return std::nullopt;
+  }
+  return target;
+}
+
+Status FindAsidePath(FileSystem& fs, const NativeString& folder, const NativeString& target,
+                     unsigned long& counter, NativeString& path) {
+  const NativeString targetPath = JoinPath(folder, target);
+  for (int tries = 0;; ++tries) {
+    NativeString candidate = JoinPath(folder, AsideName(counter++, target));
+    const PathType type = tries < kReservedNameTries ? fs.TypeOf(candidate) : PathType::Other;
+    if (type == PathType::Missing) {
+      path = std::move(candidate);
+      return Status::Ok();
+    }
+    if (type == PathType::Other) {
+      return Status::Fail(UNZIP_ERR_DISK_FULL, "cannot replace " + Utf8FromNative(targetPath) +
+                                                   ": no name to set the old file aside");
+    }
+  }
+}
+
+}  // namespace uz32

@@ -1,9 +1,11 @@
-// Checking a file's ECDSA P-256 / SHA-256 signature with the system's cryptography:
-// CNG (bcrypt.dll) on Windows, OpenSSL's libcrypto on Linux. Nothing is computed here.
+// Checking a file's ECDSA P-256 / SHA-256 signature, and a file's SHA-256, with the
+// system's cryptography: CNG (bcrypt.dll) on Windows, OpenSSL's libcrypto on Linux.
+// Nothing is computed here.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -23,5 +25,10 @@ inline constexpr std::array<std::uint8_t, 26> kP256SpkiHeader = {
 // small whatever its size; it is left unchanged.
 bool VerifyP256FileSignature(std::span<const std::uint8_t> publicKey, const std::wstring& path,
                              std::span<const std::uint8_t, 64> signature);
+
+// The SHA-256 digest of the bytes of the file at `path`. Nothing when the file cannot be
+// opened or read to its end. The file is read in pieces, so memory stays small whatever
+// its size; it is left unchanged.
+std::optional<std::array<std::uint8_t, 32>> Sha256OfFile(const std::wstring& path);
 
 }  // namespace platform

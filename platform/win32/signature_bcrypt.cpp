@@ -1,6 +1,7 @@
 #include <windows.h>
 #include <bcrypt.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -70,6 +71,14 @@ bool VerifyP256FileSignature(std::span<const std::uint8_t> publicKey, const std:
   if (digest.empty()) return false;
   std::vector<UCHAR> sig(signature.begin(), signature.end());
   return BCryptVerifySignature(key.get(), nullptr, digest.data(), 32, sig.data(), 64, 0) == 0;
+}
+
+std::optional<std::array<std::uint8_t, 32>> Sha256OfFile(const std::wstring& path) {
+  const std::vector<UCHAR> digest = DigestOfFile(path);
+  if (digest.size() != 32) return std::nullopt;
+  std::array<std::uint8_t, 32> out{};
+  std::copy(digest.begin(), digest.end(), out.begin());
+  return out;
 }
 
 }  // namespace platform

@@ -1,5 +1,6 @@
-// Checking a file's ECDSA P-256 / SHA-256 signature with the system's cryptography:
-// CNG (bcrypt.dll) on Windows, OpenSSL's libcrypto on Linux. Nothing is computed here.
+// Checking a file's ECDSA P-256 / SHA-256 signature, and a file's SHA-256, with the
+// system's cryptography: CNG (bcrypt.dll) on Windows, OpenSSL's libcrypto on Linux.
+// Nothing is computed here.
 #pragma once
 
 #include <array>
@@ -30,5 +31,10 @@ std::optional<Sha256Digest> Sha256Of(HeldFile& file);
 // point of the curve.
 bool VerifyP256Digest(std::span<const std::uint8_t> publicKey, const Sha256Digest& digest,
                       std::span<const std::uint8_t, 64> signature);
+
+// The SHA-256 digest of the bytes of the file at `path`. Nothing when the file cannot be
+// opened or read to its end. The file is read in pieces, so memory stays small whatever
+// its size; it is left unchanged.
+std::optional<std::array<std::uint8_t, 32>> Sha256OfFile(const std::wstring& path);
 
 }  // namespace platform

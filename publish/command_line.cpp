@@ -94,24 +94,27 @@ const char* HelpText() {
 
   vlrpublish make --version 7.5.3 --en DIR [--fr DIR] --out MIRROR_DIR [--force]
                   [--sign PRIVATE.pem]
-      Writes MIRROR_DIR with version.html, vlr753.zip (the files of the English
-      folder) and vlr753fr.zip (the files of the French folder). The version is
+      Writes MIRROR_DIR with vlr753.zip (the files of the English folder),
+      vlr753fr.zip (the files of the French folder) and version.html, which
+      names each package's SHA-256 after its first empty line. The version is
       three single digits. The folders must hold files only, with names the
       updater can write on Windows. Every package is unpacked again by the
       extraction library and compared before the folder is put in place; an
       existing MIRROR_DIR is replaced only with --force, and only when it holds
-      nothing but a mirror's files. With --sign, each file gets its .sig (ECDSA
-      P-256 over SHA-256), checked as the updater checks it.
+      nothing but a mirror's files. With --sign, version.html gets its .sig
+      (ECDSA P-256 over SHA-256; it covers the packages through their SHA-256),
+      checked as the updater checks it.
 
   vlrpublish --version
       Prints the version of vlrpublish.
 
   vlrpublish check HOST/PATH [--fr] [--key PUBLIC.pem]
       Fetches version.html and the package it names from the mirror, as the
-      updater would (French package with --fr), tests that the package unpacks
-      (nothing is written) and lists every reason an update would fail. With
-      --key, also fetches the .sig files and checks them as an updater built
-      with that key would.
+      updater would (French package with --fr), compares the package's SHA-256
+      with the one version.html names, tests that the package unpacks (nothing
+      is written) and lists every reason an update would fail. With --key, also
+      fetches version.html.sig and checks it, and requires the package's digest
+      line, as an updater built with that key would.
 
 Exit codes:
   0  make: the mirror was written and checked; check: an update would succeed

@@ -11,6 +11,7 @@
 #include "platform/text.h"
 #include "publish/http_get.h"
 #include "publish/library_run.h"
+#include "publish/package_digest.h"
 #include "publish/progress_line.h"
 #include "publish/scratch_folder.h"
 #include "publish/system_reason.h"
@@ -90,6 +91,37 @@ bool JudgeSignature(const std::string& address, const std::string& name, const f
   return good;
 }
 
+// Reports the SHA-256 of the downloaded package `file` on `out` and, when version.html
+// names one (`digest`), compares the two. Adds the reason to `reasons` and gives false
+// when they differ (the updater deletes the package) or when the file cannot be read.
+bool DigestAgrees(const std::string& name, const fs::path& file,
+                  const std::optional<std::string>& digest, bool signedUpdater, std::FILE* out,
+                  std::vector<std::string>& reasons) {
+  const std::string actual = Sha256Hex(file);
+  if (actual.empty()) {
+    std::fprintf(out, "%s: SHA-256 unknown\n", name.c_str());
+    if (!digest) return true;  // nothing to compare it with, as in the updater
+    reasons.push_back("cannot read the downloaded " + name + " to compute its SHA-256");
+    return false;
+  }
+  if (!digest) {
+    std::fprintf(out, "%s: SHA-256 %s\n", name.c_str(), actual.c_str());
+    return true;
+  }
+  if (actual == *digest) {
+    std::fprintf(out, "%s: SHA-256 %s, as version.html names it\n", name.c_str(), actual.c_str());
+    return true;
+  }
+  std::fprintf(out, "%s: SHA-256 %s, DIFFERS from version.html\n", name.c_str(), actual.c_str());
+  reasons.push_back(name + " is not the package version.html names: version.html gives SHA-256 " +
+                    *digest + ", the mirror's " + name + " has " + actual +
+                    (signedUpdater ? "; the updater deletes it and refuses the update as not "
+                                     "authentic"
+                                   : "; the updater deletes it and reports an incomplete "
+                                     "download"));
+  return false;
+}
+
 }  // namespace
 
 int CheckMirror(const CheckRequest& request, std::FILE* out) {
@@ -140,6 +172,8 @@ int CheckMirror(const CheckRequest& request, std::FILE* out) {
   std::fprintf(out, "%s: %s\n", pageName.c_str(),
                pageAnswer.answered ? Describe(pageAnswer).c_str() : "no answer");
   std::string digits;
+  std::string name;                   // the package the updater would fetch
+  std::optional<std::string> digest;  // the SHA-256 version.html names for it
   if (Judge(pageName, pageAnswer, reasons) &&
       (key.empty() || JudgeSignature(address, pageName, page, key, out, reasons))) {
     std::ifstream pageStream(page, std::ios::binary);
@@ -148,14 +182,34 @@ int CheckMirror(const CheckRequest& request, std::FILE* out) {
       std::fprintf(out, "digits: '%s' (no package name)\n", digits.c_str());
       reasons.push_back("version.html gives " + std::to_string(digits.size()) +
                         " digit(s) before its first empty line; the updater needs three");
-      digits.clear();
+    } else {
+      name = vlr::PackageName(digits, request.french);
+      // From where the version reading stopped, as the updater reads it.
+      digest = vlr::PackageDigest(pageStream, name);
     }
   }
 
-  if (!digits.empty()) {
-    const std::string name = vlr::PackageName(digits, request.french);
+  if (!name.empty()) {
     std::fprintf(out, "digits: %s -> %s (Version %s)\n", digits.c_str(), name.c_str(),
                  vlr::DottedVersion(digits).c_str());
+    if (digest) {
+      std::fprintf(out, "digest line: %s SHA-256 %s\n", name.c_str(), digest->c_str());
+    } else if (!key.empty()) {
+      // A signed updater stops here, before it requests the package.
+      std::fprintf(out, "digest line: none for %s\n", name.c_str());
+      reasons.push_back("version.html names no digest for " + name +
+                        ": the updater refuses it as not authentic before it fetches the "
+                        "package");
+      name.clear();
+    } else {
+      std::fprintf(out,
+                   "note: version.html names no digest for %s; an updater without a key "
+                   "fetches it unchecked, one with a key refuses it as not authentic\n",
+                   name.c_str());
+    }
+  }
+
+  if (!name.empty()) {
     const fs::path zip = downloads.path() / name;
     HttpAnswer zipAnswer;
     {
@@ -170,7 +224,7 @@ int CheckMirror(const CheckRequest& request, std::FILE* out) {
     std::fprintf(out, "%s: %s\n", name.c_str(),
                  zipAnswer.answered ? Describe(zipAnswer).c_str() : "no answer");
     if (Judge(name, zipAnswer, reasons) &&
-        (key.empty() || JudgeSignature(address, name, zip, key, out, reasons))) {
+        DigestAgrees(name, zip, digest, !key.empty(), out, reasons)) {
       if (zipAnswer.received > vlr::kMaxPackageBytes) {
         reasons.push_back(name + " is 2 GiB or larger: the updater cannot download it");
       }

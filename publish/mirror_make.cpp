@@ -12,6 +12,7 @@
 #include "publish/file_identity.h"
 #include "publish/folder_swap.h"
 #include "publish/mirror_leftovers.h"
+#include "publish/package_digest.h"
 #include "publish/package_signing.h"
 #include "publish/package_check.h"
 #include "publish/package_folder.h"
@@ -164,17 +165,9 @@ int MakeMirror(const MakeRequest& request, std::FILE* out, std::FILE* err) {
   ScratchFolder built(mirror.parent_path(), WorkingFolderStem(mirror.filename(), "new"));
   if (!built.error().empty()) return fail(built.error());
 
-  const fs::path page = built.path() / vlr::kVersionFileName;
-  if (std::string failure = WriteFile(page, VersionPage(digits)); !failure.empty())
-    return fail(failure);
-  // Read back and closed at once: Windows renames no folder with a file open in it.
-  const std::string read = [&] {
-    std::ifstream pageStream(page, std::ios::binary);
-    return vlr::VersionDigits(pageStream);
-  }();
-  if (read != digits) {
-    return fail("the updater would read the version '" + read + "' from version.html");
-  }
+  // The packages first: version.html names each one's SHA-256, taken from the file
+  // once it has passed the self-check.
+  std::vector<NamedDigest> digests;
   for (const Package& p : packages) {
     const fs::path zip = built.path() / p.name;
     if (std::string failure = WritePackage(p, zip); !failure.empty()) return fail(failure);
@@ -183,38 +176,61 @@ int MakeMirror(const MakeRequest& request, std::FILE* out, std::FILE* err) {
                                   WorkingFolderStem(mirror.filename(), "check"));
         !failure.empty())
       return fail(failure);
+    std::string hex = Sha256Hex(zip);
+    if (hex.empty()) return fail("cannot read back " + p.name + " to compute its SHA-256");
+    digests.emplace_back(p.name, std::move(hex));
+  }
+
+  const fs::path page = built.path() / vlr::kVersionFileName;
+  if (std::string failure = WriteFile(page, VersionPage(digits, digests)); !failure.empty())
+    return fail(failure);
+  // Read back as the updater reads it: the digits up to the first empty line, then, from
+  // there, the digest line of the package it fetches.
+  for (const auto& [name, hex] : digests) {
+    std::string read;
+    std::optional<std::string> readHex;
+    {  // closed at once: Windows renames no folder with a file open in it
+      std::ifstream pageStream(page, std::ios::binary);
+      read = vlr::VersionDigits(pageStream);
+      readHex = vlr::PackageDigest(pageStream, name);
+    }
+    if (read != digits) {
+      return fail("the updater would read the version '" + read + "' from version.html");
+    }
+    if (readHex != hex) {
+      return fail("the updater would not read the SHA-256 of " + name + " from version.html");
+    }
   }
   if (signer) {
-    // Each signature is checked the way the updater checks it, with the key's public half.
-    std::vector<fs::path> files{page};
-    for (const Package& p : packages) files.push_back(built.path() / p.name);
-    for (const fs::path& file : files) {
-      if (std::string failure = signer->Sign(file); !failure.empty()) return fail(failure);
-      const fs::path sigFile = SignaturePath(file);
-      if (!vlr::IsSignedBy(signer->publicPoint(), platform::FromUtf8(Utf8FromPath(file)),
-                           platform::FromUtf8(Utf8FromPath(sigFile)))) {
-        return fail("the updater would not take the signature of " + Utf8FromPath(file.filename()));
-      }
+    // version.html alone: its digest lines cover the packages. The signature is checked
+    // the way the updater checks it, with the key's public half.
+    if (std::string failure = signer->Sign(page); !failure.empty()) return fail(failure);
+    if (!vlr::IsSignedBy(signer->publicPoint(), platform::FromUtf8(Utf8FromPath(page)),
+                         platform::FromUtf8(Utf8FromPath(SignaturePath(page))))) {
+      return fail("the updater would not take the signature of version.html");
     }
   }
   if (std::string failure = PutInPlace(built, mirror, fs::exists(existing)); !failure.empty())
     return fail(failure);
 
-  std::fprintf(out, "version.html: the updater reads %s (Version %s)\n", digits.c_str(),
-               vlr::DottedVersion(digits).c_str());
-  for (const Package& p : packages) {
+  std::fprintf(out,
+               "version.html: the updater reads %s (Version %s); it names the SHA-256 of "
+               "each package\n",
+               digits.c_str(), vlr::DottedVersion(digits).c_str());
+  for (std::size_t i = 0; i < packages.size(); ++i) {
+    const Package& p = packages[i];
     const std::uint64_t size = fs::file_size(mirror / p.name, ec);
     std::fprintf(out,
                  "%s: %zu file(s), %llu bytes packed into %llu; unpacked again by the "
-                 "extraction library, every file identical\n",
+                 "extraction library, every file identical; SHA-256 %s\n",
                  p.name.c_str(), p.files.files.size(),
                  static_cast<unsigned long long>(p.files.totalSize),
-                 static_cast<unsigned long long>(size));
+                 static_cast<unsigned long long>(size), digests[i].second.c_str());
   }
   if (signer) {
-    std::fprintf(out, "signed: version.html.sig");
-    for (const Package& p : packages) std::fprintf(out, ", %s.sig", p.name.c_str());
-    std::fprintf(out, " (each checked as the updater checks it)\n");
+    std::fprintf(out,
+                 "signed: version.html.sig only, checked as the updater checks it (it covers "
+                 "the packages through their SHA-256)\n");
   }
   std::fprintf(out, "mirror written: %s\n", Utf8FromPath(mirror).c_str());
   return kMakeDone;

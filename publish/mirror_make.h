@@ -1,5 +1,6 @@
-// vlrpublish make: a mirror folder with version.html and the packages, checked through
-// the updater's own version reading and extraction library before it is put in place.
+// vlrpublish make: a mirror folder with the packages and version.html, which names each
+// package's SHA-256, checked through the updater's own version reading and extraction
+// library before it is put in place.
 #pragma once
 
 #include <cstdio>
@@ -15,7 +16,7 @@ struct MakeRequest {
   std::optional<std::filesystem::path> french;  // files of vlrNNNfr.zip
   std::filesystem::path mirror;                 // the folder to write
   bool force = false;  // replace an existing folder that holds only a mirror's files
-  std::optional<std::filesystem::path> signingKey;  // private key: write the .sig files
+  std::optional<std::filesystem::path> signingKey;  // private key: write version.html.sig
 };
 
 // Exit codes of make (also in README.md).

@@ -7,8 +7,9 @@ namespace vlrpub {
 struct PackageSigner::Key {};
 
 PackageSigner::PackageSigner(const std::filesystem::path&)
-    : error_("this build of vlrpublish cannot sign: use the Linux build, or sign each file "
-             "with openssl dgst -sha256 -sign private.pem -out FILE.sig FILE") {}
+    : error_("this build of vlrpublish cannot sign: use the Linux build, or make the mirror "
+             "without --sign and sign its version.html with openssl dgst -sha256 -sign "
+             "private.pem -out version.html.sig version.html") {}
 
 PackageSigner::~PackageSigner() = default;
 

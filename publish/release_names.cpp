@@ -1,6 +1,7 @@
 #include "publish/release_names.h"
 
 #include "mirror/mirror_rules.h"
+#include "mirror/version_file.h"
 
 namespace vlrpub {
 
@@ -36,11 +37,14 @@ std::string ReleaseDigits(const std::string& version, std::string& why) {
   return {};
 }
 
-std::string VersionPage(const std::string& digits) {
+std::string VersionPage(const std::string& digits, const std::vector<NamedDigest>& digests) {
   // Every line ends in CR LF: the updater's reading ends lines only at a CR. The first
-  // line holds the version and no other digit.
-  return "<html><head><title>Veloran</title></head><body><p>Veloran " + vlr::DottedVersion(digits) +
-         "</p></body></html>\r\n";
+  // line holds the version and no other digit; the empty line ends the version reading,
+  // so the digits of the digest lines after it never count.
+  std::string page = "<html><head><title>Veloran</title></head><body><p>Veloran " +
+                     vlr::DottedVersion(digits) + "</p></body></html>\r\n\r\n";
+  for (const auto& [name, hex] : digests) page += vlr::DigestLine(name, hex) + "\r\n";
+  return page;
 }
 
 }  // namespace vlrpub

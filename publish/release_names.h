@@ -3,6 +3,8 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace vlrpub {
 
@@ -11,8 +13,12 @@ namespace vlrpub {
 // what the updater would make of it.
 std::string ReleaseDigits(const std::string& version, std::string& why);
 
+// A package's name and its SHA-256 in lower-case hex: ("vlr753.zip", "9f86...0a08").
+using NamedDigest = std::pair<std::string, std::string>;
+
 // version.html for the digits: a small page with no other digit before its first
-// empty line, so the updater's reading finds exactly these three.
-std::string VersionPage(const std::string& digits);
+// empty line, so the updater's reading finds exactly these three; after that empty
+// line, one digest line per package (mirror/version_file.h), in the order given.
+std::string VersionPage(const std::string& digits, const std::vector<NamedDigest>& digests);
 
 }  // namespace vlrpub

@@ -1,6 +1,7 @@
 #include <windows.h>
 #include <bcrypt.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -65,6 +66,14 @@ bool VerifyP256Digest(std::span<const std::uint8_t> publicKey, const Sha256Diges
   std::vector<UCHAR> hash(digest.begin(), digest.end());
   std::vector<UCHAR> sig(signature.begin(), signature.end());
   return BCryptVerifySignature(key.get(), nullptr, hash.data(), 32, sig.data(), 64, 0) == 0;
+}
+
+std::optional<std::array<std::uint8_t, 32>> Sha256OfFile(const std::wstring& path) {
+  const std::vector<UCHAR> digest = DigestOfFile(path);
+  if (digest.size() != 32) return std::nullopt;
+  std::array<std::uint8_t, 32> out{};
+  std::copy(digest.begin(), digest.end(), out.begin());
+  return out;
 }
 
 }  // namespace platform

@@ -10,6 +10,7 @@ bounded. Exit status 0 when the case passed.
 """
 
 import argparse
+import hashlib
 import os
 import random
 import shutil
@@ -95,6 +96,22 @@ def folder_bytes(folder):
     return {n: read(os.path.join(folder, n)) for n in sorted(os.listdir(folder))}
 
 
+def digest_lines(folder, *names):
+    """The digest lines of the packages in `folder`, as hashlib computes their SHA-256."""
+    return b"".join(b"<!-- sha256 %s %s -->\r\n" % (
+        name.encode(), hashlib.sha256(read(os.path.join(folder, name))).hexdigest().encode())
+        for name in names)
+
+
+def sha256(data):
+    return hashlib.sha256(data).hexdigest()
+
+
+def without_digests(page):
+    """version.html cut after its empty line: a mirror made by hand, with no digest line."""
+    return page.partition(b"\r\n\r\n")[0] + b"\r\n\r\n"
+
+
 def leftovers(parent):
     return [n for n in os.listdir(parent) if ".vlrpublish" in n]
 
@@ -141,9 +158,11 @@ def case_make_writes_checked_deterministic_mirror(t):
     check(sorted(os.listdir(out)) == ["version.html", "vlr753.zip", "vlr753fr.zip"],
           "the mirror holds version.html and both packages")
     page = read(os.path.join(out, "version.html"))
-    head = page.split(b"\r\n\r\n")[0]
-    check(bytes(c for c in head if 48 <= c <= 57) == b"753" and b"\r\n" in page,
+    head, _, tail = page.partition(b"\r\n\r\n")
+    check(bytes(c for c in head if 48 <= c <= 57) == b"753" and b"\r" not in head,
           "version.html holds 7, 5, 3 and no other digit before its first empty line")
+    check(tail == digest_lines(out, "vlr753.zip", "vlr753fr.zip"),
+          "after the empty line, version.html names the SHA-256 of each package, one a line")
     with zipfile.ZipFile(os.path.join(out, "vlr753.zip")) as z:
         check(z.testzip() is None, "every member of vlr753.zip passes its CRC")
         infos = {i.filename: i for i in z.infolist()}
@@ -406,18 +425,21 @@ def case_interrupt_during_swap(t):
 
 # --- check ----------------------------------------------------------------------------
 
-def checked(t, root_files, expected_code, expected, french=False):
-    """check on a mirror serving `root_files` (name -> bytes)."""
+def checked(t, root_files, expected_code, expected, french=False, key=None):
+    """check on a mirror serving `root_files` (name -> bytes); gives its report."""
     root = os.path.join(t.work, "root")
+    shutil.rmtree(root, ignore_errors=True)
     os.makedirs(root)
     for name, data in root_files.items():
         write(os.path.join(root, name), data)
     with Mirror(t.mirror, root, t.work) as m:
-        words = ["check", m.site + "/"] + (["--fr"] if french else [])
+        words = (["check", m.site + "/"] + (["--fr"] if french else []) +
+                 (["--key", native(key)] if key else []))
         code, out, _ = run(t.program, *words)
     check(code == expected_code, "check exits with %d" % expected_code)
     for text in expected:
         check(text in out, "the report says %r" % text)
+    return out
 
 
 def published(t):
@@ -433,9 +455,19 @@ def published(t):
 
 
 def case_check_good_mirror(t):
-    checked(t, published(t), 0, ["version.html: HTTP 200", "753 -> vlr753fr.zip",
-                                  "vlr753fr.zip: HTTP 200", "unpacks: yes",
-                                  "would succeed"], french=True)
+    files = published(t)
+    checked(t, files, 0, ["version.html: HTTP 200", "753 -> vlr753fr.zip",
+                          "vlr753fr.zip: HTTP 200",
+                          "SHA-256 %s, as version.html names it" % sha256(files["vlr753fr.zip"]),
+                          "unpacks: yes", "would succeed"], french=True)
+    # A genuine package under the other's name: it unpacks, but it is not the one named.
+    swapped = dict(files, **{"vlr753fr.zip": files["vlr753.zip"]})
+    report = checked(t, swapped, 1, [
+        "vlr753fr.zip is not the package version.html names: version.html gives SHA-256 %s, "
+        "the mirror's vlr753fr.zip has %s" % (sha256(files["vlr753fr.zip"]),
+                                              sha256(files["vlr753.zip"])),
+        "incomplete download", "would fail"], french=True)
+    check("unpacks:" not in report, "the updater would unpack nothing, and check tries nothing")
 
 
 def case_check_version_missing(t):
@@ -457,7 +489,12 @@ def case_check_package_truncated(t):
     files = published(t)
     whole = files["vlr753.zip"]
     files["vlr753.zip"] = whole[: len(whole) * 2 // 3]
-    checked(t, files, 1, ["vlr753.zip: HTTP 200", "unpacks: no", "vlr753.zip would not unpack"])
+    checked(t, files, 1, ["vlr753.zip: HTTP 200", "DIFFERS from version.html",
+                          "vlr753.zip is not the package version.html names"])
+    # Without a digest line only the extraction library can tell; a keyless updater goes on.
+    files["version.html"] = without_digests(files["version.html"])
+    checked(t, files, 1, ["note: version.html names no digest for vlr753.zip",
+                          "unpacks: no", "vlr753.zip would not unpack"])
 
 
 # --- signatures -----------------------------------------------------------------------
@@ -466,44 +503,47 @@ KEYS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "signing",
 
 
 def case_signed_mirror(t):
-    """make --sign writes the .sig files (the Linux build; the Windows build refuses and
-    the publisher signs with openssl), and check --key judges them as a signed updater."""
+    """make --sign signs version.html only (the Linux build; the Windows build refuses and
+    the publisher signs with openssl), and check --key judges it as a signed updater."""
     en = os.path.join(t.work, "en")
     english_files(en)
     out = os.path.join(t.work, "made")
     key = os.path.join(KEYS, "test_private.pem")
-    code, _, err = run(t.program, "make", "--version", "7.5.3", "--en", native(en),
-                       "--out", native(out), "--sign", native(key))
+    public = os.path.join(KEYS, "test_public.pem")
+
+    def openssl_sign(path):
+        subprocess.run(["openssl", "dgst", "-sha256", "-sign", key, "-out", path + ".sig", path],
+                       check=True)
+
+    code, report, err = run(t.program, "make", "--version", "7.5.3", "--en", native(en),
+                            "--out", native(out), "--sign", native(key))
     if WINDOWS:
         check(code == 3 and "cannot sign" in err and not os.path.exists(out),
               "the Windows build refuses to sign and writes nothing")
         code, _, _ = run(t.program, "make", "--version", "7.5.3", "--en", native(en),
                          "--out", native(out))
         check(code == 0, "make succeeds without --sign")
-        for name in ("version.html", "vlr753.zip"):
-            subprocess.run(["openssl", "dgst", "-sha256", "-sign", key, "-out",
-                            os.path.join(out, name + ".sig"), os.path.join(out, name)], check=True)
+        openssl_sign(os.path.join(out, "version.html"))
     else:
-        check(code == 0, "make --sign succeeds")
+        check(code == 0 and "signed: version.html.sig only" in report, "make --sign succeeds")
     files = folder_bytes(out)
-    check(sorted(files) == ["version.html", "version.html.sig", "vlr753.zip", "vlr753.zip.sig"],
-          "the mirror holds both files and their signatures")
-    root = os.path.join(t.work, "root")
-    shutil.copytree(out, root)
-    with Mirror(t.mirror, root, t.work) as m:
-        code, report, _ = run(t.program, "check", m.site + "/", "--key",
-                              native(os.path.join(KEYS, "test_public.pem")))
-        check(code == 0 and "vlr753.zip.sig: HTTP 200" in report and "signature good" in report,
-              "check --key finds both signatures good")
-        code, report, _ = run(t.program, "check", m.site + "/", "--key",
-                              native(os.path.join(KEYS, "other_public.pem")))
-        check(code == 1 and "version.html.sig is no signature of version.html by this key" in report,
-              "another key's check fails at version.html")
-        os.remove(os.path.join(root, "vlr753.zip.sig"))
-        code, report, _ = run(t.program, "check", m.site + "/", "--key",
-                              native(os.path.join(KEYS, "test_public.pem")))
-        check(code == 1 and "vlr753.zip has no signature on the mirror" in report,
-              "a missing package signature fails")
+    check(sorted(files) == ["version.html", "version.html.sig", "vlr753.zip"],
+          "the mirror holds version.html, its signature and the package")
+    report = checked(t, files, 0, ["version.html.sig: HTTP 200", "signature good",
+                                   "as version.html names it", "unpacks: yes"], key=public)
+    check(".zip.sig" not in report, "check --key fetches no package signature")
+    checked(t, files, 1, ["version.html.sig is no signature of version.html by this key"],
+            key=os.path.join(KEYS, "other_public.pem"))
+
+    # A version file signed without its digest line: a signed updater stops before the
+    # package; a keyless one goes on.
+    bare = os.path.join(t.work, "bare.html")
+    write(bare, without_digests(files["version.html"]))
+    openssl_sign(bare)
+    files = dict(files, **{"version.html": read(bare), "version.html.sig": read(bare + ".sig")})
+    report = checked(t, files, 1, ["signature good",
+                                   "version.html names no digest for vlr753.zip"], key=public)
+    check("vlr753.zip: HTTP" not in report, "and the package is not fetched")
 
 
 CASES = {name[len("case_"):]: f for name, f in globals().items() if name.startswith("case_")}

@@ -5,12 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/signature.h"
 #include "platform/text.h"
 #include "tests/support/test_paths.h"
 
@@ -65,6 +67,32 @@ TEST(FileSignature, AcceptsTheSignedFileAndNothingElse) {
   std::vector<std::uint8_t> offCurve = key;
   offCurve[64] ^= 1;  // no longer a point of the curve
   EXPECT_FALSE(vlr::IsSignedBy(offCurve, Signed("data.bin"), Signed("data.bin.sig")));
+}
+
+// The digest in lower-case hex, or "none".
+std::string Sha256Text(const std::string& name) {
+  const auto digest = platform::Sha256OfFile(Signed(name));
+  if (!digest) return "none";
+  std::string hex;
+  char two[3];
+  for (std::uint8_t b : *digest) {
+    std::snprintf(two, sizeof two, "%02x", b);
+    hex += two;
+  }
+  return hex;
+}
+
+TEST(FileSha256, AgreesWithTheStockToolAndFailsOnAMissingFile) {
+  // sha256sum's lines: "<64 hex>  <name>".
+  std::ifstream sums(platform::ToPath(Signed("sha256sums.txt")));
+  std::string hex, name;
+  int seen = 0;
+  while (sums >> hex >> name) {
+    EXPECT_EQ(Sha256Text(name), hex) << name;
+    ++seen;
+  }
+  EXPECT_EQ(seen, 2);  // data.bin (several pieces) and empty.bin
+  EXPECT_EQ(Sha256Text("missing.bin"), "none");
 }
 
 }  // namespace

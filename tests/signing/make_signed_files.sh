@@ -11,5 +11,7 @@ openssl dgst -sha256 -sign "$keys/other_private.pem" -out "$out/data.bin.other.s
 python3 -c 'import sys; d = bytearray(open(sys.argv[1], "rb").read()); d[150000] ^= 1; open(sys.argv[2], "wb").write(d)' \
   "$out/data.bin" "$out/tampered.bin"
 : >"$out/empty.bin"
+# Their SHA-256 as the stock tool computes it.
+(cd "$out" && sha256sum data.bin empty.bin >sha256sums.txt)
 openssl dgst -sha256 -sign "$keys/test_private.pem" -out "$out/empty.bin.sig" "$out/empty.bin"
 touch "$out/stamp"

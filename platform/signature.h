@@ -32,9 +32,4 @@ std::optional<Sha256Digest> Sha256Of(HeldFile& file);
 bool VerifyP256Digest(std::span<const std::uint8_t> publicKey, const Sha256Digest& digest,
                       std::span<const std::uint8_t, 64> signature);
 
-// The SHA-256 digest of the bytes of the file at `path`. Nothing when the file cannot be
-// opened or read to its end. The file is read in pieces, so memory stays small whatever
-// its size; it is left unchanged.
-std::optional<std::array<std::uint8_t, 32>> Sha256OfFile(const std::wstring& path);
-
 }  // namespace platform

@@ -1,55 +1,42 @@
 #include "publish/package_digest.h"
 
-#ifndef _WIN32
-#include <fcntl.h>
-#include <unistd.h>
-#endif
+#include <fstream>
 
-#include <optional>
-
-#include "platform/signature.h"
-#include "platform/text.h"
-#include "platform/unique_handle.h"
-#include "publish/utf8_path.h"
+#include "platform/held_file.h"
+#include "signature/file_signature.h"
 
 namespace vlrpub {
 
 namespace {
 
-#ifndef _WIN32
-struct NoDescriptor {
-  static constexpr int Value() { return -1; }
-};
-using Descriptor = platform::UniqueHandle<int, platform::CloseWith<::close>, NoDescriptor>;
-#endif
+// The file read through a stream opened by its native path, so that any name the
+// folder scan gave opens (on Linux a name need not be UTF-8).
+class StreamFile final : public platform::HeldFile {
+ public:
+  explicit StreamFile(const std::filesystem::path& file) : in_(file, std::ios::binary) {}
+  bool is_open() const { return in_.is_open(); }
 
-std::optional<std::array<std::uint8_t, 32>> DigestOf(const std::filesystem::path& file) {
-#ifdef _WIN32
-  return platform::Sha256OfFile(file.wstring());
-#else
-  // The system layer names files by wide text, which holds a name exactly only when its
-  // bytes are UTF-8; a name of other bytes is opened by its bytes and read through the
-  // descriptor's name.
-  const std::wstring wide = platform::FromUtf8(file.string());
-  if (platform::ToUtf8(wide) == file.string()) return platform::Sha256OfFile(wide);
-  const Descriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!fd) return std::nullopt;
-  return platform::Sha256OfFile(L"/proc/self/fd/" + std::to_wstring(fd.get()));
-#endif
-}
+  bool Read(void* buffer, std::size_t size, std::size_t* got) override {
+    in_.read(static_cast<char*>(buffer), static_cast<std::streamsize>(size));
+    *got = static_cast<std::size_t>(in_.gcount());
+    return !in_.bad();
+  }
+
+  bool Rewind() override {
+    in_.clear();
+    in_.seekg(0);
+    return !in_.fail();
+  }
+
+ private:
+  std::ifstream in_;
+};
 
 }  // namespace
 
 std::string Sha256Hex(const std::filesystem::path& file) {
-  const auto digest = DigestOf(file);
-  if (!digest) return {};
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string hex;
-  for (const std::uint8_t b : *digest) {
-    hex += kHex[b >> 4];
-    hex += kHex[b & 0x0F];
-  }
-  return hex;
+  StreamFile stream(file);
+  return stream.is_open() ? vlr::Sha256Hex(stream) : std::string();
 }
 
 }  // namespace vlrpub

@@ -76,25 +76,4 @@ bool VerifyP256Digest(std::span<const std::uint8_t> publicKey, const Sha256Diges
          EVP_PKEY_verify(context.get(), der.data(), der.size(), digest.data(), digest.size()) == 1;
 }
 
-std::optional<std::array<std::uint8_t, 32>> Sha256OfFile(const std::wstring& path) {
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(ToUtf8(path).c_str(), "rb"));
-  DigestContext context(EVP_MD_CTX_new());
-  if (!file || !context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1) {
-    return std::nullopt;
-  }
-  std::vector<unsigned char> buffer(64 * 1024);
-  for (;;) {
-    const std::size_t n = std::fread(buffer.data(), 1, buffer.size(), file.get());
-    if (n > 0 && EVP_DigestUpdate(context.get(), buffer.data(), n) != 1) return std::nullopt;
-    if (n < buffer.size()) break;
-  }
-  std::array<std::uint8_t, 32> digest{};
-  unsigned int length = 0;
-  if (std::ferror(file.get()) || EVP_DigestFinal_ex(context.get(), digest.data(), &length) != 1 ||
-      length != digest.size()) {
-    return std::nullopt;
-  }
-  return digest;
-}
-
 }  // namespace platform

@@ -68,12 +68,4 @@ bool VerifyP256Digest(std::span<const std::uint8_t> publicKey, const Sha256Diges
   return BCryptVerifySignature(key.get(), nullptr, hash.data(), 32, sig.data(), 64, 0) == 0;
 }
 
-std::optional<std::array<std::uint8_t, 32>> Sha256OfFile(const std::wstring& path) {
-  const std::vector<UCHAR> digest = DigestOfFile(path);
-  if (digest.size() != 32) return std::nullopt;
-  std::array<std::uint8_t, 32> out{};
-  std::copy(digest.begin(), digest.end(), out.begin());
-  return out;
-}
-
 }  // namespace platform

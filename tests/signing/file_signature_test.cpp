@@ -5,9 +5,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -71,15 +71,10 @@ TEST(FileSignature, AcceptsTheSignedFileAndNothingElse) {
 
 // The digest in lower-case hex, or "none".
 std::string Sha256Text(const std::string& name) {
-  const auto digest = platform::Sha256OfFile(Signed(name));
-  if (!digest) return "none";
-  std::string hex;
-  char two[3];
-  for (std::uint8_t b : *digest) {
-    std::snprintf(two, sizeof two, "%02x", b);
-    hex += two;
-  }
-  return hex;
+  std::unique_ptr<platform::HeldFile> file = platform::HoldFile(Signed(name));
+  if (!file) return "none";
+  const std::string hex = vlr::Sha256Hex(*file);
+  return hex.empty() ? "none" : hex;
 }
 
 TEST(FileSha256, AgreesWithTheStockToolAndFailsOnAMissingFile) {

@@ -1,4 +1,6 @@
 #include <windows.h>
+// <windows.h> maps ReplaceFile to ReplaceFileW; ours is the portable one of local_file.h.
+#undef ReplaceFile
 
 #include <array>
 #include <fstream>

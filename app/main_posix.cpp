@@ -1,5 +1,6 @@
 // The native build's entry: the wizard on the headless window system. It shows what a
 // user would see at start-up; the native build exists to test the program's logic.
+// "/quiet" runs the update and ends with its exit code, as on Windows.
 #include <iostream>
 
 #include "platform/headless/headless_window_system.h"
@@ -13,7 +14,7 @@ int main() {
   vlr::Form1 form;
   windows.Create(form);
   form.Form_Load();
-  if (form.Ended()) return 0;
+  if (form.Ended()) return form.ExitCode();
   windows.Show();
   std::cout << platform::ToUtf8(form.Form.Caption()) << "\n"
             << platform::ToUtf8(form.Label1.Caption()) << "\n";

@@ -1,5 +1,6 @@
 #include "download/download_file.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -25,12 +26,14 @@ namespace vlr {
 namespace {
 
 platform::Control* progressLabel = nullptr;
+DownloadObserver* downloadObserver = nullptr;
 
 // True when the final answer on `url` is not the file asked for: any status but 200
 // (an error page, a part of the file, a redirection that was not followed). An answer
 // whose status cannot be read is taken as it comes.
-bool NotTheFile(platform::Internet& internet, platform::InternetHandle url) {
-  std::uint32_t status = 0;
+// `status` receives the status read (left as it was when none could be read).
+bool NotTheFile(platform::Internet& internet, platform::InternetHandle url,
+                std::uint32_t& status) {
   std::uint32_t size = sizeof status;
   std::uint32_t index = 0;
   constexpr std::uint32_t kStatusAsNumber =
@@ -44,11 +47,11 @@ bool NotTheFile(platform::Internet& internet, platform::InternetHandle url) {
 // `file` stays with the caller so that it is closed on the way out.
 void Transfer(platform::Internet& internet, platform::InternetHandle url,
               const std::wstring& RemoteName, const std::wstring& LocalPath,
-              std::unique_ptr<LocalFile>& file, std::int16_t& result) {
+              std::unique_ptr<LocalFile>& file, std::int16_t& result, DownloadReport& report) {
   LocalFiles& files = platform::Get<LocalFiles>();
   files.Delete(LocalPath);
   // Nothing of another answer is written, and the call ends as after a failed read.
-  if (NotTheFile(internet, url)) return;
+  if (NotTheFile(internet, url, report.status)) return;
   file = files.Create(LocalPath);
   if (!file) return;
 
@@ -79,6 +82,7 @@ void Transfer(platform::Internet& internet, platform::InternetHandle url,
       std::int32_t bytesRead = static_cast<std::int32_t>(count);
       if (total > std::numeric_limits<std::int32_t>::max() - bytesRead) return;
       total += bytesRead;
+      report.bytes = total;
       if (signature && static_cast<std::uint32_t>(total) > kMaxSignatureBytes) {
         // No signature is that large: the answer is not one, and stops here.
         file->Close();
@@ -108,6 +112,12 @@ void Transfer(platform::Internet& internet, platform::InternetHandle url,
 
 void SetProgressLabel(platform::Control* label) noexcept { progressLabel = label; }
 
+void SetDownloadObserver(DownloadObserver* observer) noexcept { downloadObserver = observer; }
+
+void ReleaseDownloadObserver(const DownloadObserver* observer) noexcept {
+  if (downloadObserver == observer) downloadObserver = nullptr;
+}
+
 void ReleaseProgressLabel(const platform::Control* label) noexcept {
   if (progressLabel == label) progressLabel = nullptr;
 }
@@ -116,6 +126,8 @@ std::int16_t DownloadFile(const std::wstring& remoteNameArgument,
                           const std::wstring& localPathArgument) {
   DownloadState = 1;
   std::int16_t result = 0;
+  const auto started = std::chrono::steady_clock::now();
+  DownloadReport report;
   {
     // Own copies: the caller's texts may be SiteAddress itself, which the
     // normalisation rewrites, or change while window events run.
@@ -139,6 +151,7 @@ std::int16_t DownloadFile(const std::wstring& remoteNameArgument,
           {internet});
     });
     NormaliseSiteAddress();
+    if (downloadObserver) SkipOnError([&] { report.url = SiteAddress + RemoteName; });
     if (session) {
       SkipOnError([&] {
         std::string address = platform::ToAnsi(SiteAddress + RemoteName);
@@ -150,7 +163,9 @@ std::int16_t DownloadFile(const std::wstring& remoteNameArgument,
       });
     }
     if (url) {
-      SkipOnError([&] { Transfer(*internet, url.get(), RemoteName, LocalPath, file, result); });
+      SkipOnError([&] {
+        Transfer(*internet, url.get(), RemoteName, LocalPath, file, result, report);
+      });
     }
 
     // Common exit: the file first, then the URL handle, then the internet handle.
@@ -158,6 +173,13 @@ std::int16_t DownloadFile(const std::wstring& remoteNameArgument,
     file.reset();
   }
   DownloadState = 0;
+  if (downloadObserver) {
+    report.result = result;
+    report.milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              std::chrono::steady_clock::now() - started)
+                              .count();
+    downloadObserver->OnDownload(report);
+  }
   return result;
 }
 

@@ -9,6 +9,7 @@ std::wstring PrintText;
 std::wstring ListingText;
 std::int32_t ListedCount = 0;
 std::int16_t PasswordDeclined = 0;
+std::int16_t Unattended = 0;
 
 extern "C" std::int32_t UZ_WINAPI OnUnzipPrint(char* text, std::int32_t length) noexcept {
   std::wstring piece;

@@ -22,6 +22,9 @@ extern std::wstring ListingText;
 extern std::int32_t ListedCount;
 // 1 once the user has declined to give a password; never reset.
 extern std::int16_t PasswordDeclined;
+// 1 in an unattended run: no box is ever shown; the overwrite question answers 102
+// (overwrite, as the extraction options ask) and a password request is refused (1).
+extern std::int16_t Unattended;
 
 // The largest buffers the procedures read: member names and the password buffer
 // have indexes 0 to 256, printed text and the overwrite file name 0 to 32,800.
@@ -51,13 +54,14 @@ void UZ_WINAPI OnUnzipMessage(std::uint32_t uncompressedSize, std::uint32_t comp
                               std::int32_t encrypted) noexcept;
 
 // Asks whether the existing file `fileName` may be overwritten: 102 for Yes, 104 for
-// Cancel (keep this and every further file), 100 for No. A box that cannot be shown
+// Cancel (keep this and every further file), 100 for No; 102 unasked when Unattended. A box that cannot be shown
 // keeps the file either way: the Windows box reports that as Cancel (104), and a
 // window system that fails with an error gives 100.
 std::int32_t UZ_WINAPI OnUnzipReplace(char* fileName) noexcept;
 
 // Asks for the archive's password; see the definition for what goes into `buffer`.
-// Returns 0 with a password in the buffer, 1 without one.
+// Returns 0 with a password in the buffer, 1 without one (always 1, unasked, when
+// Unattended).
 std::int32_t UZ_WINAPI OnUnzipPassword(char* buffer, std::int32_t size, const char* prompt,
                                        const char* memberName) noexcept;
 

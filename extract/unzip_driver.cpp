@@ -28,8 +28,11 @@ static_assert(sizeof(UnzipVersionRecord) == 64, "the version record says its own
 
 std::uintptr_t FnPtr(std::uintptr_t address) noexcept { return address; }
 
+std::int32_t UnzipResult = -1;
+
 bool UnzipArchive(const std::wstring& zipPath, const std::wstring& folder) noexcept {
   try {
+    UnzipResult = -1;
     PrintText.clear();
     ListedCount = 0;
 
@@ -47,7 +50,8 @@ bool UnzipArchive(const std::wstring& zipPath, const std::wstring& folder) noexc
     ZipFileName = zipPath;
     ExtractFolder = folder;
 
-    return CallUnzipDll() == 0;
+    UnzipResult = CallUnzipDll();
+    return UnzipResult == 0;
   } catch (...) {
     // A missing library, a missing entry point or a call that cannot be made is a
     // failed extraction, not an error for the caller.

@@ -17,6 +17,10 @@ namespace vlr {
 // members or none, so the folder stays as it was).
 bool UnzipArchive(const std::wstring& zipPath, const std::wstring& folder) noexcept;
 
+// The library's result in the last UnzipArchive call; -1 when the library was not
+// called (missing, an entry point missing, a path without an ANSI form) or failed.
+extern std::int32_t UnzipResult;
+
 // Fills the option, callback and version records from the module state, asks the
 // library for its version and runs the extraction; returns the library's result.
 // The ANSI copies handed to the library are copied back into the module's records

@@ -31,6 +31,7 @@ std::optional<std::string> PasswordBytes(const std::wstring& answer) {
 }  // namespace
 
 extern "C" std::int32_t UZ_WINAPI OnUnzipReplace(char* fileName) noexcept {
+  if (Unattended == 1) return kReplaceYes;
   std::int32_t result = kReplaceKeep;
   std::wstring name;
   SkipOnError([&] { name = ReadLibraryText(fileName, kNameReadLimit); });
@@ -55,7 +56,7 @@ extern "C" std::int32_t UZ_WINAPI OnUnzipPassword(char* buffer, std::int32_t siz
                                                   const char* /*prompt*/,
                                                   const char* /*memberName*/) noexcept {
   std::int32_t result = 1;
-  if (PasswordDeclined == 1) return result;
+  if (PasswordDeclined == 1 || Unattended == 1) return result;
 
   std::optional<std::wstring> answer;
   SkipOnError([&] {

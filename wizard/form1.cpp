@@ -2,6 +2,7 @@
 
 #include "download/download_file.h"
 #include "download/download_state.h"
+#include "extract/unzip_callbacks.h"
 #include "extract/unzip_recovery.h"
 #include "platform/services.h"
 #include "platform/skip_on_error.h"
@@ -9,7 +10,9 @@
 #include "platform/text.h"
 #include "platform/window_system.h"
 #include "wizard/mirrors.h"
+#include "wizard/run_log.h"
 #include "wizard/shared_state.h"
+#include "wizard/start_options.h"
 #include "wizard/update_run.h"
 
 namespace vlr {
@@ -45,7 +48,13 @@ Form1::Form1()
   SetProgressLabel(&Label1);
 }
 
-Form1::~Form1() { ReleaseProgressLabel(&Label1); }
+Form1::~Form1() {
+  ReleaseProgressLabel(&Label1);
+  if (log_) {
+    ReleaseDownloadObserver(log_.get());
+    log_->Finish(exitCode_);
+  }
+}
 
 std::vector<Control*> Form1::Controls() {
   return {&Frame1,   &Frame2,   &Option1[0], &Option1[1], &Option1[2],
@@ -72,30 +81,56 @@ void Form1::OnClosed() {
 
 void Form1::EndProgram() {
   ended_ = true;
+  if (log_) log_->Finish(exitCode_);
   platform::Get<platform::WindowSystem>().Destroy();
   platform::Get<platform::System>().EndProgram();
 }
 
-void Form1::Form_Load() {
-  bool endNow = false;
-  SkipOnError([&] {
-    auto& system = platform::Get<platform::System>();
-    endNow = system.AnotherInstanceRunning() || system.ArgumentText().empty();
-  });
-  if (endNow) {
-    ended_ = true;
-    platform::Get<platform::System>().EndProgram();
-    return;
+void Form1::EndAtStart(int code, const char* why) {
+  ended_ = true;
+  exitCode_ = code;
+  if (log_) {
+    SkipOnError([&] { log_->Line(std::string("outcome: ") + why); });
+    log_->Finish(code);
   }
+  if (code == 0) platform::Get<platform::System>().EndProgram();
+}
+
+void Form1::Form_Load() {
+  bool another = false;
+  std::wstring arguments;
+  // The other copy is looked for first, whatever the command line says.
+  SkipOnError([&] { another = platform::Get<platform::System>().AnotherInstanceRunning(); });
+  SkipOnError([&] { arguments = platform::Get<platform::System>().ArgumentText(); });
+  StartOptions options;
+  SkipOnError([&] { options = ReadStartOptions(arguments); });
+  if (!options.logPath.empty()) {
+    SkipOnError([&] {
+      log_ = std::make_unique<RunLog>(options.logPath);
+      SetDownloadObserver(log_.get());
+    });
+  }
+  if (log_) {
+    SkipOnError([&] {
+      log_->Line(options.quiet ? "mode: quiet" : "mode: wizard");
+      const std::wstring& rest = options.rest;
+      log_->Line(!rest.empty() && (rest[0] == L'F' || rest[0] == L'f') ? "language: French"
+                                                                       : "language: English");
+      log_->Line("mirror: " + (rest.size() > 2 ? WithoutPassword(LogText(rest.substr(2)))
+                                               : std::string("none")));
+    });
+  }
+  if (another) return EndAtStart(options.quiet ? 5 : 0, "another copy of the updater is running");
+  if (options.bad) return EndAtStart(6, "bad command line: \"/log:\" without a path");
+  if (arguments.empty() || (!options.quiet && options.rest.empty()))
+    return EndAtStart(0, "no command line");
+  arguments = options.rest;
 
   // An extraction cut short by a crash is finished before anything else (even if this
   // run's download fails), now that no other copy can be committing.
   SkipOnError([] {
     RecoverUnzipFolder(platform::Get<platform::System>().UpdaterFolder() + platform::kPathSeparator);
   });
-
-  std::wstring arguments;
-  SkipOnError([&] { arguments = platform::Get<platform::System>().ArgumentText(); });
 
   SkipOnError([&] {
     if (!arguments.empty() && (arguments[0] == L'F' || arguments[0] == L'f')) {
@@ -111,7 +146,25 @@ void Form1::Form_Load() {
     if (arguments.size() > 2) SiteAddress = arguments.substr(2);
   });
 
+  if (options.quiet) return RunQuiet();
   DoStep();
+}
+
+void Form1::RunQuiet() {
+  if (SiteAddress.empty()) return EndAtStart(6, "bad command line: \"/quiet\" without a mirror");
+  // No box in a run nobody watches: the extraction's questions answer themselves.
+  Unattended = 1;
+  // The run that Next, Next starts, on a window that is never shown.
+  CurrentStep = 2;
+  std::wstring message;
+  UpdateResult result;
+  SkipOnError([&] { result = UpdateRun(*this, message, true); });
+  ended_ = true;
+  exitCode_ = QuietExitCode(result.outcome);
+  if (log_) {
+    SkipOnError([&] { log_->Line("outcome: " + LogText(StepMessage(result, false))); });
+    log_->Finish(exitCode_);
+  }
 }
 
 void Form1::DoStep() {
@@ -148,7 +201,14 @@ void Form1::DoStep() {
       SkipOnError([&] { Frame2.SetVisible(true); });
       break;
     case 2:
-      SkipOnError([&] { UpdateRun(*this, message); });
+      SkipOnError([&] {
+        const UpdateResult result = UpdateRun(*this, message);
+        if (log_) {
+          log_->Line(result.outcome == UpdateOutcome::kWindowClosed
+                         ? std::string("outcome: the window was closed during a download")
+                         : "outcome: " + LogText(StepMessage(result, false)));
+        }
+      });
       break;
     default:
       break;

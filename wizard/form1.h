@@ -4,12 +4,15 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/controls.h"
 
 namespace vlr {
+
+class RunLog;
 
 class Form1 : public platform::Form {
  public:
@@ -32,7 +35,11 @@ class Form1 : public platform::Form {
   platform::Control Command1;
 
   // Start-up: ends the program when another copy runs or the command line is empty;
-  // otherwise reads the language and the default mirror and shows step 0.
+  // otherwise reads the language and the default mirror and shows step 0. Options
+  // before that text: "/log:PATH" opens the run log; "/quiet" runs the update at once
+  // instead of showing step 0, without a window, a box or Veloran's start, and ends
+  // with its exit code. A bad command line ("/log:" without a path, "/quiet" without
+  // a mirror) ends with 6; another copy running ends an unattended start with 5.
   void Form_Load();
 
   // Redraws the window for CurrentStep and sets which buttons are enabled.
@@ -43,8 +50,15 @@ class Form1 : public platform::Form {
   void Command3_Click();  // Cancel / Finish, or stop the running download
   void Option1_Click(std::int16_t index);
 
-  // True once a handler has ended the program (the real platform never returns then).
+  // True once a handler has ended the program (the real platform never returns then,
+  // unless the exit code is not 0: the program's entry then returns ExitCode()).
   bool Ended() const { return ended_; }
+
+  // The process's exit code: 0 in the wizard; an unattended run's outcome.
+  int ExitCode() const { return exitCode_; }
+
+  // The run log of "/log:PATH"; null without one.
+  RunLog* Log() const { return log_.get(); }
 
   // platform::Form
   platform::Control& Window() override { return Form; }
@@ -56,8 +70,14 @@ class Form1 : public platform::Form {
 
  private:
   void EndProgram();
+  // Start-up ends with `code`: 0 ends the program as before, any other code is left
+  // for the program's entry to return.
+  void EndAtStart(int code, const char* why);
+  void RunQuiet();
 
   bool ended_ = false;
+  int exitCode_ = 0;
+  std::unique_ptr<RunLog> log_;
 };
 
 }  // namespace vlr

@@ -10,6 +10,7 @@
 
 #include "download/download_file.h"
 #include "download/temp_folder.h"
+#include "extract/unzip_callbacks.h"
 #include "extract/unzip_driver.h"
 #include "mirror/mirror_rules.h"
 #include "mirror/version_file.h"
@@ -23,6 +24,7 @@
 #include "signature/package_key.h"
 #include "wizard/form1.h"
 #include "wizard/installed_version.h"
+#include "wizard/run_log.h"
 #include "wizard/shared_state.h"
 
 namespace vlr {
@@ -38,22 +40,6 @@ void DeleteQuietly(const std::wstring& path) {
 // The user closed the window during a download: the download has stopped as Cancel
 // stops it, and the run ends here without touching the window again.
 bool WindowClosed() { return platform::Get<platform::WindowSystem>().CloseRequested(); }
-
-const wchar_t* NotAuthentic(bool french) {
-  return french ? L"Mise-à-jour non authentique!" : L"Update not authentic!";
-}
-
-const wchar_t* UnpackFailed(bool french) {
-  return french ? L"DLL Unzip manquante ou téléchargement imcomplet!"
-                : L"Unzip DLL missing or incomplete download!";
-}
-
-std::wstring Refused(bool french, const std::string& offered, const std::string& installed) {
-  const std::wstring older = platform::FromAnsi(DottedVersion(offered));
-  const std::wstring newer = platform::FromAnsi(DottedVersion(installed));
-  return french ? L"Mise-à-jour refusée!\r\nLa version " + older + L" est plus ancienne que " + newer
-                : L"Update refused!\r\nVersion " + older + L" is older than " + newer;
-}
 
 enum class Signature { kHolds, kFails, kInterrupted };
 
@@ -95,16 +81,24 @@ VersionFacts ReadVersionFacts(platform::HeldFile& page, bool french) {
   return facts;
 }
 
-// Steps 1 to 13 of the run; returns with `stepMessage` empty when the run failed
-// before the extraction. A build with a package key takes the version file only with
-// its good signature and the package only with the digest that version file names
-// for it, and refuses a version older than the one recorded as installed. A keyless
-// build checks the digest where the version file names one. Each file is held from its
-// check to its use, so that no other program can change it in between.
-void FetchAndUnpack(Form1& form, std::wstring& stepMessage) {
+void Log(RunLog* log, const std::string& line) {
+  if (log) log->Line(line);
+}
+
+// Steps 1 to 13 of the run; leaves in `result` how it ended, kNotFetched for every
+// failure before the extraction. A build with a package key takes the version file
+// only with its good signature and the package only with the digest that version file
+// names for it, and refuses a version older than the one recorded as installed. A
+// keyless build checks the digest where the version file names one. Each file is held
+// from its check to its use, so that no other program can change it in between. An
+// unattended run ends as kUpToDate before the package is asked for when the recorded
+// version is the mirror's.
+void FetchAndUnpack(Form1& form, bool quiet, UpdateResult& result) {
   const bool french = IsFrench == 1;
   const std::span<const std::uint8_t> key = PackageKey();
   const bool signedBuild = !key.empty();
+  RunLog* log = form.Log();
+  result.outcome = UpdateOutcome::kNotFetched;
   SkipOnError([&] { form.Command2.SetEnabled(false); });
 
   std::wstring remoteName = platform::FromUtf8(kVersionFileName);
@@ -116,12 +110,17 @@ void FetchAndUnpack(Form1& form, std::wstring& stepMessage) {
   {
     std::unique_ptr<platform::HeldFile> page;
     SkipOnError([&] { page = platform::HoldFile(localPath); });
+    if (!signedBuild) Log(log, "signature of version.html: not checked (no package key)");
     if (page && signedBuild) {
       const Signature verdict = CheckSignature(key, remoteName, localPath, *page);
+      Log(log, verdict == Signature::kHolds   ? "signature of version.html: good"
+               : verdict == Signature::kFails ? "signature of version.html: missing or wrong"
+                                              : "signature of version.html: not fetched");
       if (verdict != Signature::kHolds) {
         page.reset();
         DeleteQuietly(localPath);
-        if (verdict == Signature::kFails && !WindowClosed()) stepMessage = NotAuthentic(french);
+        if (verdict == Signature::kFails && !WindowClosed())
+          result.outcome = UpdateOutcome::kNotAuthentic;
         return;
       }
     }
@@ -130,16 +129,24 @@ void FetchAndUnpack(Form1& form, std::wstring& stepMessage) {
     if (page) SkipOnError([&] { facts = ReadVersionFacts(*page, french); });
   }
   SkipOnError([&] { DeleteQuietly(localPath); });
+  Log(log, "version digits: " + (facts.digits.empty() ? std::string("none") : facts.digits));
   if (facts.digits.size() != 3) return;
+  result.digits = facts.digits;
   if (signedBuild && !facts.digest) {
-    stepMessage = NotAuthentic(french);
+    Log(log, "digest: the version file names none for the package");
+    result.outcome = UpdateOutcome::kNotAuthentic;
     return;
   }
   const std::wstring folder =
       platform::Get<platform::System>().UpdaterFolder() + platform::kPathSeparator;
-  const std::optional<std::string> installed = ReadInstalledVersion(folder);
-  if (signedBuild && installed && facts.digits < *installed) {
-    stepMessage = Refused(french, facts.digits, *installed);
+  result.installed = ReadInstalledVersion(folder);
+  Log(log, "installed version: " + result.installed.value_or("none recorded"));
+  if (quiet && result.installed && facts.digits == *result.installed) {
+    result.outcome = UpdateOutcome::kUpToDate;
+    return;
+  }
+  if (signedBuild && result.installed && facts.digits < *result.installed) {
+    result.outcome = UpdateOutcome::kRefusedOlder;
     return;
   }
 
@@ -152,36 +159,51 @@ void FetchAndUnpack(Form1& form, std::wstring& stepMessage) {
     // Held until the extraction is over: the library reads the very bytes checked.
     std::unique_ptr<platform::HeldFile> package;
     SkipOnError([&] { package = platform::HoldFile(localPath); });
-    if (package && facts.digest && Sha256Hex(*package) != *facts.digest) {
-      package.reset();
-      DeleteQuietly(localPath);
-      stepMessage = signedBuild ? NotAuthentic(french) : UnpackFailed(french);
-      return;
+    if (package && facts.digest) {
+      const bool matches = Sha256Hex(*package) == *facts.digest;
+      Log(log, matches ? "digest of the package: matches"
+                       : "digest of the package: does not match");
+      if (!matches) {
+        package.reset();
+        DeleteQuietly(localPath);
+        result.outcome =
+            signedBuild ? UpdateOutcome::kNotAuthentic : UpdateOutcome::kExtractionFailed;
+        return;
+      }
+    } else if (package) {
+      Log(log, "digest of the package: none named");
     }
     unpacked = package && UnzipArchive(localPath, folder);
+    if (package) {
+      // Our library writes all members or none: a failure wrote nothing.
+      Log(log, "extraction: result " + std::to_string(UnzipResult) + ", " +
+                   std::to_string(unpacked ? ListedCount : 0) + " files written");
+    }
   }
   if (unpacked) {
-    stepMessage = (french ? L"Mise-à-jour réussie!" : L"Update succeeded!");
-    stepMessage += L"\r\nVersion " + platform::FromAnsi(DottedVersion(facts.digits));
+    result.outcome = UpdateOutcome::kUpdated;
     SkipOnError([&] { RecordInstalledVersion(folder, facts.digits); });
   } else {
-    stepMessage = UnpackFailed(french);
+    result.outcome = UpdateOutcome::kExtractionFailed;
   }
   DeleteQuietly(localPath);
 }
 
 }  // namespace
 
-void UpdateRun(Form1& form, std::wstring& stepMessage) {
-  SkipOnError([&] { FetchAndUnpack(form, stepMessage); });
+UpdateResult UpdateRun(Form1& form, std::wstring& stepMessage, bool quiet) {
+  UpdateResult result;
+  SkipOnError([&] { FetchAndUnpack(form, quiet, result); });
   // Whatever the run left in its folder goes with it.
   SkipOnError([] { platform::Get<platform::System>().RemoveRunFolder(); });
-  if (WindowClosed()) return;
-  const bool french = IsFrench == 1;
-  if (stepMessage.empty()) {
-    stepMessage = french ? L"Echec de la connexion internet..." : L"Failed connecting to internet...";
+  if (WindowClosed()) {
+    result.outcome = UpdateOutcome::kWindowClosed;
+    return result;
   }
+  const bool french = IsFrench == 1;
+  SkipOnError([&] { stepMessage = StepMessage(result, french); });
   SkipOnError([&] { form.Command3.SetCaption(french ? L"Terminer" : L"Finish"); });
+  return result;
 }
 
 }  // namespace vlr

@@ -3,13 +3,16 @@
 
 #include <string>
 
+#include "wizard/update_outcome.h"
+
 namespace vlr {
 
 class Form1;
 
 // Fetches the version file and the package from the chosen mirror, unpacks the
-// package into the updater's folder and leaves the outcome in `stepMessage`, the
-// connection-failure text for every failure before the extraction. A build with a
+// package into the updater's folder, returns how it ended and leaves the outcome's
+// text in `stepMessage`, the connection-failure text for every failure before the
+// extraction. A build with a
 // package key also fetches "version.html.sig" and checks the version file against it,
 // and checks the package against the SHA-256 the version file names for it; a missing
 // or wrong signature or digest ends the run with "Update not authentic!" /
@@ -18,7 +21,10 @@ class Form1;
 // before the package is asked for. After a successful extraction every build records
 // the version installed. The run's temporary folder is removed at the end, whatever
 // happened. Recaptions Command3. When the window was closed during a download the run
-// ends there: `stepMessage` stays empty and Command3 keeps its caption.
-void UpdateRun(Form1& form, std::wstring& stepMessage);
+// ends there (kWindowClosed): `stepMessage` stays empty and Command3 keeps its caption.
+// `quiet` is the unattended run: it also ends as kUpToDate, without asking for the
+// package, when the version recorded as installed is the mirror's. Writes what it
+// finds to the form's run log, if any.
+UpdateResult UpdateRun(Form1& form, std::wstring& stepMessage, bool quiet = false);
 
 }  // namespace vlr

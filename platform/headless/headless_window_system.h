@@ -1,6 +1,6 @@
 // A window system without windows: it keeps the form's properties, and a test clicks,
 // closes the window and answers the boxes through it. Used by the unit tests on both
-// platforms and by the native build of the updater.
+// platforms, by the native build of the updater, and by "/quiet", which has no window.
 #pragma once
 
 #include <deque>

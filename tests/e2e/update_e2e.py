@@ -634,6 +634,97 @@ def case_published_mirror(t):
     press_finish(t, proc, "vlrmainfr.exe")
 
 
+# --- /quiet ---------------------------------------------------------------------------
+
+QUIET_TIMEOUT_S = 60
+
+
+def run_quiet(t, *words, others=0):
+    """Runs the updater with `words` as its argument text and gives its exit code, after
+    checking, all the while it ran, that it had no window on screen (beside the
+    `others` windows of an updater that was already running)."""
+    proc = t.start(*words)
+    deadline = time.monotonic() + QUIET_TIMEOUT_S
+    looks = 0
+    while proc.poll() is None:
+        if time.monotonic() > deadline:
+            raise Failure("the quiet run still runs after %d s" % QUIET_TIMEOUT_S)
+        shown = t.driver.run("shown-by", "vlrupdate.exe")
+        if shown != others:
+            raise Failure("%r windows of updaters were on screen, not %d" % (shown, others))
+        looks += 1
+        time.sleep(0.05)
+    check(looks > 0, "no window of the updater was on screen (%d looks)" % looks)
+    return proc.returncode
+
+
+def wine_path(path):
+    return "Z:" + path.replace("/", "\\")
+
+
+def case_quiet_success(t):
+    members = package_members("7.5.3")
+    port = t.serve({"version.html": b"7.5.3\r\n", "vlr753.zip": make_zip(members)})
+    log = os.path.join(os.path.dirname(t.folder), "update.log")
+    site = "127.0.0.1:%d/" % port
+    code = run_quiet(t, "/quiet", "/log:" + wine_path(log), "E", site)
+    check(code == 0, "the exit code is 0 (it was %r)" % code)
+    check(t.requests() == ["/version.html", "/vlr753.zip"], "version.html then the package")
+    expect_updated(t, members)
+    expect_no_temp(t)
+    check(t.none_started(), "Veloran was not started")
+    t.wait_lock_released()
+    lines = t.read(log).decode("utf-8").split("\r\n")
+    check("outcome: Update succeeded! / Version 7.5.3" in lines and "exit code: 0" in lines,
+          "the log tells the outcome and the exit code")
+    # Again, at the version now installed: nothing to fetch.
+    code = run_quiet(t, "/quiet", "E", site)
+    check(code == 0, "again: the exit code is 0 (it was %r)" % code)
+    check(t.requests() == ["/version.html", "/vlr753.zip", "/version.html"],
+          "again: only version.html was asked for")
+
+
+def quiet_fails(t, files, path, expected):
+    before = t.folder_files()
+    port = t.serve(files)
+    code = run_quiet(t, "/quiet", "E", "127.0.0.1:%d/%s" % (port, path))
+    check(code == expected, "the exit code is %d (it was %r)" % (expected, code))
+    expect_unchanged(t, before)
+    expect_no_temp(t)
+    check(t.none_started(), "Veloran was not started")
+
+
+def case_quiet_version_forbidden(t):
+    quiet_fails(t, {"vlr221.zip": make_zip(package_members("2.2.1"))},
+                "refuse/403/version.html/", 1)
+
+
+def case_quiet_damaged_package(t):
+    whole = make_zip(package_members("7.5.3"))
+    quiet_fails(t, {"version.html": b"7.5.3\r\n", "vlr753.zip": whole[: len(whole) * 2 // 3]},
+                "", 4)
+
+
+def case_quiet_second_copy(t):
+    port = t.serve({"version.html": b"7.5.3\r\n"})
+    first = t.start("E", "127.0.0.1:%d/" % port)
+    t.driver.run("find", WINDOW_TIMEOUT_MS)
+    check(t.driver.run("shown-by", "vlrupdate.exe") == 1, "the UI driver sees the first copy")
+    code = run_quiet(t, "/quiet", "E", "127.0.0.1:%d/" % port, others=1)
+    check(code == 5, "another copy runs: the exit code is 5 (it was %r)" % code)
+    check(t.requests() == [], "nothing was asked of the mirror")
+    check(first.poll() is None and t.driver.controls()["Command2"]["enabled"],
+          "the first copy goes on")
+    t.driver.run("close")
+    t.wait_exit(first, "the first copy ends when its window is closed")
+
+
+def case_quiet_no_mirror(t):
+    code = run_quiet(t, "/quiet", "E")
+    check(code == 6, "/quiet without a mirror: the exit code is 6 (it was %r)" % code)
+    check(t.none_started(), "Veloran was not started")
+
+
 CASES = {
     "encrypted_package": case_encrypted_package,
     "encrypted_declined": case_encrypted_declined,
@@ -656,6 +747,11 @@ CASES = {
     "replace_in_use": case_replace_in_use,
     "recover_at_start": case_recover_at_start,
     "published_mirror": case_published_mirror,
+    "quiet_success": case_quiet_success,
+    "quiet_version_forbidden": case_quiet_version_forbidden,
+    "quiet_damaged_package": case_quiet_damaged_package,
+    "quiet_second_copy": case_quiet_second_copy,
+    "quiet_no_mirror": case_quiet_no_mirror,
 }
 
 

@@ -30,6 +30,7 @@ inline void ResetExtractState() {
   vlr::ListingText.clear();
   vlr::ListedCount = 0;
   vlr::PasswordDeclined = 0;
+  vlr::Unattended = 0;
 }
 
 class ExtractTest : public ::testing::Test {

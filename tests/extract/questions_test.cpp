@@ -185,4 +185,17 @@ TEST_F(PasswordTest, NoBufferOrNoSizeGivesNoPasswordAndWritesNothing) {
   EXPECT_EQ(std::string(buffer.begin(), buffer.end()), std::string(300, 'X'));
 }
 
+// An unattended run shows no box: the overwrite question answers 102 and a password
+// request is refused, the buffer untouched, however the boxes would have answered.
+TEST_F(PasswordTest, AnUnattendedRunAsksNothing) {
+  vlr::Unattended = 1;
+  windows.messageBoxAnswers = {kIdNo};
+  windows.inputBoxAnswers = {std::wstring(L"pw")};
+  EXPECT_EQ(Replace("a.txt"), 102);
+  EXPECT_EQ(Ask(257), 1);
+  EXPECT_EQ(std::string(buffer.begin(), buffer.end()), std::string(300, 'X'));
+  EXPECT_TRUE(windows.messageBoxes.empty());
+  EXPECT_TRUE(windows.inputBoxes.empty());
+}
+
 }  // namespace

@@ -1,11 +1,13 @@
 // The argument text as the updater reads it out of its command line, with this
-// program's real module path and with a path that holds blanks.
+// program's real module path and with a path that holds blanks, and the options that
+// may stand before it.
 #include <gtest/gtest.h>
 
 #include <cwctype>
 #include <string>
 
 #include "platform/win32/command_line.h"
+#include "wizard/start_options.h"
 
 namespace {
 
@@ -46,6 +48,50 @@ TEST(ArgumentTail, UnquotedPathWithBlanks) {
   EXPECT_EQ(ArgumentTail(L"\"C:\\Program Files\\Veloran\\vlrupdate.exe\"E h", self), L"E h");
   EXPECT_EQ(ArgumentTail(L"\"unclosed E h", self), L"");
   EXPECT_EQ(ArgumentTail(L"", self), L"");
+}
+
+// The whole command line of this program, as the updater reads it: the options, then
+// the text read as it always was (language letter, separator, mirror).
+TEST(ArgumentTail, OptionsBeforeTheArgumentText) {
+  struct Row {
+    const wchar_t* tail;
+    bool quiet;
+    const wchar_t* log;
+    bool bad;
+    const wchar_t* rest;
+  };
+  const Row rows[] = {
+      // Command lines of today keep their meaning.
+      {L"E host/path", false, L"", false, L"E host/path"},
+      {L"F", false, L"", false, L"F"},
+      {L"/ host", false, L"", false, L"/ host"},  // English, the mirror "host"
+      {L"/quietE host", false, L"", false, L"/quietE host"},
+      {L"/q E host", false, L"", false, L"/q E host"},
+      {L"/logfile E host", false, L"", false, L"/logfile E host"},
+      // The options.
+      {L"/quiet E host", true, L"", false, L"E host"},
+      {L"/QuIeT F host/path", true, L"", false, L"F host/path"},
+      {L"/log:C:\\logs\\vlr.log E host", false, L"C:\\logs\\vlr.log", false, L"E host"},
+      {L"/LOG:\"C:\\My Logs\\vlr.log\" /quiet F host", true, L"C:\\My Logs\\vlr.log", false,
+       L"F host"},
+      {L"/quiet /x E host", true, L"", false, L"/x E host"},
+      {L"/quiet", true, L"", false, L""},  // no mirror: refused at start-up
+      // "/log:" without a path.
+      {L"/log: E host", false, L"", true, L""},
+      {L"/log:\"\" E host", false, L"", true, L""},
+      {L"/log:\"C:\\unclosed E host", false, L"", true, L""},
+      {L"/log:\"C:\\a\"b E host", false, L"", true, L""},
+  };
+  const std::wstring self = platform::ModulePath();
+  for (const Row& row : rows) {
+    SCOPED_TRACE(testing::PrintToString(std::wstring(row.tail)));
+    const vlr::StartOptions options =
+        vlr::ReadStartOptions(ArgumentTail(self + L" " + row.tail, self));
+    EXPECT_EQ(options.quiet, row.quiet);
+    EXPECT_EQ(options.logPath, row.log);
+    EXPECT_EQ(options.bad, row.bad);
+    EXPECT_EQ(options.rest, row.rest);
+  }
 }
 
 }  // namespace

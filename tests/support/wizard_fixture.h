@@ -8,6 +8,7 @@
 #include <string>
 
 #include "download/download_state.h"
+#include "extract/unzip_callbacks.h"
 #include "platform/headless/headless_window_system.h"
 #include "platform/services.h"
 #include "platform/text.h"
@@ -22,6 +23,7 @@ inline void ResetWizardState() {
   vlr::CurrentStep = 0;
   vlr::SiteAddress.clear();
   vlr::DownloadState = 0;
+  vlr::Unattended = 0;
 }
 
 class WizardTest : public ::testing::Test {

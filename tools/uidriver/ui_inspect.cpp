@@ -84,7 +84,43 @@ BOOL CALLBACK CollectTopLevel(HWND window, LPARAM param) {
   return TRUE;
 }
 
+struct ProgramSearch {
+  const std::wstring* programName;
+  std::vector<HWND> found;
+};
+
+// The file name of the program that runs process `pid`; empty when it cannot be read.
+std::wstring ProgramOf(DWORD pid) {
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+  if (!process) return {};
+  wchar_t path[MAX_PATH * 2] = {};
+  DWORD size = MAX_PATH * 2;
+  const BOOL ok = QueryFullProcessImageNameW(process, 0, path, &size);
+  CloseHandle(process);
+  if (!ok) return {};
+  const std::wstring full(path, size);
+  const std::size_t slash = full.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? full : full.substr(slash + 1);
+}
+
+BOOL CALLBACK CollectOfProgram(HWND window, LPARAM param) {
+  auto* s = reinterpret_cast<ProgramSearch*>(param);
+  if (!IsWindowVisible(window)) return TRUE;
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  const std::wstring program = ProgramOf(pid);
+  if (CompareStringOrdinal(program.c_str(), -1, s->programName->c_str(), -1, TRUE) == CSTR_EQUAL)
+    s->found.push_back(window);
+  return TRUE;
+}
+
 }  // namespace
+
+std::vector<HWND> ProgramWindows(const std::wstring& programName) {
+  ProgramSearch search{&programName, {}};
+  EnumWindows(CollectOfProgram, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
 
 std::vector<HWND> TopLevelWindows(const std::wstring& className, const std::wstring& title) {
   WindowSearch search{&className, &title, {}};

@@ -42,6 +42,10 @@ std::vector<ControlInfo> ListControls(HWND form);
 // "Option1(1)"), or a caption (compared without '&'). Null when none matches.
 HWND FindControl(HWND form, const std::wstring& target);
 
+// Visible top-level windows, of any class, of every process whose program file is
+// named `programName` (compared without regard to case).
+std::vector<HWND> ProgramWindows(const std::wstring& programName);
+
 // Visible top-level windows of process `pid` with class `className`, but not `except`.
 std::vector<HWND> ProcessWindows(DWORD pid, const std::wstring& className, HWND except);
 

@@ -11,6 +11,8 @@
 // Commands (times in milliseconds; every wait is bounded by one):
 //   find [TIMEOUT [TITLE]]    wait for the updater's window; {"hwnd","pid","title"}
 //   count                     number of the updater's windows on screen
+//   shown-by PROGRAM          number of windows on screen, of any kind, of the
+//                             processes running PROGRAM ("vlrupdate.exe")
 //   list                      the form's controls: id, name, class, text, enabled,
 //                             visible, focused, checked, rect (client px), parent
 //   state TARGET              one control, as in list
@@ -116,6 +118,10 @@ class Driver {
     if (c == L"count") {
       return "ok " + std::to_string(
                          uidriver::TopLevelWindows(platform::win32::kFormClassName, L"").size());
+    }
+    if (c == L"shown-by") {
+      if (args.size() < 2) return "error shown-by needs a program name";
+      return "ok " + std::to_string(uidriver::ProgramWindows(args[1]).size());
     }
     if (c == L"wait-gone") return WaitGone(Timeout(args, 1));
     if (!Form()) return "error no updater window";

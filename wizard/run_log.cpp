@@ -1,0 +1,101 @@
+#include "wizard/run_log.h"
+
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#include "platform/local_file.h"
+#include "platform/text.h"
+#include "signature/package_key.h"
+
+#ifndef VLR_VERSION
+#define VLR_VERSION "unknown"
+#endif
+
+namespace vlr {
+
+namespace {
+
+std::string UtcNow() {
+  const std::time_t now = std::time(nullptr);
+  const std::tm* utc = std::gmtime(&now);  // one thread: the static result is ours
+  char text[32] = "unknown time";
+  if (utc) std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S UTC", utc);
+  return text;
+}
+
+}  // namespace
+
+std::string WithoutPassword(const std::string& address) {
+  const std::size_t scheme = address.find("://");
+  const std::size_t start = scheme == std::string::npos ? 0 : scheme + 3;
+  const std::size_t end = address.find('/', start);
+  const std::size_t at = address.rfind('@', end == std::string::npos ? address.size() : end);
+  if (at == std::string::npos || at < start) return address;
+  const std::size_t colon = address.find(':', start);
+  if (colon == std::string::npos || colon > at) return address;
+  return address.substr(0, colon + 1) + "***" + address.substr(at);
+}
+
+std::string LogText(const std::wstring& text) {
+  std::string out = platform::ToUtf8(text);
+  for (std::size_t p; (p = out.find("\r\n")) != std::string::npos;) out.replace(p, 2, " / ");
+  return out;
+}
+
+RunLog::RunLog(std::wstring path) : path_(std::move(path)) {
+  try {
+    const std::filesystem::path file = platform::ToPath(path_);
+    std::error_code ec;
+    const std::uintmax_t size = std::filesystem::file_size(file, ec);
+    if (!ec && size > kRunLogRotateBytes) {
+      std::filesystem::path old = file;
+      old += ".old";
+      platform::MoveIntoPlace(file, old);
+    }
+  } catch (...) {
+    // No rotation: the block is appended to the file as it is.
+  }
+  try {
+    Line("== vlrupdate run, started " + UtcNow());
+    Line(std::string("updater version: ") + VLR_VERSION);
+    Line(PackageKey().empty() ? "package key: none" : "package key: built in");
+  } catch (...) {
+    // Out of memory: the block starts without its heading.
+  }
+}
+
+void RunLog::Line(const std::string& text) noexcept {
+  if (finished_) return;
+  try {
+    block_ += text + "\r\n";
+  } catch (...) {
+    // A line that does not fit in memory is left out.
+  }
+}
+
+void RunLog::Finish(int exitCode) noexcept {
+  if (finished_) return;
+  finished_ = true;
+  try {
+    block_ += "exit code: " + std::to_string(exitCode) + "\r\n\r\n";
+    std::ofstream out(platform::ToPath(path_), std::ios::binary | std::ios::app);
+    out.write(block_.data(), static_cast<std::streamsize>(block_.size()));
+  } catch (...) {
+    // An unwritable log is no failure of the run.
+  }
+  block_.clear();
+}
+
+void RunLog::OnDownload(const DownloadReport& report) noexcept {
+  try {
+    std::string status = report.status ? std::to_string(report.status) : "unknown";
+    Line("request: " + WithoutPassword(platform::ToUtf8(report.url)) + " -> status " + status +
+         ", " + std::to_string(report.bytes) + " bytes, " + std::to_string(report.milliseconds) +
+         " ms, result " + std::to_string(report.result));
+  } catch (...) {
+  }
+}
+
+}  // namespace vlr

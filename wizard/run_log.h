@@ -1,0 +1,47 @@
+// The run log asked for with "/log:PATH": one block of English UTF-8 lines per run,
+// appended to PATH, for administrators and support.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "download/download_file.h"
+
+namespace vlr {
+
+// Above this size the log is renamed to PATH + ".old" when a run starts.
+inline constexpr std::uintmax_t kRunLogRotateBytes = 1024 * 1024;
+
+class RunLog : public DownloadObserver {
+ public:
+  // Renames PATH to PATH.old (replacing an older one) when it is over
+  // kRunLogRotateBytes, then begins the block with the start time (UTC), the
+  // updater's version and whether the build has a package key. Never throws.
+  explicit RunLog(std::wstring path);
+
+  // Adds `text` (UTF-8) and a line end to the block. Never throws.
+  void Line(const std::string& text) noexcept;
+
+  // Ends the block with the exit code and appends it to PATH, created if needed, in
+  // one write, so that the block of another copy that ends at once (exit code 5) does
+  // not fall in the middle of it. A block that cannot be written is lost: the log
+  // never changes the run. Later calls do nothing. Never throws.
+  void Finish(int exitCode) noexcept;
+
+  // One line per request: the address (without a password), status, bytes, time and
+  // DownloadFile's result.
+  void OnDownload(const DownloadReport& report) noexcept override;
+
+ private:
+  std::wstring path_;
+  std::string block_;
+  bool finished_ = false;
+};
+
+// `address` with the password of a "user:password@" part replaced by "***".
+std::string WithoutPassword(const std::string& address);
+
+// Text for the log: UTF-8, its line breaks ("\r\n") written as " / ".
+std::string LogText(const std::wstring& text);
+
+}  // namespace vlr

@@ -32,8 +32,8 @@ class DownloadTlsTest : public ::testing::Test {
     vlr::SiteAddress.clear();
   }
 
-  int Fetch(const std::string& site) {
-    vlr::SiteAddress = platform::FromUtf8("https://" + site + "/");
+  int Fetch(const std::string& site, const std::string& path = "") {
+    vlr::SiteAddress = platform::FromUtf8("https://" + site + "/" + path);
     return vlr::DownloadFile(L"tls.txt", local.wstring());
   }
 
@@ -51,6 +51,16 @@ TEST_F(DownloadTlsTest, TrustedMirrorServesTheFileAndKeepsItsScheme) {
   EXPECT_EQ(Fetch(Env("VLR_TLS_TRUSTED")), 1);
   EXPECT_EQ(Local(), "served over https\r\n");
   EXPECT_EQ(platform::ToUtf8(vlr::SiteAddress), "https://" + Env("VLR_TLS_TRUSTED") + "/");
+}
+
+// The trusted mirror redirects to a plain http mirror that serves the same file: an
+// https download never leaves https, whatever the library would follow.
+TEST_F(DownloadTlsTest, RedirectionFromHttpsToHttpIsRefused) {
+  const std::string why = Env("VLR_TLS_NO_TRUST");
+  if (!why.empty()) GTEST_SKIP() << "the test root cannot be trusted here: " << why;
+  std::ofstream(local, std::ios::binary) << "older";
+  EXPECT_EQ(Fetch(Env("VLR_TLS_TRUSTED"), "to-http/" + Env("VLR_TLS_PLAIN_PORT") + "/"), 0);
+  EXPECT_EQ(Local(), "older");
 }
 
 TEST_F(DownloadTlsTest, UntrustedCertificateIsRefusedAndAnOlderFileStays) {

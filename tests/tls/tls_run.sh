@@ -3,7 +3,8 @@
 # Runs the https test PROGRAM against three loopback https mirrors it starts: one with
 # a certificate for localhost from a test root (VLR_TLS_TRUSTED), one from the same
 # root for another name (VLR_TLS_MISMATCH), one self-signed (VLR_TLS_UNTRUSTED); each
-# variable holds "localhost:PORT". The test root is trusted only inside a private mount
+# variable holds "localhost:PORT". A plain http mirror of the same root listens on
+# VLR_TLS_PLAIN_PORT, for redirections that leave https. The test root is trusted only inside a private mount
 # namespace, where the system's CA bundle is replaced by a copy with the root appended;
 # nothing outlives the run. Where no such namespace can be made (it needs root), the
 # program runs without the root trusted and VLR_TLS_NO_TRUST says why.
@@ -22,17 +23,18 @@ cleanup() {
   done
 }
 trap cleanup EXIT
-serve() {  # serve NAME CERT: a mirror of the root with that certificate
+serve() {  # serve NAME [CERT]: a mirror of the root with that certificate, or plain
   python3 "$mirror" --daemon --root "$work/root" --port-file "$work/$1.port" \
     --pid-file "$work/$1.pid" --log "$work/$1.log" --max-seconds 300 --max-requests 200 \
-    --tls-cert "$certs/$2.pem" --tls-key "$certs/$2.key" >/dev/null
+    ${2:+--tls-cert "$certs/$2.pem" --tls-key "$certs/$2.key"} >/dev/null
   started="$started $1"
   echo "localhost:$(cat "$work/$1.port")"
 }
 VLR_TLS_TRUSTED=$(serve trusted localhost)
 VLR_TLS_MISMATCH=$(serve mismatch othername)
 VLR_TLS_UNTRUSTED=$(serve untrusted selfsigned)
-export VLR_TLS_TRUSTED VLR_TLS_MISMATCH VLR_TLS_UNTRUSTED
+VLR_TLS_PLAIN_PORT=$(serve plain | cut -d: -f2)
+export VLR_TLS_TRUSTED VLR_TLS_MISMATCH VLR_TLS_UNTRUSTED VLR_TLS_PLAIN_PORT
 
 bundle=/etc/ssl/certs/ca-certificates.crt
 if [ ! -f "$bundle" ]; then

@@ -23,6 +23,8 @@ Modes (prefixes of a body):
   /stall/<s>/...             not even headers: nothing for <s> seconds, then an orderly close
   /redirect/<k>/...          302 to the same path with k-1; at 0 the rest is served
   /loop/...                  302 to this very path, forever
+  /to-http/<port>/...        302 to http://127.0.0.1:<port>/... (from an https mirror:
+                             a redirection that leaves https)
   /chunked/...               the body in chunked transfer encoding, without a length
   /refuse/<code>/<name>/...  a request whose last segment is <name> gets status <code>
                              with nginx's error page (CR LF lines); any other passes on
@@ -218,6 +220,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
             elif head == "loop":
                 self.redirect(path)
                 return
+            elif head == "to-http":
+                segments.pop(0)
+                port = number(segments, "to-http")
+                self.redirect("/" + "/".join(segments), "127.0.0.1:%d" % port)
+                return
             elif head == "chunked":
                 segments.pop(0)
                 chunked = True
@@ -283,8 +290,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
                                            struct.pack("ii", 1, 0))
                 self.connection.close()
 
-    def redirect(self, target):
-        host = self.headers.get("Host") or "127.0.0.1:%d" % self.server.server_address[1]
+    def redirect(self, target, host=None):
+        host = host or self.headers.get("Host") or "127.0.0.1:%d" % self.server.server_address[1]
         location = "http://%s%s" % (host, urllib.parse.quote(target))
         page = b"moved"
         self.send_response(302)

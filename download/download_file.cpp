@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "download/download_state.h"
@@ -34,12 +35,9 @@ DownloadObserver* downloadObserver = nullptr;
 // `status` receives the status read (left as it was when none could be read).
 bool NotTheFile(platform::Internet& internet, platform::InternetHandle url,
                 std::uint32_t& status) {
-  std::uint32_t size = sizeof status;
-  std::uint32_t index = 0;
-  constexpr std::uint32_t kStatusAsNumber =
-      platform::kHttpQueryStatusCode | platform::kHttpQueryFlagNumber;
-  return internet.HttpQueryInfoA(url, kStatusAsNumber, &status, &size, &index) &&
-         size == sizeof status && status != 200;
+  const std::optional<std::uint32_t> answered = platform::AnswerStatus(internet, url);
+  if (answered) status = *answered;
+  return answered && *answered != 200;
 }
 
 // The transfer: replaces the local file with the body read from `url`. Any exception

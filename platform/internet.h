@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "platform/unique_handle.h"
@@ -66,6 +67,17 @@ class Internet {
   // Why the last call on this thread failed, in words; empty when not known.
   virtual std::string LastErrorText() { return {}; }
 };
+
+// The final answer's status as a number, as the download and vlrpublish read it;
+// nothing when the answer does not tell it.
+inline std::optional<std::uint32_t> AnswerStatus(Internet& internet, InternetHandle url) {
+  std::uint32_t status = 0, size = sizeof status, index = 0;
+  if (!internet.HttpQueryInfoA(url, kHttpQueryStatusCode | kHttpQueryFlagNumber, &status, &size,
+                               &index) ||
+      size != sizeof status)
+    return std::nullopt;
+  return status;
+}
 
 // Closes a handle through the Internet object it came from; a failure (an exception
 // of a test double included) is ignored.

@@ -10,15 +10,6 @@ namespace vlrpub {
 
 namespace {
 
-
-long Status(platform::Internet& net, platform::InternetHandle request) {
-  std::uint32_t code = 0, size = sizeof code, index = 0;
-  if (!net.HttpQueryInfoA(request, platform::kHttpQueryStatusCode | platform::kHttpQueryFlagNumber,
-                          &code, &size, &index))
-    return 0;
-  return static_cast<long>(code);
-}
-
 std::int64_t Announced(platform::Internet& net, platform::InternetHandle request) {
   char text[32] = {};
   std::uint32_t size = sizeof text - 1, index = 0;
@@ -48,7 +39,7 @@ HttpAnswer Get(const std::string& url, const std::filesystem::path& file,
     return answer;
   }
   answer.answered = true;
-  answer.status = Status(net, request.get());
+  answer.status = static_cast<long>(platform::AnswerStatus(net, request.get()).value_or(0));
   answer.announced = Announced(net, request.get());
 
   std::ofstream out(file, std::ios::binary | std::ios::trunc);

@@ -131,6 +131,9 @@ enum {
   UNZIP_ERR_NO_MEMBERS = 11,
   UNZIP_ERR_DISK_FULL = 50,       /* the folder could not be written (disk full or other) */
   UNZIP_ERR_UNEXPECTED_EOF = 51,
+  UNZIP_ERR_UNFINISHED = 60,      /* a commit is left half done with its journal, for the
+                                     next extraction or UzpRecoverFolder to finish       */
+  UNZIP_ERR_FOLDER_BUSY = 61,     /* another extraction kept working in the folder        */
   UNZIP_ERR_STOPPED = 80,
   UNZIP_ERR_UNSUPPORTED = 81,
   UNZIP_ERR_BAD_PASSWORD = 82
@@ -149,23 +152,29 @@ UZ_EXPORT void UZ_WINAPI UzpVersion2(UnzipVersionRecord* record);
  *   RecreateFolders 0/1, SpaceToUnderscore 0/1, IgnoreCase 0/1, ExtractOnlyNewer 0/1,
  *   FreshenOnly 0/1, and name-list counts 0 to 100 (a null name ends a list early).
  * Extraction is all or nothing: either every file member is in the folder, or the
- * folder is left as it was. */
+ * folder is left as it was, or (UNZIP_ERR_UNFINISHED: a step of the commit and then
+ * its undoing were refused by the system) the commit is left with its journal, and the
+ * next extraction into the folder or UzpRecoverFolder completes it. One extraction at
+ * a time per folder: a second one waits (up to about ten seconds) for the first to
+ * end, else returns UNZIP_ERR_FOLDER_BUSY. */
 UZ_EXPORT int32_t UZ_WINAPI Wiz_SingleEntryUnzip(int32_t includeCount, char** includeNames,
                                                  int32_t excludeCount, char** excludeNames,
                                                  UnzipOptionsRecord* options,
                                                  UnzipCallbacksRecord* callbacks);
 
 /* Finishes or clears what an extraction into folder (zero-terminated ANSI) left when
- * it was cut short (the process killed, the power gone): a commit that had begun is
- * completed from its journal, so every member is the new file; otherwise the folder
- * keeps its old files, and the library's temporary files are removed. Every
- * extraction does this first by itself; a program calls it to make the folder whole
- * before anything else, even when no extraction follows. Never called while another
- * extraction may be working in the folder. Returns UNZIP_OK (also when there was
+ * it was cut short (the process killed, the power gone) or could neither finish nor
+ * take back its commit (UNZIP_ERR_UNFINISHED): a commit that had begun is completed
+ * from its journal, so every member is the new file; otherwise the folder keeps its
+ * old files, and the library's temporary files are removed. Every extraction does
+ * this first by itself; a program calls it to make the folder whole before anything
+ * else, even when no extraction follows. It waits (up to about ten seconds) for an
+ * extraction working in the folder to end. Returns UNZIP_OK (also when there was
  * nothing to do), UNZIP_ERR_BAD_OPTIONS for no folder, UNZIP_ERR_DISK_FULL when the
- * folder is missing or the interrupted commit cannot be finished (what it left stays,
- * for a later call). Added after the first two exports: look it up, and go on
- * without it when a library lacks it. */
+ * folder is missing or cannot be locked, UNZIP_ERR_FOLDER_BUSY when an extraction
+ * kept working there, UNZIP_ERR_UNFINISHED when the commit cannot be finished now
+ * (what it left stays, for a later call). Added after the first two exports: look it
+ * up, and go on without it when a library lacks it. */
 UZ_EXPORT int32_t UZ_WINAPI UzpRecoverFolder(const char* folder);
 
 typedef void(UZ_WINAPI* UzpVersion2Fn)(UnzipVersionRecord*);

@@ -1,7 +1,8 @@
-// An extraction over existing files killed (SIGKILL) at moments spread over its
-// staging and its commit: every member's name must hold its old or its new content,
-// the recovery must leave all old or all new files and nothing of the library's, and
-// the next extraction exactly the package's files.
+// Extractions over existing files cut short: killed (SIGKILL) at moments spread over
+// their staging and commit, or ended at a chosen rename after the system refused
+// others. Every member's name must hold its old or its new content, the recovery must
+// leave all old or all new files and nothing of the library's, and the next extraction
+// exactly the package's files. And two extractions at once in one folder.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -16,9 +17,11 @@
 #include <thread>
 
 #include "extraction_run.h"
+#include "faulty_files.h"
 #include "folder_recovery.h"
 #include "reserved_names.h"
 #include "tests/support/test_paths.h"
+#include "tests/support/zip_writer.h"
 
 namespace uz32 {
 namespace {
@@ -38,23 +41,31 @@ Files Read(const fs::path& folder) {
   return files;
 }
 
-int Extract(const fs::path& folder) {
+int Extract(const fs::path& folder, FileSystem* files = nullptr,
+            const std::string& archive = std::string(UZ32_FIXTURES) + "/many.zip") {
   RunOptions options;
-  options.archive = std::string(UZ32_FIXTURES) + "/many.zip";
-  options.archiveUtf8 = "many.zip";
+  options.archive = archive;
+  options.archiveUtf8 = archive;
   options.folder = folder.string();
   options.overwrite = OverwritePolicy::Always;
   Reporter reporter(nullptr, 2);
-  const auto files = MakeNativeFileSystem();
-  return RunUnzip(options, reporter, *files);
+  const auto real = MakeNativeFileSystem();
+  return RunUnzip(options, reporter, files ? *files : *real);
+}
+
+// The library's own names, which a run may leave for the next one to clear.
+bool IsLibrarys(const std::string& name) {
+  return KindOf(name) != ReservedKind::None || name == kJournalNameAscii || name == kLockNameAscii;
 }
 
 // An extraction into a folder in a child process, killed and reaped at the latest
 // when the object goes.
 class Child {
  public:
-  explicit Child(const fs::path& folder) : started_(Clock::now()), pid_(::fork()) {
-    if (pid_ == 0) ::_exit(Extract(folder));
+  explicit Child(const fs::path& folder, FileSystem* files = nullptr,
+                 const std::string& archive = std::string(UZ32_FIXTURES) + "/many.zip")
+      : started_(Clock::now()), pid_(::fork()) {
+    if (pid_ == 0) ::_exit(Extract(folder, files, archive));
   }
   ~Child() {
     Kill();
@@ -74,6 +85,11 @@ class Child {
   }
   // True while it runs.
   bool Running() { return !reaped_ && !Reap(WNOHANG); }
+  // Waits for the end; the exit code, or -1 when it did not exit by itself.
+  int ExitCode() {
+    if (!reaped_) Reap(0);
+    return WIFEXITED(status_) ? WEXITSTATUS(status_) : -1;
+  }
 
  private:
   bool Reap(int flags) {
@@ -148,7 +164,7 @@ TEST(Unzip32Kill, AKilledExtractionNeverLeavesAMemberMissingOrPartial) {
 
     size_t newFiles = 0;
     for (const auto& [name, data] : Read(folder)) {
-      if (KindOf(name) != ReservedKind::None || name == kJournalNameAscii) continue;
+      if (IsLibrarys(name)) continue;
       ASSERT_TRUE(fresh.count(name)) << name;
       ASSERT_TRUE(data == fresh.at(name) || data == old.at(name)) << name << " is partial";
       newFiles += data == fresh.at(name) ? 1 : 0;
@@ -160,6 +176,7 @@ TEST(Unzip32Kill, AKilledExtractionNeverLeavesAMemberMissingOrPartial) {
     const fs::path copy = work / "copy";
     fs::remove_all(copy);
     fs::copy(folder, copy);
+    fs::remove(copy / kLockNameAscii);  // the killed run's; gone with its next holder
     const auto files = MakeNativeFileSystem();
     ASSERT_TRUE(RecoverFolder(*files, copy.string()).ok());
     const Files recovered = Read(copy);
@@ -175,6 +192,88 @@ TEST(Unzip32Kill, AKilledExtractionNeverLeavesAMemberMissingOrPartial) {
   std::printf("kills during the commit: %d (%d with some members new, some old)\n",
               killedInCommit, killedMixed);
   EXPECT_GT(killedInCommit, 0) << "no kill landed in a commit";
+}
+
+// Six files replaced and one added, with the system refusing one rename, six in a row
+// (as many as a step is tried), or every rename from one on, and the process ending
+// at a later one: no name is missing at the end, each holds its old or new content,
+// and the recovery makes the folder all old, or all new when any file was new.
+TEST(Unzip32Kill, ARefusalThenAnEndNeverLeavesANameMissingOrAMix) {
+  const fs::path work = fs::path(vlrtest::HostPath(UZ32_WORK)) / "refuse_end";
+  const fs::path folder = work / "folder";
+  fs::remove_all(work);
+  fs::create_directories(work);
+  Files fresh, old;
+  std::vector<std::pair<std::string, std::string>> members;
+  for (int i = 0; i < 7; ++i) {
+    const std::string name = "f" + std::to_string(i) + ".txt";
+    fresh[name] = "new " + name;
+    if (i < 6) old[name] = "old " + name;
+    members.emplace_back(name, fresh[name]);
+  }
+  const std::string package = (work / "package.zip").string();
+  std::ofstream(package, std::ios::binary) << vlrtest::StoredZip(members);
+
+  int ended = 0;
+  for (const int span : {1, 6, 0}) {
+    for (int refused = 1; refused <= 8; ++refused) {
+      const int first = refused + std::max(span, 1);
+      for (int end = first; end < first + 6; ++end) {
+        SCOPED_TRACE(testing::Message() << "renames from " << refused << " refused ("
+                                        << (span ? std::to_string(span) : "all") << " of them),"
+                                        << " the process ends at " << end);
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        for (const auto& [name, data] : old) std::ofstream(folder / name, std::ios::binary) << data;
+        FaultyFiles files;
+        files.failFrom = refused;
+        files.failCount = span;
+        files.endAt = end;
+        Child c(folder, &files, package);
+        const int code = c.ExitCode();
+        ended += code == 137 ? 1 : 0;
+        bool anyNew = false;
+        for (const auto& [name, data] : old) {
+          ASSERT_TRUE(fs::exists(folder / name)) << name << " is missing";
+        }
+        for (const auto& [name, data] : Read(folder)) {
+          if (IsLibrarys(name)) continue;
+          ASSERT_TRUE(data == fresh.at(name) || (old.count(name) && data == old.at(name))) << name;
+          anyNew = anyNew || data == fresh.at(name);
+        }
+        if (code == UNZIP_OK) {
+          EXPECT_EQ(Read(folder), fresh);
+        }
+        const auto real = MakeNativeFileSystem();
+        std::unique_ptr<FileSystem::Lock> lock;
+        ASSERT_TRUE(LockFolder(*real, folder.string(), lock).ok());
+        ASSERT_TRUE(RecoverFolder(*real, folder.string()).ok());
+        lock.reset();
+        const Files recovered = Read(folder);
+        if (anyNew) {
+          EXPECT_EQ(recovered, fresh);
+        } else {
+          EXPECT_TRUE(recovered == old || recovered == fresh);
+        }
+      }
+    }
+  }
+  EXPECT_GT(ended, 0) << "no run ended at its chosen rename";
+}
+
+// Two extractions into one folder at once: the second waits for the first, and both
+// succeed; neither clears the other's staged files as leftovers.
+TEST(Unzip32Kill, TwoExtractionsInOneFolderTakeTurns) {
+  const fs::path folder = fs::path(vlrtest::HostPath(UZ32_WORK)) / "two_at_once";
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  Child first(folder);
+  Child second(folder);
+  EXPECT_EQ(first.ExitCode(), 0);
+  EXPECT_EQ(second.ExitCode(), 0);
+  const Files files = Read(folder);
+  EXPECT_EQ(files.size(), 300u);
+  for (const auto& [name, data] : files) EXPECT_FALSE(IsLibrarys(name)) << name;
 }
 
 }  // namespace

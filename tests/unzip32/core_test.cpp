@@ -1,6 +1,7 @@
 // The parts behind the exported functions that the interface cannot reach on every
-// platform: a commit that fails half-way (made to fail by a wrapped file system), the
-// stop at a member's declared size, and the fuzzer's findings replayed.
+// platform: a commit that fails half-way (made to fail by a wrapped file system),
+// recovery from journals good and hostile, the folder's lock, the stop at a member's
+// declared size, and the fuzzer's findings replayed.
 #include <gtest/gtest.h>
 #include <zlib.h>
 
@@ -11,6 +12,8 @@
 
 #include "commit_journal.h"
 #include "extraction_run.h"
+#include "unzip32.h"
+#include "faulty_files.h"
 #include "folder_recovery.h"
 #include "name_text.h"
 #include "fuzz/archive_probe.h"
@@ -25,69 +28,6 @@ namespace uz32 {
 namespace {
 
 namespace fs = std::filesystem;
-
-// The native file system with injected faults: the n-th rename fails (counting from
-// 1; 0: none fails), links and replacing can be refused (as a volume without links or
-// a file in use would), names matching `typeOf` get its answer, and the free space can
-// be set.
-class FaultyFiles final : public FileSystem {
- public:
-  explicit FaultyFiles(int failAt = 0) : failAt_(failAt) {}
-  int renames() const { return count_; }
-  int typeQueries = 0;
-  bool links = true;
-  bool replaces = true;
-  std::function<std::optional<PathType>(const NativeString&)> typeOf;
-  std::optional<uint64_t> freeSpace;
-
-  Status OpenArchive(const NativeString& p, std::unique_ptr<ByteSource>& out) override {
-    return real_->OpenArchive(p, out);
-  }
-  Status CreateNew(const NativeString& p, std::unique_ptr<OutputFile>& out, bool& exists) override {
-    return real_->CreateNew(p, out, exists);
-  }
-  Status Rename(const NativeString& from, const NativeString& to) override {
-    if (++count_ == failAt_) return Status::Fail(UNZIP_ERR_DISK_FULL, "injected failure");
-    return real_->Rename(from, to);
-  }
-  Status Replace(const NativeString& from, const NativeString& to) override {
-    if (!replaces) return Status::Fail(UNZIP_ERR_DISK_FULL, "injected: in use");
-    return real_->Replace(from, to);
-  }
-  bool Link(const NativeString& existing, const NativeString& name) override {
-    return links && real_->Link(existing, name);
-  }
-  Status Flush(const std::vector<NativeString>& files, const NativeString& folder) override {
-    return real_->Flush(files, folder);
-  }
-  bool Remove(const NativeString& p) override { return real_->Remove(p); }
-  PathType TypeOf(const NativeString& p) override {
-    ++typeQueries;
-    if (typeOf) {
-      if (std::optional<PathType> t = typeOf(p)) return *t;
-    }
-    return real_->TypeOf(p);
-  }
-  bool IsFolder(const NativeString& p) override { return real_->IsFolder(p); }
-  std::vector<NativeString> ListFolder(const NativeString& f) override {
-    return real_->ListFolder(f);
-  }
-  bool IsLink(const NativeString& p) override { return real_->IsLink(p); }
-  Status MakeFolder(const NativeString& p) override { return real_->MakeFolder(p); }
-  bool RemoveEmptyFolder(const NativeString& p) override { return real_->RemoveEmptyFolder(p); }
-  std::optional<int64_t> ModifiedTime(const NativeString& p) override {
-    return real_->ModifiedTime(p);
-  }
-  std::optional<int64_t> StampTime(const FileStamp& s) override { return real_->StampTime(s); }
-  std::optional<uint64_t> FreeSpace(const NativeString& f) override {
-    return freeSpace ? freeSpace : real_->FreeSpace(f);
-  }
-
- private:
-  std::unique_ptr<FileSystem> real_ = MakeNativeFileSystem();
-  int failAt_;
-  int count_ = 0;
-};
 
 std::string Slurp(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);
@@ -116,89 +56,6 @@ Status StageText(Transaction& tx, const char* name, const std::string& text) {
   return tx.Stage(NativeFromAscii(name), FileStamp{}, [&](OutputFile& f) {
     return f.Write({reinterpret_cast<const uint8_t*>(text.data()), text.size()});
   });
-}
-
-TEST(Unzip32Transaction, AFailureAtAnyMoveLeavesTheFolderAsItWas) {
-  const fs::path folder = fs::path(vlrtest::HostPath(UZ32_WORK)) / "transaction";
-  // Three members, two replacing files. Replaced in one step (a link keeping the old
-  // file), only the new member is renamed; old files that cannot be replaced (in use),
-  // with or without a link, are renamed aside first: two renames each.
-  struct Mode {
-    bool links, replaces;
-    int renames;
-  };
-  for (const Mode mode : {Mode{true, true, 1}, Mode{true, false, 5}, Mode{false, false, 5}}) {
-    for (int failAt = 1; failAt <= mode.renames + 1; ++failAt) {
-      SCOPED_TRACE(testing::Message() << "links " << mode.links << ", replaces "
-                                      << mode.replaces << ", failing rename " << failAt);
-      fs::remove_all(folder);
-      fs::create_directories(folder);
-      std::ofstream(folder / "a.txt") << "old a";
-      std::ofstream(folder / "b.txt") << "old b";
-      const auto before = Contents(folder);
-      FaultyFiles files(failAt);
-      files.links = mode.links;
-      files.replaces = mode.replaces;
-      {
-        Transaction tx(files, NativeFromAscii(folder.string()));
-        ASSERT_TRUE(StageText(tx, "a.txt", "new a").ok());
-        ASSERT_TRUE(StageText(tx, "c.txt", "new c").ok());
-        ASSERT_TRUE(StageText(tx, "b.txt", "new b").ok());
-        const Status s = tx.Commit();
-        if (failAt <= mode.renames) {
-          EXPECT_EQ(s.code(), UNZIP_ERR_DISK_FULL);
-          EXPECT_EQ(Contents(folder), before);
-        } else {
-          EXPECT_TRUE(s.ok()) << s.message();
-          EXPECT_EQ(Contents(folder), (std::map<std::string, std::string>{
-                                          {"a.txt", "new a"}, {"b.txt", "new b"}, {"c.txt", "new c"}}));
-        }
-      }
-      EXPECT_GE(files.renames(), std::min(failAt, mode.renames));
-    }
-  }
-}
-
-bool IsAsideName(const NativeString& p) {
-  const NativeString old = NativeFromAscii(".old");
-  return p.size() > old.size() && p.compare(p.size() - old.size(), old.size(), old) == 0;
-}
-
-TEST(Unzip32Transaction, TheSearchForAnAsideNameIsBoundedAndFailsOnErrors) {
-  const fs::path folder = fs::path(vlrtest::HostPath(UZ32_WORK)) / "aside";
-  // A name that cannot be asked about (a share gone), and names that are all taken.
-  for (PathType answer : {PathType::Other, PathType::File}) {
-    SCOPED_TRACE(static_cast<int>(answer));
-    fs::remove_all(folder);
-    fs::create_directories(folder);
-    std::ofstream(folder / "a.txt") << "old a";
-    std::ofstream(folder / "b.txt") << "old b";
-    const auto before = Contents(folder);
-    FaultyFiles files;
-    int asideQueries = 0;
-    {
-      Transaction tx(files, NativeFromAscii(folder.string()));
-      ASSERT_TRUE(StageText(tx, "c.txt", "new c").ok());
-      ASSERT_TRUE(StageText(tx, "a.txt", "new a").ok());
-      ASSERT_TRUE(StageText(tx, "b.txt", "new b").ok());
-      int replaced = 0;
-      files.typeOf = [&](const NativeString& p) -> std::optional<PathType> {
-        if (!IsAsideName(p)) return std::nullopt;
-        ++asideQueries;
-        // The first old file finds its name; the second meets the fault.
-        if (replaced == 0) {
-          ++replaced;
-          return PathType::Missing;
-        }
-        return answer;
-      };
-      const Status s = tx.Commit();
-      EXPECT_EQ(s.code(), UNZIP_ERR_DISK_FULL);
-    }
-    EXPECT_EQ(Contents(folder), before);  // rolled back: c.txt gone, a.txt old again
-    EXPECT_LE(asideQueries, 1 + Transaction::kReservedNameTries);
-    EXPECT_EQ(asideQueries, answer == PathType::Other ? 2 : 1 + Transaction::kReservedNameTries);
-  }
 }
 
 void Put(const fs::path& path, const std::string& text) {
@@ -300,6 +157,178 @@ TEST(Unzip32Run, APackageLargerThanTheFreeSpaceWritesNothing) {
   }
 }
 
+// What the print procedure was given, for the run that uses PrintInto.
+std::string printed;
+int32_t UZ_WINAPI PrintInto(char* text, int32_t length) {
+  printed.append(text, static_cast<size_t>(length));
+  return 0;
+}
+
+int32_t RunPrinting(const RunOptions& options, FileSystem& files) {
+  printed.clear();
+  UnzipCallbacksRecord callbacks{};
+  callbacks.Print = PrintInto;
+  Reporter reporter(&callbacks, 0);
+  return RunUnzip(options, reporter, files);
+}
+
+// tree.zip over a folder holding two of its files, with every rename and replace from
+// the n-th on refused: on volumes with links, without them, and with every old file in
+// use (renamed aside first). The run either puts everything back and says so, or
+// leaves the commit unfinished and says that, and the recovery then makes it all new.
+// No name is missing, unless both moves of a file in use were refused (the recovery
+// fills it).
+TEST(Unzip32Transaction, AFailedCommitEndsAllOldOrIsFinishedByTheRecovery) {
+  const fs::path root = FreshFolder("commit_sweep");
+  const fs::path reference = root / "reference";
+  const fs::path folder = root / "target";
+  fs::create_directories(reference);
+  const auto real = MakeNativeFileSystem();
+  ASSERT_EQ(RunUnzip(TreeIntoFolder(reference), *std::make_unique<Reporter>(nullptr, 2), *real), 0);
+  const auto fresh = Tree(reference);
+  struct Mode {
+    bool links, replaces;
+  };
+  int undone = 0;
+  int unfinished = 0;
+  for (const Mode mode : {Mode{true, true}, Mode{false, true}, Mode{true, false}}) {
+    for (int n = 1;; ++n) {
+      SCOPED_TRACE(testing::Message() << "links " << mode.links << ", replaces " << mode.replaces
+                                      << ", refused from move " << n);
+      fs::remove_all(folder);
+      fs::create_directories(folder / "sub");
+      Put(folder / "sub" / "inner.txt", "old inner");
+      Put(folder / "root.txt", "old root");
+      const auto before = Tree(folder);
+      FaultyFiles files;
+      files.links = mode.links;
+      files.replaces = mode.replaces;
+      files.failFrom = n;
+      const int32_t rc = RunPrinting(TreeIntoFolder(folder), files);
+      if (rc == UNZIP_OK) {
+        EXPECT_EQ(Tree(folder), fresh);
+        break;  // n is past the last move
+      }
+      if (rc != UNZIP_ERR_UNFINISHED || mode.replaces) {
+        EXPECT_TRUE(fs::exists(folder / "sub" / "inner.txt") && fs::exists(folder / "root.txt"));
+      }
+      if (rc == UNZIP_ERR_DISK_FULL) {
+        ++undone;
+        EXPECT_NE(printed.find("the folder is as it was"), std::string::npos) << printed;
+        EXPECT_EQ(Tree(folder), before);
+      } else {
+        ASSERT_EQ(rc, UNZIP_ERR_UNFINISHED) << printed;
+        ++unfinished;
+        EXPECT_EQ(printed.find("as it was"), std::string::npos) << printed;
+        EXPECT_NE(printed.find("the commit is not finished"), std::string::npos) << printed;
+        EXPECT_TRUE(fs::exists(folder / kJournalNameAscii));
+        EXPECT_TRUE(RecoverFolder(*real, NativeFromAscii(folder.string())).ok());
+        EXPECT_EQ(Tree(folder), fresh);
+      }
+      ASSERT_LT(n, 100);
+    }
+  }
+  EXPECT_GT(undone, 0);
+  EXPECT_GT(unfinished, 0);
+}
+
+// A commit must not replace a file that a target's name reaches under another name:
+// Windows' short names also reach the library's own staged files and journal, which
+// exist only from staging on.
+TEST(Unzip32Transaction, ATargetThatReachesAWorkingFileIsRefusedAndTakenBack) {
+  const fs::path folder = FreshFolder("commit_alias");
+  Put(folder / "a.txt", "old a");
+  Put(folder / "UZ32~1.TMP", "old alias");
+  const auto before = Contents(folder);
+  FaultyFiles files;
+  files.listedName = [](const NativeString& p) -> std::optional<NativeString> {
+    if (p.find(NativeFromAscii("UZ32~1.TMP")) == NativeString::npos) return std::nullopt;
+    return NativeFromAscii(".~uz32-1-0.tmp");
+  };
+  Transaction tx(files, NativeFromAscii(folder.string()));
+  ASSERT_TRUE(StageText(tx, "a.txt", "new a").ok());
+  ASSERT_TRUE(StageText(tx, "UZ32~1.TMP", "new alias").ok());
+  const Status s = tx.Commit();
+  EXPECT_EQ(s.code(), UNZIP_ERR_DISK_FULL);
+  EXPECT_NE(s.message().find("short name"), std::string::npos) << s.message();
+  EXPECT_EQ(Contents(folder), before);
+}
+
+TEST(Unzip32Transaction, TheSearchForAnAsideNameIsBoundedAndFailsOnErrors) {
+  const fs::path folder = FreshFolder("aside");
+  // A name that cannot be asked about (a share gone), and names that are all taken.
+  for (PathType answer : {PathType::Other, PathType::File}) {
+    FaultyFiles files;
+    files.typeOf = [&](const NativeString&) { return answer; };
+    unsigned long counter = 0;
+    NativeString path;
+    const Status s = FindAsidePath(files, NativeFromAscii(folder.string()),
+                                   NativeFromAscii("a.txt"), counter, path);
+    EXPECT_EQ(s.code(), UNZIP_ERR_DISK_FULL);
+    EXPECT_EQ(files.typeQueries, answer == PathType::Other ? 1 : kReservedNameTries);
+  }
+}
+
+// Journals no commit of the library writes, each with a staged file beside it: none
+// changes anything outside the folder or any user file, none stays, and the next
+// extraction succeeds.
+TEST(Unzip32Recovery, AHostileJournalIsDroppedAndBlocksNothing) {
+  const fs::path root = FreshFolder("hostile");
+  const fs::path folder = root / "target";
+  const fs::path outside = root / "outside";
+  const std::string staged = ".~uz32-1-1.tmp";
+  std::vector<std::string> targets = {
+      std::string("..\0/x", 5), "a\x01" "b", "x.", "x ", "CON", "con.txt",
+      ".~UZ32-commit.journal", ".~Uz32-1-2.tmp", "sub", "a/../../x", "C:x", "a:stream"};
+#ifndef _WIN32
+  targets.push_back("data/made");  // data is a link to outside
+#endif
+  for (const std::string& target : targets) {
+    for (const bool asFolder : {false, true}) {
+      SCOPED_TRACE(testing::Message() << (asFolder ? "folder " : "file ") << target);
+      fs::remove_all(root);
+      fs::create_directories(folder / "sub");
+      fs::create_directories(outside);
+      Put(outside / "x", "outside");
+      Put(folder / "sub" / "user.txt", "user");
+      Put(folder / "keep.txt", "keep");
+#ifndef _WIN32
+      fs::create_directory_symlink("../outside", folder / "data");
+#endif
+      const auto before = Tree(folder);
+      Put(folder / staged, "evil");
+      const std::string line = asFolder ? "folder\t" + target + "\n"
+                                        : "file\t" + staged + "\t" + target + "\n";
+      Put(folder / kJournalNameAscii, "uz32 commit journal 1\n" + line + "end\t1\n");
+      const auto files = MakeNativeFileSystem();
+      EXPECT_TRUE(RecoverFolder(*files, NativeFromAscii(folder.string())).ok());
+      EXPECT_EQ(Tree(outside), (std::map<std::string, std::string>{{"x", "outside"}}));
+      EXPECT_EQ(Tree(folder), before);
+      EXPECT_EQ(RunUnzip(TreeIntoFolder(folder), *std::make_unique<Reporter>(nullptr, 2), *files),
+                UNZIP_OK);
+    }
+  }
+}
+
+// One extraction at a time per folder: while another holds the lock, an extraction
+// waits, then gives up without touching the other's staged file; once it is let go,
+// the extraction goes ahead.
+TEST(Unzip32Run, AnExtractionWaitsForAnotherInTheSameFolder) {
+  const fs::path folder = FreshFolder("locked");
+  Put(folder / ".~uz32-999999-0.tmp", "the other run's");
+  FaultyFiles files;
+  std::unique_ptr<FileSystem::Lock> other;
+  ASSERT_TRUE(LockFolder(files, NativeFromAscii(folder.string()), other).ok());
+  EXPECT_EQ(RunPrinting(TreeIntoFolder(folder), files), UNZIP_ERR_FOLDER_BUSY);
+  EXPECT_NE(printed.find("another extraction"), std::string::npos) << printed;
+  EXPECT_EQ(Slurp(folder / ".~uz32-999999-0.tmp"), "the other run's");
+  EXPECT_FALSE(fs::exists(folder / "root.txt"));
+  other.reset();
+  EXPECT_EQ(RunPrinting(TreeIntoFolder(folder), files), UNZIP_OK);
+  EXPECT_EQ(Slurp(folder / "root.txt"), "root");
+  EXPECT_FALSE(fs::exists(folder / ".~uz32-999999-0.tmp"));
+}
+
 TEST(Unzip32Transaction, AFailedOrAbandonedStageLeavesNoTemporaryFile) {
   const fs::path folder = fs::path(vlrtest::HostPath(UZ32_WORK)) / "stage";
   fs::remove_all(folder);
@@ -316,35 +345,6 @@ TEST(Unzip32Transaction, AFailedOrAbandonedStageLeavesNoTemporaryFile) {
     EXPECT_FALSE(fs::is_empty(folder));
   }  // not committed
   EXPECT_TRUE(fs::is_empty(folder));
-}
-
-TEST(Unzip32Transaction, AFailedCommitRemovesTheFoldersItMade) {
-  const fs::path root = fs::path(vlrtest::HostPath(UZ32_WORK)) / "folders_rollback";
-  const fs::path folder = root / "target";
-  // tree.zip: five files, one replacing sub/inner.txt (renamed aside: no links here):
-  // six renames in all.
-  const int kRenames = 6;
-  for (int failAt = 1; failAt <= kRenames + 1; ++failAt) {
-    SCOPED_TRACE(failAt);
-    fs::remove_all(root);
-    fs::create_directories(folder / "sub");
-    std::ofstream(root / "outside.txt") << "outside";
-    std::ofstream(folder / "sub" / "inner.txt") << "old inner";
-    const auto before = Tree(root);
-    const RunOptions options = TreeIntoFolder(folder);
-    Reporter reporter(nullptr, 2);
-    FaultyFiles files(failAt);
-    files.links = false;
-    const int32_t rc = RunUnzip(options, reporter, files);
-    if (failAt <= kRenames) {
-      EXPECT_EQ(rc, UNZIP_ERR_DISK_FULL);
-      EXPECT_EQ(Tree(root), before);
-    } else {
-      EXPECT_EQ(rc, UNZIP_OK);
-      EXPECT_EQ(Slurp(folder / "top" / "mid" / "deep.txt"), "deep");
-      EXPECT_TRUE(fs::is_directory(folder / "top" / "empty"));
-    }
-  }
 }
 
 #ifndef _WIN32

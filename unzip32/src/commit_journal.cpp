@@ -20,25 +20,20 @@ std::vector<std::string_view> Split(std::string_view line, char separator) {
   }
 }
 
-std::optional<NativeString> NativeFromUtf8(std::string_view text) {
-  const std::optional<std::u32string> decoded = DecodeName(text, true);
+// A relative path below the folder, as a native one: every component, split on '/'
+// and '\\', must be a name a member could have (no control character, '..', device
+// name, trailing dot, one of this library's names, ...). Nothing when it is not.
+std::optional<NativeString> InsidePath(std::string_view utf8) {
+  const std::optional<std::u32string> decoded = DecodeName(utf8, true);
   if (!decoded || decoded->empty()) return std::nullopt;
-  return NativeFromUnicode(*decoded);
-}
-
-// A relative path below the folder: components that are neither empty, "." nor "..",
-// no drive, and no component that is one of the library's names.
-bool IsInside(std::string_view path) {
-  for (std::string_view part : Split(path, '/')) {
-    for (std::string_view component : Split(part, '\\')) {
-      if (component.empty() || component == "." || component == ".." ||
-          component.find(':') != std::string_view::npos ||
-          component.substr(0, kReservedPrefixAscii.size()) == kReservedPrefixAscii) {
-        return false;
-      }
-    }
+  std::u32string_view rest = *decoded;
+  for (;;) {
+    const size_t cut = rest.find_first_of(U"/\\");
+    if (!RefusalReason(rest.substr(0, cut)).empty()) return std::nullopt;
+    if (cut == std::u32string_view::npos) break;
+    rest.remove_prefix(cut + 1);
   }
-  return true;
+  return NativeFromUnicode(*decoded);
 }
 
 }  // namespace
@@ -62,18 +57,15 @@ std::optional<Journal> ParseJournal(std::string_view text) {
   Journal journal;
   for (size_t i = 1; i + 1 < lines.size(); ++i) {
     const std::vector<std::string_view> f = Split(lines[i], '\t');
-    if (f.size() == 2 && f[0] == "folder" && IsInside(f[1])) {
-      std::optional<NativeString> folder = NativeFromUtf8(f[1]);
+    if (f.size() == 2 && f[0] == "folder") {
+      std::optional<NativeString> folder = InsidePath(f[1]);
       if (!folder) return std::nullopt;
       journal.folders.push_back(std::move(*folder));
-    } else if (f.size() == 3 && f[0] == "file" && IsInside(f[2])) {
-      std::optional<NativeString> staged = NativeFromUtf8(f[1]);
-      std::optional<NativeString> target = NativeFromUtf8(f[2]);
-      if (!staged || !target || KindOf(*staged) != ReservedKind::Staged ||
-          staged->find_first_of(NativeFromAscii("/\\")) != NativeString::npos) {
-        return std::nullopt;
-      }
-      journal.files.push_back(JournalFile{std::move(*staged), std::move(*target)});
+    } else if (f.size() == 3 && f[0] == "file") {
+      std::optional<NativeString> target = InsidePath(f[2]);
+      const NativeString staged = NativeFromAscii(f[1]);
+      if (!target || !IsStagedName(staged)) return std::nullopt;
+      journal.files.push_back(JournalFile{staged, std::move(*target)});
     } else {
       return std::nullopt;
     }

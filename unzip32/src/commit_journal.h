@@ -34,8 +34,10 @@ struct Journal {
 std::string FormatJournal(const Journal& journal);
 
 // The journal text holds; nothing when it is incomplete or damaged, or names anything
-// a commit of this library cannot have written (a staged name that is not one, a
-// target outside the folder or onto one of the library's own names).
+// a commit of this library cannot have written: a staged name that is not one, or a
+// path with a component no member could have (empty, "." or "..", a control
+// character or NUL, ':' or another character Windows refuses, a trailing dot or
+// space, a device name, the prefix of this library's own names in any case).
 std::optional<Journal> ParseJournal(std::string_view text);
 
 }  // namespace uz32

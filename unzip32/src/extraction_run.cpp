@@ -65,7 +65,11 @@ class Run {
     const Status s = Steps();
     if (!s.ok()) {
       reporter_.Error(s.message());
-      if (options_.mode == RunMode::Extract && openedFolder_) {
+      if (s.code() == UNZIP_ERR_UNFINISHED) {
+        reporter_.Text("the commit is not finished: some files are new and some old until "
+                       "the next extraction into this folder, or UzpRecoverFolder, "
+                       "completes it\n");
+      } else if (options_.mode == RunMode::Extract && openedFolder_) {
         reporter_.Text("nothing was extracted; the folder is as it was\n");
       }
     }
@@ -142,6 +146,10 @@ class Run {
                                                    ": it is not a folder");
     }
     openedFolder_ = true;
+    // One extraction at a time in a folder: another one's staged files are not left
+    // over from an interruption.
+    std::unique_ptr<FileSystem::Lock> lock;
+    if (Status s = LockFolder(fs_, options_.folder, lock); !s.ok()) return s;
     // What an interrupted run left is finished or cleared first; a folder whose last
     // commit cannot be finished takes no other.
     if (Status s = RecoverFolder(fs_, options_.folder); !s.ok()) return s;

@@ -11,9 +11,10 @@
 namespace uz32 {
 
 // Returns the run's result code (unzip32.h), having reported its failure through
-// reporter. On any failure in extraction mode the folder is left as it was (old files
-// in place, no temporary file), except where the system refused to undo a move, which
-// the printed message then names.
+// reporter. On a failure in extraction mode the folder is left as it was (old files in
+// place, no staged file), or, with UNZIP_ERR_UNFINISHED, with a commit half done and
+// its journal, for the next extraction or RecoverFolder to complete; the printed lines
+// say which.
 int32_t RunUnzip(const RunOptions& options, Reporter& reporter, FileSystem& fs);
 
 }  // namespace uz32

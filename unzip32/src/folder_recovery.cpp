@@ -3,6 +3,7 @@
 #include <string>
 
 #include "commit_journal.h"
+#include "journal_apply.h"
 #include "platform/platform_text.h"
 #include "reserved_names.h"
 
@@ -10,81 +11,52 @@ namespace uz32 {
 namespace {
 
 constexpr uint64_t kLongestJournal = 256u << 20;
+// How long an extraction waits for another one in the same folder: 100 waits of this.
+constexpr unsigned kLockWaitMs = 100;
+constexpr int kLockWaits = 100;
 
 Status Unfinished(const NativeString& folder, const std::string& why) {
-  return Status::Fail(UNZIP_ERR_DISK_FULL, "cannot finish the interrupted extraction in " +
-                                               Utf8FromNative(folder) + ": " + why);
+  return Status::Fail(UNZIP_ERR_UNFINISHED, "cannot finish the interrupted extraction in " +
+                                                Utf8FromNative(folder) + ": " + why);
 }
 
-// Reads the journal at path into text. Fails (UNZIP_ERR_DISK_FULL) when it cannot.
-Status ReadJournal(FileSystem& fs, const NativeString& folder, const NativeString& path,
-                   std::string& text) {
+// Reads the journal at path into text; false when it cannot be read. A journal too
+// long for this library to have written is read as empty (damaged).
+bool ReadJournal(FileSystem& fs, const NativeString& path, std::string& text) {
   std::unique_ptr<ByteSource> source;
-  if (!fs.OpenArchive(path, source).ok() || source->Size() > kLongestJournal) {
-    return Unfinished(folder, "its journal cannot be read");
+  if (!fs.OpenArchive(path, source).ok()) return false;
+  if (source->Size() > kLongestJournal) {
+    text.clear();
+    return true;
   }
   text.resize(static_cast<size_t>(source->Size()));
-  if (!source->ReadAt(0, {reinterpret_cast<uint8_t*>(text.data()), text.size()}).ok()) {
-    return Unfinished(folder, "its journal cannot be read");
-  }
-  return Status::Ok();
+  return source->ReadAt(0, {reinterpret_cast<uint8_t*>(text.data()), text.size()}).ok();
 }
 
-Status Fail(const std::string& why) { return Status::Fail(UNZIP_ERR_DISK_FULL, why); }
-
-// Finishes a journal's commit. Fails with the first step that cannot be made.
-class RollForward {
- public:
-  RollForward(FileSystem& fs, const NativeString& folder) : fs_(fs), folder_(folder) {}
-
-  Status Run(const Journal& journal) {
-    for (const NativeString& relative : journal.folders) {
-      if (Status s = MakeFolder(relative); !s.ok()) return s;
+// Applies the journal at path and removes it. Fails (UNZIP_ERR_UNFINISHED) when a step
+// cannot be made now; the journal then stays.
+Status FinishCommit(FileSystem& fs, const NativeString& folder, const NativeString& path) {
+  std::string text;
+  if (!ReadJournal(fs, path, text)) return Unfinished(folder, "its journal cannot be read");
+  if (const std::optional<Journal> journal = ParseJournal(text)) {
+    JournalApplier apply(fs, folder);
+    for (const NativeString& relative : journal->folders) {
+      bool made = false;
+      bool blocked = false;  // what lies below it is refused in turn
+      if (Status s = apply.MakeFolder(relative, made, blocked); !s.ok() && !blocked) {
+        return Unfinished(folder, s.message());
+      }
     }
-    for (const JournalFile& file : journal.files) {
-      if (Status s = MoveIn(file); !s.ok()) return s;
+    for (const JournalFile& file : journal->files) {
+      bool blocked = false;
+      if (Status s = apply.Place(file, nullptr, blocked); !s.ok() && !blocked) {
+        return Unfinished(folder, s.message());
+      }
     }
-    return Status::Ok();
   }
-
- private:
-  Status MakeFolder(const NativeString& relative) {
-    const NativeString path = JoinPath(folder_, relative);
-    const PathType type = fs_.TypeOf(path);
-    if (type == PathType::Folder && !fs_.IsLink(path)) return Status::Ok();
-    if (type != PathType::Missing) {
-      return Fail("a file or a link is in the way of " + Utf8FromNative(path));
-    }
-    return fs_.MakeFolder(path);
-  }
-
-  // A staged file that is gone was moved in before the interruption.
-  Status MoveIn(const JournalFile& file) {
-    const NativeString staged = JoinPath(folder_, file.staged);
-    const NativeString target = JoinPath(folder_, file.target);
-    const PathType stagedType = fs_.TypeOf(staged);
-    if (stagedType == PathType::Missing) return Status::Ok();
-    if (stagedType != PathType::File) return Fail(Utf8FromNative(staged) + " is not a file");
-    switch (fs_.TypeOf(target)) {
-      case PathType::Missing:
-        return fs_.Rename(staged, target);
-      case PathType::File:
-        break;
-      default:
-        return Fail(Utf8FromNative(target) + " is not a file");
-    }
-    if (fs_.Replace(staged, target).ok()) return Status::Ok();
-    // In use: the old file can still be renamed, and the next call deletes it.
-    NativeString aside;
-    if (Status s = FindAsidePath(fs_, folder_, file.target, counter_, aside); !s.ok()) return s;
-    if (Status s = fs_.Rename(target, aside); !s.ok()) return s;
-    return fs_.Rename(staged, target);
-  }
-
-  FileSystem& fs_;
-  const NativeString& folder_;
-  unsigned long counter_ = 0;
-};
+  if (!fs.Remove(path)) return Unfinished(folder, "its journal cannot be removed");
+  return Status::Ok();
+}
 
 // Deletes staged files and aside files, or puts an aside file back where its target
 // is missing.
@@ -109,20 +81,38 @@ void ClearLeftovers(FileSystem& fs, const NativeString& folder) {
 
 }  // namespace
 
-Status RecoverFolder(FileSystem& fs, const NativeString& folder) {
-  const NativeString journalPath = JoinPath(folder, NativeFromAscii(kJournalNameAscii));
-  const PathType journalType = fs.TypeOf(journalPath);
-  if (journalType == PathType::File) {
-    std::string text;
-    if (Status s = ReadJournal(fs, folder, journalPath, text); !s.ok()) return s;
-    if (const std::optional<Journal> journal = ParseJournal(text)) {
-      if (Status s = RollForward(fs, folder).Run(*journal); !s.ok()) {
-        return Unfinished(folder, s.message());
-      }
+Status LockFolder(FileSystem& fs, const NativeString& folder,
+                  std::unique_ptr<FileSystem::Lock>& held) {
+  const NativeString path = JoinPath(folder, NativeFromAscii(kLockNameAscii));
+  for (int waits = 0;; ++waits) {
+    bool busy = false;
+    const Status s = fs.TakeLock(path, held, busy);
+    if (s.ok() || !busy) return s;
+    if (waits == kLockWaits) {
+      return Status::Fail(UNZIP_ERR_FOLDER_BUSY,
+                          "cannot work in " + Utf8FromNative(folder) +
+                              ": another extraction there has not ended for " +
+                              std::to_string(kLockWaits * kLockWaitMs / 1000) + " seconds");
     }
-    if (!fs.Remove(journalPath)) return Unfinished(folder, "its journal cannot be removed");
-  } else if (journalType != PathType::Missing) {
-    return Unfinished(folder, Utf8FromNative(journalPath) + " is not a file");
+    fs.Pause(kLockWaitMs);
+  }
+}
+
+Status RecoverFolder(FileSystem& fs, const NativeString& folder) {
+  const NativeString journal = JoinPath(folder, NativeFromAscii(kJournalNameAscii));
+  switch (fs.TypeOf(journal)) {
+    case PathType::Missing:
+      break;
+    case PathType::File:
+      if (Status s = FinishCommit(fs, folder, journal); !s.ok()) return s;
+      break;
+    case PathType::Folder:
+      // Not a journal of ours: an empty one goes; one with content stays in the way of
+      // the next commit, which then says so.
+      fs.RemoveEmptyFolder(journal);
+      break;
+    case PathType::Other:
+      return Unfinished(folder, "its journal cannot be asked about");
   }
   ClearLeftovers(fs, folder);
   return Status::Ok();

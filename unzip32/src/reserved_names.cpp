@@ -50,6 +50,13 @@ ReservedKind KindOf(const NativeString& name) {
   return ReservedKind::None;
 }
 
+bool IsStagedName(const NativeString& name) {
+  if (KindOf(name) != ReservedKind::Staged) return false;
+  const size_t prefix = kReservedPrefixAscii.size();
+  const std::optional<NativeString> rest = AfterNumbers(name.substr(prefix, name.size() - prefix - 4));
+  return rest && rest->empty();
+}
+
 NativeString StagedName(unsigned long counter) { return Numbered(counter) + NativeFromAscii(".tmp"); }
 
 NativeString AsideName(unsigned long counter, const NativeString& target) {

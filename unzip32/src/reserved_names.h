@@ -12,12 +12,17 @@ namespace uz32 {
 
 // The commit journal's name in the extraction folder.
 inline constexpr char kJournalNameAscii[] = ".~uz32-commit.journal";
+// The lock file an extraction holds in its folder while it works.
+inline constexpr char kLockNameAscii[] = ".~uz32-lock";
 
 enum class ReservedKind { None, Staged, Aside };
 
 // Which of the library's files name is (a name, not a path); None for anything else,
-// the journal included.
+// the journal and the lock included.
 ReservedKind KindOf(const NativeString& name);
+
+// True for exactly the names StagedName gives: ".~uz32-<digits>-<digits>.tmp".
+bool IsStagedName(const NativeString& name);
 
 // The name of a staged member: ".~uz32-<pid>-<n>.tmp".
 NativeString StagedName(unsigned long counter);

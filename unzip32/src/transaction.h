@@ -1,40 +1,35 @@
 // All-or-nothing replacement of files in one folder. Every member is first written to
-// a temporary file beside its target; only when all are written are they flushed to the
-// disk, listed in a flushed commit journal (commit_journal.h), and moved into place,
-// each replacing its old file in one step while a second name (a hard link) keeps the
-// old content; an old file that cannot be replaced (in use) is renamed aside first. A
-// failure while moving puts back everything already moved; an interruption (the
-// process killed, the power cut) is finished by RecoverFolder from the journal.
-// Targets may lie in subfolders: the folders they need are made at commit, never
-// through a link, and those this run made are removed again when the commit fails.
+// a staged file in the folder; only when all are written are they flushed to the disk,
+// listed in a flushed commit journal (commit_journal.h), and put in place by applying
+// that journal (journal_apply.h), each replacing its old file in one step while a
+// second name (a hard link) keeps the old content. A failure while moving puts back
+// everything already moved; when even that cannot be done, the journal stays and the
+// next RecoverFolder finishes the commit. An interruption (the process killed, the
+// power cut) is finished by RecoverFolder in the same way.
 #pragma once
 
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "journal_apply.h"
 #include "platform/file_system.h"
-#include "reserved_names.h"
 #include "status.h"
 
 namespace uz32 {
 
 class Transaction {
  public:
-  // How many reserved names a temporary or set-aside file may try before the folder
-  // counts as unusable.
-  static constexpr int kReservedNameTries = uz32::kReservedNameTries;
-
   Transaction(FileSystem& fs, NativeString folder);
-  // Unless Commit succeeded: deletes every staged temporary file.
+  // Unless Commit ran: deletes every staged file.
   ~Transaction();
   Transaction(const Transaction&) = delete;
   Transaction& operator=(const Transaction&) = delete;
 
-  // Creates a temporary file in the folder, lets fill write the content, and closes it
+  // Creates a staged file in the folder, lets fill write the content, and closes it
   // with stamp. On success the file waits to become targetName at Commit. On failure
-  // the temporary file is gone and the failure (fill's, or UNZIP_ERR_DISK_FULL, also
-  // when kReservedNameTries names are all taken) is returned.
+  // the staged file is gone and the failure (fill's, or UNZIP_ERR_DISK_FULL, also when
+  // kReservedNameTries names are all taken) is returned.
   Status Stage(const NativeString& targetName, const FileStamp& stamp,
                const std::function<Status(OutputFile&)>& fill);
 
@@ -47,37 +42,31 @@ class Transaction {
   // The folders (relative) that Commit created, in creation order.
   const std::vector<NativeString>& createdFolders() const { return createdRelative_; }
 
-  // Flushes every staged file, writes and flushes the journal, makes the folders asked
-  // for (each missing one created; an existing one must be a real folder, not a link),
-  // and moves every staged file over its target, in staging order; then removes the
-  // journal. On success, old files that could not be deleted (in use) stay under a
-  // reserved name for RecoverFolder. On failure (UNZIP_ERR_DISK_FULL: a flush or the
-  // journal fails, a journal is already there, a folder cannot be made or a link or
-  // file is in its way, a target is a folder, or cannot be renamed or replaced, no free
-  // name to keep an old file under is found within kReservedNameTries, or a name cannot
-  // be asked about) every target is back as it was, no temporary file or journal
-  // remains and the folders this commit made are removed (when empty), as far as the
-  // system lets the moves be undone; the message says when it did not.
+  // Flushes every staged file, writes and flushes the journal, then applies it: makes
+  // the folders asked for and moves every staged file over its target, in staging
+  // order. On success removes the journal and the old files' other names (a name
+  // still in use stays for the next RecoverFolder). On failure, either
+  //  - everything is taken back: every target holds its old file again, no staged
+  //    file, journal or folder this commit made remains, and the failure is returned
+  //    (UNZIP_ERR_DISK_FULL: a flush or the journal fails, a journal is in the way, a
+  //    folder cannot be made or a link or file is in its way, a target is a folder,
+  //    cannot be replaced or renamed, or reaches another file by a short name, no
+  //    reserved name is free); or
+  //  - taking back could not be finished: the journal and every file it needs stay,
+  //    some targets hold new files and the others old ones, and the next RecoverFolder
+  //    completes the commit; UNZIP_ERR_UNFINISHED, saying why.
   Status Commit();
 
  private:
   struct Staged {
-    NativeString target;  // name in the folder
-    NativeString temp;    // full path of the temporary file
-    // Full paths of the reserved names the old file got (a link, or the name it was
-    // renamed to); removed after the commit.
-    std::vector<NativeString> asides;
-    // The one of asides that holds the old file while the target name does not.
-    NativeString oldAt;
-    bool moved = false;  // temp has become the target
+    NativeString target;  // path relative to the folder
+    NativeString name;    // the staged file's name in the folder
+    OldFile old;
   };
 
-  Status Fail(Status s);
+  JournalFile Entry(const Staged& s) const { return JournalFile{s.name, s.target}; }
   Status WriteJournal();
-  Status MakeFolders();
-  void RemoveCreatedFolders();
-  Status MoveIntoPlace(Staged& s);
-  std::string Undo(size_t count);
+  Status TakeBack(Status failure, size_t placed, JournalApplier& apply);
   void RemoveStaged();
 
   FileSystem& fs_;
@@ -87,7 +76,7 @@ class Transaction {
   std::vector<NativeString> createdRelative_;   // those Commit made
   NativeString journal_;  // full path
   unsigned long counter_ = 0;
-  bool committed_ = false;
+  bool committed_ = false;  // Commit ran: the staged files are its business
 };
 
 }  // namespace uz32

@@ -52,17 +52,20 @@ class FileSystem {
   // fails; other failures are UNZIP_ERR_DISK_FULL. out is set only on success.
   virtual Status CreateNew(const NativeString& path, std::unique_ptr<OutputFile>& out,
                            bool& exists) = 0;
-  // Renames within one folder; the target must not exist. Fails with
-  // UNZIP_ERR_DISK_FULL, leaving both names as they were.
+  // Gives a file or folder another name, in the same folder or another one of the
+  // volume; the name to must be free. Fails with UNZIP_ERR_DISK_FULL, leaving both
+  // names as they were.
   virtual Status Rename(const NativeString& from, const NativeString& to) = 0;
   // Puts from (a file) in place of the existing file to in one step: the name to never
-  // goes missing. Fails with UNZIP_ERR_DISK_FULL (to in use or read-only on Windows, ...),
-  // leaving both names as they were.
-  virtual Status Replace(const NativeString& from, const NativeString& to) = 0;
-  // Gives the file existing the second name newName (a hard link), in the same folder.
-  // False when the system cannot (a volume without links, ...) or, on Windows, when
-  // existing is in use (it could not be replaced, and the link could not be removed
-  // while it is), leaving nothing behind.
+  // goes missing. Fails with UNZIP_ERR_DISK_FULL, leaving both names as they were; sets
+  // inUse when the system refused because of what to is (on Windows: a running
+  // program or a read-only file, which can still be renamed), not for other reasons
+  // (an I/O error, a file another program holds open).
+  virtual Status Replace(const NativeString& from, const NativeString& to, bool& inUse) = 0;
+  // Gives the file existing the second name newName (a hard link), in the same folder or
+  // another one of the volume. False when the system cannot (a volume without links,
+  // ...) or, on Windows, when existing is in use (it could not be replaced, and the link
+  // could not be removed while it is), leaving nothing behind.
   virtual bool Link(const NativeString& existing, const NativeString& newName) = 0;
   // Writes the content of files, and the names in folder, through to the disk, so that
   // they outlast a power cut. Fails with UNZIP_ERR_DISK_FULL at the first one that
@@ -103,6 +106,19 @@ class FileSystem {
   virtual std::optional<NativeString> ListedName(const NativeString& /*path*/) {
     return std::nullopt;
   }
+
+  // Held while one extraction (or recovery) works in a folder; releasing it lets the
+  // next one in.
+  class Lock {
+   public:
+    virtual ~Lock() = default;
+  };
+  // Takes the lock file at path for this process, made if missing; the lock goes when
+  // out does (and with the process). When another holder has it, sets busy and fails;
+  // a lock file that cannot be made fails with UNZIP_ERR_DISK_FULL.
+  virtual Status TakeLock(const NativeString& path, std::unique_ptr<Lock>& out, bool& busy) = 0;
+  // Waits (another program may let go of a file meanwhile).
+  virtual void Pause(unsigned milliseconds) = 0;
 };
 
 std::unique_ptr<FileSystem> MakeNativeFileSystem();

@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/file_system.h"
 
@@ -32,6 +33,10 @@ NativeString FileNameKey(const NativeString& name);
 
 // folder followed by name, with a separator unless folder already ends with one.
 NativeString JoinPath(const NativeString& folder, const NativeString& name);
+
+// The names a relative path goes through, in order (split on '/', and on '\' too on
+// Windows); empty names between separators are dropped.
+std::vector<NativeString> PathComponents(const NativeString& relative);
 
 // This process's id (names of temporary files).
 unsigned long CurrentProcessId();

@@ -1,45 +1,34 @@
 // Linux files: POSIX descriptors, pread, rename, link, futimens, fsync and syncfs.
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <ctime>
+#include <thread>
 
 #include "dos_time.h"
 #include "platform/file_system.h"
 #include "platform/platform_text.h"
+#include "platform/unique_handle.h"
 
 namespace uz32 {
 namespace {
 
-// Owns one file descriptor.
-class Fd {
- public:
-  explicit Fd(int fd = -1) : fd_(fd) {}
-  ~Fd() { Close(); }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  // Gives up ownership and returns the descriptor.
-  int Release() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
-  // Closes now; returns the close's errno, 0 when it went well.
-  int Close() {
-    if (fd_ < 0) return 0;
-    const int rc = ::close(fd_);
-    fd_ = -1;
-    return rc == 0 ? 0 : errno;
-  }
-
- private:
-  int fd_;
+struct FdIsNone {
+  static constexpr int Value() { return -1; }
 };
+using Fd = platform::UniqueHandle<int, platform::CloseWith<::close>, FdIsNone>;
+
+// Closes fd now; the close's errno, 0 when it went well (a delayed write error shows
+// here).
+int CloseReporting(Fd& fd) {
+  if (!fd) return 0;
+  return ::close(fd.release()) == 0 ? 0 : errno;
+}
 
 Status WriteFailure(const std::string& path, int err) {
   const bool full = err == ENOSPC || err == EDQUOT;
@@ -68,7 +57,7 @@ std::optional<time_t> StampToTime(const FileStamp& stamp) {
 
 class PosixInput final : public ByteSource {
  public:
-  PosixInput(int fd, uint64_t size) : fd_(fd), size_(size) {}
+  PosixInput(Fd fd, uint64_t size) : fd_(std::move(fd)), size_(size) {}
   uint64_t Size() const override { return size_; }
   Status ReadAt(uint64_t offset, std::span<uint8_t> out) override {
     if (offset > size_ || out.size() > size_ - offset) return UnexpectedEnd();
@@ -91,7 +80,7 @@ class PosixInput final : public ByteSource {
 
 class PosixOutput final : public OutputFile {
  public:
-  PosixOutput(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+  PosixOutput(Fd fd, std::string path) : fd_(std::move(fd)), path_(std::move(path)) {}
   Status Write(std::span<const uint8_t> data) override {
     size_t done = 0;
     while (done < data.size()) {
@@ -107,7 +96,7 @@ class PosixOutput final : public OutputFile {
     // Starts writing the file to the disk while the next members are decoded, so the
     // flush before the commit has little left to wait for.
     ::sync_file_range(fd_.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
-    if (const int err = fd_.Close(); err != 0) return WriteFailure(path_, err);
+    if (const int err = CloseReporting(fd_); err != 0) return WriteFailure(path_, err);
     return Status::Ok();
   }
 
@@ -126,8 +115,8 @@ class PosixOutput final : public OutputFile {
 // Flushes one file or folder to the disk.
 Status Sync(const std::string& path, int flags) {
   Fd fd(::open(path.c_str(), flags | O_CLOEXEC));
-  if (fd.get() < 0 || ::fsync(fd.get()) != 0) return WriteFailure(path, errno);
-  if (const int err = fd.Close(); err != 0) return WriteFailure(path, err);
+  if (!fd || ::fsync(fd.get()) != 0) return WriteFailure(path, errno);
+  if (const int err = CloseReporting(fd); err != 0) return WriteFailure(path, err);
   return Status::Ok();
 }
 
@@ -136,19 +125,19 @@ class PosixFileSystem final : public FileSystem {
   Status OpenArchive(const NativeString& path, std::unique_ptr<ByteSource>& out) override {
     Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat st {};
-    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
       return Status::Fail(UNZIP_ERR_NOT_FOUND, "cannot open the archive " + path);
     }
-    out = std::make_unique<PosixInput>(fd.Release(), static_cast<uint64_t>(st.st_size));
+    out = std::make_unique<PosixInput>(std::move(fd), static_cast<uint64_t>(st.st_size));
     return Status::Ok();
   }
 
   Status CreateNew(const NativeString& path, std::unique_ptr<OutputFile>& out,
                    bool& exists) override {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    exists = fd < 0 && errno == EEXIST;
-    if (fd < 0) return WriteFailure(path, errno);
-    out = std::make_unique<PosixOutput>(fd, path);
+    Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    exists = !fd && errno == EEXIST;
+    if (!fd) return WriteFailure(path, errno);
+    out = std::make_unique<PosixOutput>(std::move(fd), path);
     return Status::Ok();
   }
 
@@ -160,8 +149,10 @@ class PosixFileSystem final : public FileSystem {
     return Status::Ok();
   }
 
-  Status Replace(const NativeString& from, const NativeString& to) override {
-    return Rename(from, to);  // rename() replaces in one step
+  // rename() replaces in one step, whatever the old file is doing.
+  Status Replace(const NativeString& from, const NativeString& to, bool& inUse) override {
+    inUse = false;
+    return Rename(from, to);
   }
 
   bool Link(const NativeString& existing, const NativeString& newName) override {
@@ -174,7 +165,7 @@ class PosixFileSystem final : public FileSystem {
   Status Flush(const std::vector<NativeString>& files, const NativeString& folder) override {
     if (files.size() > 1) {
       Fd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-      if (fd.get() < 0 || ::syncfs(fd.get()) != 0) return WriteFailure(folder, errno);
+      if (!fd || ::syncfs(fd.get()) != 0) return WriteFailure(folder, errno);
       return Status::Ok();
     }
     for (const NativeString& file : files) {
@@ -208,10 +199,9 @@ class PosixFileSystem final : public FileSystem {
 
   std::vector<NativeString> ListFolder(const NativeString& folder) override {
     std::vector<NativeString> names;
-    DIR* dir = ::opendir(folder.c_str());
+    const platform::UniqueHandle<DIR*, platform::CloseWith<::closedir>> dir(::opendir(folder.c_str()));
     if (!dir) return names;
-    while (const dirent* e = ::readdir(dir)) names.emplace_back(e->d_name);
-    ::closedir(dir);
+    while (const dirent* e = ::readdir(dir.get())) names.emplace_back(e->d_name);
     return names;
   }
 
@@ -240,6 +230,43 @@ class PosixFileSystem final : public FileSystem {
     if (!when) return std::nullopt;
     return static_cast<int64_t>(*when);
   }
+
+  // An advisory lock on the file. The holder deletes the file when it lets go, so a
+  // lock taken on a file that is no longer the one at path is taken again.
+  Status TakeLock(const NativeString& path, std::unique_ptr<Lock>& out, bool& busy) override {
+    busy = false;
+    for (int tries = 0; tries < 8; ++tries) {
+      Fd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
+      if (!fd) return WriteFailure(path, errno);
+      if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+        busy = errno == EWOULDBLOCK;
+        return WriteFailure(path, errno);
+      }
+      struct stat held {}, named {};
+      if (::fstat(fd.get(), &held) == 0 && ::lstat(path.c_str(), &named) == 0 &&
+          held.st_ino == named.st_ino && held.st_dev == named.st_dev) {
+        out = std::make_unique<PosixLock>(std::move(fd), path);
+        return Status::Ok();
+      }
+    }
+    busy = true;
+    return Status::Fail(UNZIP_ERR_DISK_FULL, "cannot lock " + path);
+  }
+
+  void Pause(unsigned milliseconds) override {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+  }
+
+ private:
+  class PosixLock final : public Lock {
+   public:
+    PosixLock(Fd fd, std::string path) : fd_(std::move(fd)), path_(std::move(path)) {}
+    ~PosixLock() override { ::unlink(path_.c_str()); }  // before the close lets go
+
+   private:
+    Fd fd_;
+    std::string path_;
+  };
 };
 
 }  // namespace

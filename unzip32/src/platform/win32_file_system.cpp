@@ -6,35 +6,22 @@
 #include "dos_time.h"
 #include "platform/file_system.h"
 #include "platform/platform_text.h"
+#include "platform/unique_handle.h"
 
 namespace uz32 {
 namespace {
 
-// Owns one file handle.
-class Handle {
- public:
-  explicit Handle(HANDLE h = INVALID_HANDLE_VALUE) : h_(h) {}
-  ~Handle() { Close(); }
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  HANDLE get() const { return h_; }
-  bool valid() const { return h_ != INVALID_HANDLE_VALUE; }
-  HANDLE Release() {
-    HANDLE h = h_;
-    h_ = INVALID_HANDLE_VALUE;
-    return h;
-  }
-  // Closes now; returns the error code, 0 when it went well.
-  DWORD Close() {
-    if (!valid()) return 0;
-    const BOOL ok = CloseHandle(h_);
-    h_ = INVALID_HANDLE_VALUE;
-    return ok ? 0 : GetLastError();
-  }
-
- private:
-  HANDLE h_;
+struct InvalidHandleIsNone {
+  static HANDLE Value() { return INVALID_HANDLE_VALUE; }
 };
+using File = platform::UniqueHandle<HANDLE, platform::CloseWith<CloseHandle>, InvalidHandleIsNone>;
+using Search = platform::UniqueHandle<HANDLE, platform::CloseWith<FindClose>, InvalidHandleIsNone>;
+
+// Closes h now; the error code, 0 when it went well (a delayed write error shows here).
+DWORD CloseReporting(File& h) {
+  if (!h) return 0;
+  return CloseHandle(h.release()) ? 0 : GetLastError();
+}
 
 Status WriteFailure(const NativeString& path, DWORD err) {
   const bool full = err == ERROR_DISK_FULL || err == ERROR_HANDLE_DISK_FULL;
@@ -72,7 +59,7 @@ int64_t UnixSeconds(const FILETIME& t) {
 
 class WinInput final : public ByteSource {
  public:
-  WinInput(HANDLE h, uint64_t size) : h_(h), size_(size) {}
+  WinInput(File h, uint64_t size) : h_(std::move(h)), size_(size) {}
   uint64_t Size() const override { return size_; }
   Status ReadAt(uint64_t offset, std::span<uint8_t> out) override {
     if (offset > size_ || out.size() > size_ - offset) return UnexpectedEnd();
@@ -96,13 +83,13 @@ class WinInput final : public ByteSource {
   }
 
  private:
-  Handle h_;
+  File h_;
   uint64_t size_;
 };
 
 class WinOutput final : public OutputFile {
  public:
-  WinOutput(HANDLE h, NativeString path) : h_(h), path_(std::move(path)) {}
+  WinOutput(File h, NativeString path) : h_(std::move(h)), path_(std::move(path)) {}
   Status Write(std::span<const uint8_t> data) override {
     size_t done = 0;
     while (done < data.size()) {
@@ -118,7 +105,7 @@ class WinOutput final : public OutputFile {
   }
   Status Finish(const FileStamp& stamp) override {
     SetTime(stamp);
-    if (const DWORD err = h_.Close(); err != 0) return WriteFailure(path_, err);
+    if (const DWORD err = CloseReporting(h_); err != 0) return WriteFailure(path_, err);
     return Status::Ok();
   }
 
@@ -129,34 +116,34 @@ class WinOutput final : public OutputFile {
     }
   }
 
-  Handle h_;
+  File h_;
   NativeString path_;
 };
 
 class WinFileSystem final : public FileSystem {
  public:
   Status OpenArchive(const NativeString& path, std::unique_ptr<ByteSource>& out) override {
-    Handle h(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                         FILE_ATTRIBUTE_NORMAL, nullptr));
+    File h(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, nullptr));
     LARGE_INTEGER size{};
-    if (!h.valid() || !GetFileSizeEx(h.get(), &size) || size.QuadPart < 0) {
+    if (!h || !GetFileSizeEx(h.get(), &size) || size.QuadPart < 0) {
       return Status::Fail(UNZIP_ERR_NOT_FOUND, "cannot open the archive " + Utf8FromNative(path));
     }
-    out = std::make_unique<WinInput>(h.Release(), static_cast<uint64_t>(size.QuadPart));
+    out = std::make_unique<WinInput>(std::move(h), static_cast<uint64_t>(size.QuadPart));
     return Status::Ok();
   }
 
   Status CreateNew(const NativeString& path, std::unique_ptr<OutputFile>& out,
                    bool& exists) override {
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
+    File h(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                       FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!h) {
       const DWORD err = GetLastError();
       exists = err == ERROR_FILE_EXISTS || err == ERROR_ALREADY_EXISTS;
       return WriteFailure(path, err);
     }
     exists = false;
-    out = std::make_unique<WinOutput>(h, path);
+    out = std::make_unique<WinOutput>(std::move(h), path);
     return Status::Ok();
   }
 
@@ -169,9 +156,14 @@ class WinFileSystem final : public FileSystem {
     return Status::Ok();
   }
 
-  Status Replace(const NativeString& from, const NativeString& to) override {
+  // A running program or a read-only file is refused with "access denied"; a file
+  // open without delete sharing, with a sharing violation (Wine says "access denied"
+  // there too, and the rename that follows fails: nothing is lost).
+  Status Replace(const NativeString& from, const NativeString& to, bool& inUse) override {
+    inUse = false;
     if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) {
       const DWORD err = GetLastError();
+      inUse = err == ERROR_ACCESS_DENIED;
       return Status::Fail(UNZIP_ERR_DISK_FULL, "cannot replace " + Utf8FromNative(to) + " by " +
                                                    Utf8FromNative(from) + ": " + OsErrorText(err));
     }
@@ -183,22 +175,22 @@ class WinFileSystem final : public FileSystem {
   // everything, fails for exactly those: a running program or loaded library, or a
   // file open without write or delete sharing.
   bool Link(const NativeString& existing, const NativeString& newName) override {
-    Handle probe(CreateFileW(existing.c_str(), GENERIC_WRITE | DELETE,
-                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!probe.valid()) return false;
-    probe.Close();
+    if (!File(CreateFileW(existing.c_str(), GENERIC_WRITE | DELETE,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr))) {
+      return false;
+    }
     return CreateHardLinkW(newName.c_str(), existing.c_str(), nullptr) != 0;
   }
 
   // The folder's names need nothing: NTFS logs its own changes to them.
   Status Flush(const std::vector<NativeString>& files, const NativeString&) override {
     for (const NativeString& file : files) {
-      Handle h(CreateFileW(file.c_str(), GENERIC_WRITE,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-      if (!h.valid() || !FlushFileBuffers(h.get())) return WriteFailure(file, GetLastError());
-      if (const DWORD err = h.Close(); err != 0) return WriteFailure(file, err);
+      File h(CreateFileW(file.c_str(), GENERIC_WRITE,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+      if (!h || !FlushFileBuffers(h.get())) return WriteFailure(file, GetLastError());
+      if (const DWORD err = CloseReporting(h); err != 0) return WriteFailure(file, err);
     }
     return Status::Ok();
   }
@@ -229,13 +221,8 @@ class WinFileSystem final : public FileSystem {
 
   std::optional<NativeString> ListedName(const NativeString& path) override {
     // The file's own entry: FindFirstFileW reports the long name whatever name found it.
-    struct FindCloser {
-      void operator()(HANDLE h) const { FindClose(h); }
-    };
     WIN32_FIND_DATAW found{};
-    const HANDLE search = FindFirstFileW(path.c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return std::nullopt;
-    const std::unique_ptr<void, FindCloser> closed(search);
+    if (!Search(FindFirstFileW(path.c_str(), &found))) return std::nullopt;
     return NativeString(found.cFileName);
   }
 
@@ -253,12 +240,11 @@ class WinFileSystem final : public FileSystem {
   std::vector<NativeString> ListFolder(const NativeString& folder) override {
     std::vector<NativeString> names;
     WIN32_FIND_DATAW data{};
-    HANDLE find = FindFirstFileW(JoinPath(folder, L"*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return names;
+    const Search find(FindFirstFileW(JoinPath(folder, L"*").c_str(), &data));
+    if (!find) return names;
     do {
       names.emplace_back(data.cFileName);
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
+    } while (FindNextFileW(find.get(), &data));
     return names;
   }
 
@@ -289,6 +275,34 @@ class WinFileSystem final : public FileSystem {
     if (!utc) return std::nullopt;
     return UnixSeconds(*utc);
   }
+
+  // Open without sharing, and deleted when closed: a second opener (also on another
+  // machine sharing the folder) meets a sharing violation, or "access denied" while
+  // the file waits to be deleted.
+  Status TakeLock(const NativeString& path, std::unique_ptr<Lock>& out, bool& busy) override {
+    File h(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                       FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    if (!h) {
+      const DWORD err = GetLastError();
+      busy = err == ERROR_SHARING_VIOLATION ||
+             (err == ERROR_ACCESS_DENIED && TypeOf(path) != PathType::Missing);
+      return WriteFailure(path, err);
+    }
+    busy = false;
+    out = std::make_unique<WinLock>(std::move(h));
+    return Status::Ok();
+  }
+
+  void Pause(unsigned milliseconds) override { Sleep(milliseconds); }
+
+ private:
+  class WinLock final : public Lock {
+   public:
+    explicit WinLock(File h) : h_(std::move(h)) {}
+
+   private:
+    File h_;
+  };
 };
 
 }  // namespace

@@ -74,6 +74,17 @@ NativeString JoinPath(const NativeString& folder, const NativeString& name) {
   return folder + L'\\' + name;
 }
 
+std::vector<NativeString> PathComponents(const NativeString& relative) {
+  std::vector<NativeString> parts;
+  size_t start = 0;
+  for (;;) {
+    const size_t cut = relative.find_first_of(L"/\\", start);
+    if (cut != start && start < relative.size()) parts.push_back(relative.substr(start, cut - start));
+    if (cut == NativeString::npos) return parts;
+    start = cut + 1;
+  }
+}
+
 std::string OsErrorText(unsigned long code) {
   wchar_t* text = nullptr;
   const DWORD n = FormatMessageW(

@@ -28,6 +28,11 @@ class LocalFile {
 // written through.
 std::unique_ptr<LocalFile> CreateLocalFile(const std::filesystem::path& path);
 
+// Writes the content of the closed file at `path`, or the names in the folder at
+// `path`, through to the disk, so that they outlast a power cut; false when it could
+// not. (A Windows folder needs nothing: NTFS logs its own names.)
+bool FlushToDisk(const std::filesystem::path& path);
+
 // Puts the file `from` in the place of `to` in one step, replacing a file there; false
 // when it could not (both files are then as they were).
 bool MoveIntoPlace(const std::filesystem::path& from, const std::filesystem::path& to);

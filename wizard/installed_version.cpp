@@ -42,7 +42,13 @@ bool RecordInstalledVersion(const std::wstring& folder, const std::string& digit
     const std::string text = digits + "\r\n";
     const bool written = file && file->Write(text.data(), text.size()) && file->Close();
     file.reset();
-    if (written && platform::MoveIntoPlace(temporary, record)) return true;
+    // On the disk before it takes the record's name: after a power cut the record is
+    // the old one or the new one, never an empty file that would let an older version
+    // back in.
+    if (written && platform::FlushToDisk(temporary) && platform::MoveIntoPlace(temporary, record)) {
+      platform::FlushToDisk(record.parent_path());
+      return true;
+    }
     std::filesystem::remove(temporary, ignored);
     return false;
   } catch (...) {

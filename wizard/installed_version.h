@@ -15,8 +15,9 @@ inline constexpr char kInstalledVersionFile[] = "vlrupdate.installed";
 // nothing but a line end. Never throws.
 std::optional<std::string> ReadInstalledVersion(const std::wstring& folder);
 
-// Records `digits` in `folder`: written to a temporary name beside the record, then put
-// in its place in one step, so that a cut leaves the old record or the new one. False
+// Records `digits` in `folder`: written to a temporary name beside the record, flushed
+// to the disk, then put in its place in one step, so that a cut (even of the power)
+// leaves the old record or the new one. False
 // when it could not be written (the old record is then as it was). Never throws.
 bool RecordInstalledVersion(const std::wstring& folder, const std::string& digits);
 

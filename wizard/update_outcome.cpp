@@ -33,6 +33,7 @@ std::wstring StepMessage(const UpdateResult& result, bool french) {
                     : L"Update refused!\r\nVersion " + older + L" is older than " + newer;
     }
     case UpdateOutcome::kExtractionFailed:
+    case UpdateOutcome::kExtractionUnfinished:
       return french ? L"DLL Unzip manquante ou téléchargement imcomplet!"
                     : L"Unzip DLL missing or incomplete download!";
     case UpdateOutcome::kWindowClosed:
@@ -55,6 +56,8 @@ int QuietExitCode(UpdateOutcome outcome) {
       return 3;
     case UpdateOutcome::kExtractionFailed:
       return 4;
+    case UpdateOutcome::kExtractionUnfinished:
+      return 7;
   }
   return 1;
 }

@@ -14,6 +14,7 @@ enum class UpdateOutcome {
   kNotAuthentic,      // a signature or, in a build with a key, a digest did not hold
   kRefusedOlder,      // older than the version recorded as installed
   kExtractionFailed,  // not unpacked (in a build without a key, a digest mismatch too)
+  kExtractionUnfinished,  // some files new, some old: the next start completes the commit
   kWindowClosed,      // the window was closed during a download
 };
 
@@ -27,8 +28,8 @@ struct UpdateResult {
 std::wstring StepMessage(const UpdateResult& result, bool french);
 
 // The exit code of an unattended run that ended with `outcome`: 0 updated or up to
-// date, 1 not fetched, 2 not authentic, 3 refused as older, 4 extraction failed
-// (kWindowClosed, which an unattended run cannot meet, gives 1).
+// date, 1 not fetched, 2 not authentic, 3 refused as older, 4 extraction failed, 7
+// extraction unfinished (kWindowClosed, which an unattended run cannot meet, gives 1).
 int QuietExitCode(UpdateOutcome outcome);
 
 }  // namespace vlr

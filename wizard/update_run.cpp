@@ -26,6 +26,7 @@
 #include "wizard/installed_version.h"
 #include "wizard/run_log.h"
 #include "wizard/shared_state.h"
+#include "unzip32/unzip32.h"
 
 namespace vlr {
 
@@ -175,16 +176,20 @@ void FetchAndUnpack(Form1& form, bool quiet, UpdateResult& result) {
     }
     unpacked = package && UnzipArchive(localPath, folder);
     if (package) {
-      // Our library writes all members or none: a failure wrote nothing.
+      // Our library writes all members or none, or leaves its commit for the next
+      // start to complete.
       Log(log, "extraction: result " + std::to_string(UnzipResult) + ", " +
-                   std::to_string(unpacked ? ListedCount : 0) + " files written");
+                   (UnzipResult == UNZIP_ERR_UNFINISHED
+                        ? std::string("unfinished: the next start of the updater completes it")
+                        : std::to_string(unpacked ? ListedCount : 0) + " files written"));
     }
   }
   if (unpacked) {
     result.outcome = UpdateOutcome::kUpdated;
     SkipOnError([&] { RecordInstalledVersion(folder, facts.digits); });
   } else {
-    result.outcome = UpdateOutcome::kExtractionFailed;
+    result.outcome = UnzipResult == UNZIP_ERR_UNFINISHED ? UpdateOutcome::kExtractionUnfinished
+                                                         : UpdateOutcome::kExtractionFailed;
   }
   DeleteQuietly(localPath);
 }

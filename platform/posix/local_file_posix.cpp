@@ -76,6 +76,13 @@ std::unique_ptr<LocalFile> CreateLocalFile(const std::filesystem::path& path) {
   return file->Open(path) ? std::move(file) : nullptr;
 }
 
+bool FlushToDisk(const std::filesystem::path& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool flushed = ::fsync(fd) == 0;
+  return ::close(fd) == 0 && flushed;
+}
+
 bool MoveIntoPlace(const std::filesystem::path& from, const std::filesystem::path& to) {
   return ::rename(from.c_str(), to.c_str()) == 0;
 }

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "platform/local_file.h"
+#include "platform/win32/win32_handles.h"
 
 namespace platform {
 
@@ -45,6 +46,15 @@ class DiskFile final : public LocalFile {
 std::unique_ptr<LocalFile> CreateLocalFile(const std::filesystem::path& path) {
   auto file = std::make_unique<DiskFile>();
   return file->Open(path) ? std::move(file) : nullptr;
+}
+
+bool FlushToDisk(const std::filesystem::path& path) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) return true;
+  const win32::UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return file && FlushFileBuffers(file.get()) != FALSE;
 }
 
 bool MoveIntoPlace(const std::filesystem::path& from, const std::filesystem::path& to) {

@@ -143,7 +143,7 @@ Command ParseCommandLine(const std::vector<std::string>& args) {
 const char* VersionText() { return "vlrpublish " VLRPUBLISH_VERSION "\n"; }
 
 const char* HelpText() {
-  return R"(vlrpublish: makes and checks a mirror that Veloran's updater can use.
+  return R"(vlrpublish: makes, signs and checks a mirror that Veloran's updater can use.
 
   vlrpublish make --version 7.5.3 --en DIR [--fr DIR] --out MIRROR_DIR [--force]
                   [--sign PRIVATE.pem] [--expires-in DAYS]
@@ -181,7 +181,8 @@ const char* HelpText() {
       when version.html expires within 7 days.
 
 Exit codes:
-  0  make: the mirror was written and checked; check: an update would succeed
+  0  make: the mirror was written and checked; sign: the folder was re-signed;
+     check: an update would succeed
   1  check: an update from this mirror would fail
   2  the command line is wrong
   3  make, sign: refused (version, folders, names, mirror folder, packages or

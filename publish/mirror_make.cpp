@@ -7,8 +7,6 @@
 #include <vector>
 
 #include "mirror/mirror_rules.h"
-#include "mirror/version_file.h"
-#include "platform/text.h"
 #include "publish/file_identity.h"
 #include "publish/folder_swap.h"
 #include "publish/mirror_leftovers.h"
@@ -23,7 +21,6 @@
 #include "publish/system_reason.h"
 #include "publish/utf8_path.h"
 #include "publish/zip_writer.h"
-#include "signature/file_signature.h"
 
 namespace vlrpub {
 

@@ -52,10 +52,16 @@ namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
-// The digest `line` gives for `packageName`, in lower case; empty when it gives none.
-std::string DigestOfLine(std::string_view line, const std::string& packageName) {
+// The part of `line` between its leading and trailing blanks.
+std::string_view Trimmed(std::string_view line) {
   while (!line.empty() && IsBlank(line.front())) line.remove_prefix(1);
   while (!line.empty() && IsBlank(line.back())) line.remove_suffix(1);
+  return line;
+}
+
+// The digest `line` gives for `packageName`, in lower case; empty when it gives none.
+std::string DigestOfLine(std::string_view line, const std::string& packageName) {
+  line = Trimmed(line);
   const std::string head = "<!-- sha256 " + packageName + " ";
   constexpr std::string_view kTail = " -->";
   if (line.size() != head.size() + 64 + kTail.size() || line.substr(0, head.size()) != head ||
@@ -72,8 +78,21 @@ std::string DigestOfLine(std::string_view line, const std::string& packageName) 
 
 }  // namespace
 
-std::optional<std::string> PackageDigest(std::istream& in, const std::string& packageName) {
-  std::optional<std::string> found;
+std::optional<UtcDay> ExpiryOfLine(std::string_view line) {
+  line = Trimmed(line);
+  constexpr std::string_view kHead = "<!-- expires ";
+  constexpr std::string_view kTail = " -->";
+  if (line.size() != kHead.size() + 10 + kTail.size() || line.substr(0, kHead.size()) != kHead ||
+      line.substr(kHead.size() + 10) != kTail)
+    return std::nullopt;
+  return ParseUtcDate(line.substr(kHead.size(), 10));
+}
+
+std::string ExpiryLine(UtcDay day) { return "<!-- expires " + UtcDateText(day) + " -->"; }
+
+VersionTrailer ReadVersionTrailer(std::istream& in, const std::string& packageName) {
+  VersionTrailer trailer;
+  bool digestsDisagree = false;
   std::string text;
   VersionLines lines(in);
   // The lines may end in CR, CR LF or LF: each piece between them is looked at.
@@ -82,15 +101,31 @@ std::optional<std::string> PackageDigest(std::istream& in, const std::string& pa
     while (start <= text.size()) {
       std::size_t end = text.find('\n', start);
       if (end == std::string::npos) end = text.size();
-      std::string digest = DigestOfLine(std::string_view(text).substr(start, end - start), packageName);
+      const std::string_view piece = std::string_view(text).substr(start, end - start);
+      std::string digest = packageName.empty() ? std::string() : DigestOfLine(piece, packageName);
       if (!digest.empty()) {
-        if (found && *found != digest) return std::nullopt;
-        found = std::move(digest);
+        if (trailer.digest && *trailer.digest != digest) digestsDisagree = true;
+        trailer.digest = std::move(digest);
       }
+      // Two expiry lines: the earlier date holds, as the safer reading.
+      if (const std::optional<UtcDay> day = ExpiryOfLine(piece);
+          day && (!trailer.expires || *day < *trailer.expires))
+        trailer.expires = day;
       start = end + 1;
     }
   }
-  return found;
+  if (digestsDisagree) trailer.digest.reset();
+  return trailer;
+}
+
+std::optional<std::string> PackageDigest(std::istream& in, const std::string& packageName) {
+  return ReadVersionTrailer(in, packageName).digest;
+}
+
+bool HasExpired(UtcDay expires, UtcDay today) { return expires < today; }
+
+std::string ExpiredText(UtcDay expires, UtcDay today) {
+  return "version file expired on " + UtcDateText(expires) + " (today " + UtcDateText(today) + ")";
 }
 
 std::string ReadVersionDigits(const std::wstring& path) {

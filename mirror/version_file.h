@@ -5,6 +5,9 @@
 #include <istream>
 #include <optional>
 #include <string>
+#include <string_view>
+
+#include "mirror/utc_date.h"
 
 namespace vlr {
 
@@ -45,5 +48,32 @@ std::string DigestLine(const std::string& packageName, const std::string& sha256
 // in either case. Nothing when no line names the package, or when two lines name it
 // with different digests.
 std::optional<std::string> PackageDigest(std::istream& in, const std::string& packageName);
+
+// The expiry line a signed version file may carry after its first empty line, beside
+// the digest lines: "<!-- expires 2027-01-07 -->", a UTC date.
+std::string ExpiryLine(UtcDay day);
+
+// The day of an expiry line: `line` without its leading and trailing blanks (CR
+// included) has exactly the form above with a date ParseUtcDate takes. Nothing for any
+// other line, a malformed date included: such a line is no expiry line at all.
+std::optional<UtcDay> ExpiryOfLine(std::string_view line);
+
+// What the lines after the version file's first empty line give.
+struct VersionTrailer {
+  std::optional<std::string> digest;  // as PackageDigest gives it
+  std::optional<UtcDay> expires;      // the earliest day of its expiry lines
+};
+
+// Reads `in` from where it stands to its end, as PackageDigest does, and gives the
+// digest it names for `packageName` (none when that is empty) and its expiry.
+VersionTrailer ReadVersionTrailer(std::istream& in, const std::string& packageName);
+
+// A version file that expires on `expires` is good through the whole of that UTC day:
+// it has expired only once `today` is a later day.
+bool HasExpired(UtcDay expires, UtcDay today);
+
+// What the run log says of an expired version file: "version file expired on
+// 2027-01-07 (today 2027-01-09)".
+std::string ExpiredText(UtcDay expires, UtcDay today);
 
 }  // namespace vlr

@@ -1,6 +1,6 @@
 // Process-level services: the command line, the updater's folder, the
 // another-instance check, starting Veloran, ending the process, the temporary folder
-// and the time of day.
+// and the clock.
 #pragma once
 
 #include <cstdint>
@@ -44,6 +44,10 @@ class System {
 
   // Local time of day in seconds since midnight, with fractions.
   virtual double TimeOfDay() = 0;
+
+  // The system clock as whole seconds since 1970-01-01 00:00:00 UTC: what says which
+  // UTC day it is.
+  virtual std::int64_t UtcSeconds() = 0;
 };
 
 }  // namespace platform

@@ -8,6 +8,23 @@ namespace vlrpub {
 
 namespace {
 
+// The value of --expires-in: whole days, 1 to kMaxExpiryDays. Empty `why` when taken.
+int ExpiryDays(const std::string& value, std::string& why) {
+  int days = 0;
+  for (char c : value) {
+    if (c < '0' || c > '9' || days > kMaxExpiryDays) {
+      days = -1;
+      break;
+    }
+    days = days * 10 + (c - '0');
+  }
+  if (days < 1 || days > kMaxExpiryDays) {
+    why = "--expires-in takes a number of days from 1 to " + std::to_string(kMaxExpiryDays) +
+          ", not '" + value + "'";
+  }
+  return days;
+}
+
 Command ParseMake(const std::vector<std::string>& args) {
   MakeRequest make;
   bool hasVersion = false, hasEnglish = false, hasOut = false;
@@ -22,7 +39,8 @@ Command ParseMake(const std::vector<std::string>& args) {
       make.force = true;
       continue;
     }
-    if (a != "--version" && a != "--en" && a != "--fr" && a != "--out" && a != "--sign") {
+    if (a != "--version" && a != "--en" && a != "--fr" && a != "--out" && a != "--sign" &&
+        a != "--expires-in") {
       return UsageError{"make does not know '" + a + "'"};
     }
     if (i + 1 >= args.size() || args[i + 1].empty()) {
@@ -39,6 +57,10 @@ Command ParseMake(const std::vector<std::string>& args) {
       make.french = PathFromUtf8(value);
     } else if (a == "--sign") {
       make.signingKey = PathFromUtf8(value);
+    } else if (a == "--expires-in") {
+      std::string why;
+      make.expiresInDays = ExpiryDays(value, why);
+      if (!why.empty()) return UsageError{why};
     } else {
       make.mirror = PathFromUtf8(value);
       hasOut = true;
@@ -55,14 +77,15 @@ Command ParseCheck(const std::vector<std::string>& args) {
   bool hasSite = false;
   std::set<std::string> given;
   for (size_t i = 1; i < args.size(); ++i) {
-    if (!given.insert(args[i]).second && args[i].rfind("--", 0) == 0) {
+    // Several keys are several --key: an updater may trust more than one.
+    if (args[i] != "--key" && !given.insert(args[i]).second && args[i].rfind("--", 0) == 0) {
       return UsageError{args[i] + " is given twice"};
     }
     if (args[i] == "--fr") {
       check.french = true;
     } else if (args[i] == "--key") {
       if (i + 1 >= args.size() || args[i + 1].empty()) return UsageError{"--key needs a value"};
-      check.key = PathFromUtf8(args[++i]);
+      check.keys.push_back(PathFromUtf8(args[++i]));
     } else if (!hasSite && !args[i].empty() && args[i][0] != '-') {
       check.site = args[i];
       hasSite = true;
@@ -72,6 +95,35 @@ Command ParseCheck(const std::vector<std::string>& args) {
   }
   if (!hasSite) return UsageError{"check needs the mirror's address, HOST/PATH"};
   return check;
+}
+
+Command ParseSign(const std::vector<std::string>& args) {
+  SignRequest sign;
+  bool hasMirror = false, hasKey = false;
+  std::set<std::string> given;
+  for (size_t i = 1; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (!given.insert(a).second && a.rfind("--", 0) == 0) return UsageError{a + " is given twice"};
+    if (a == "--key" || a == "--expires-in") {
+      if (i + 1 >= args.size() || args[i + 1].empty()) return UsageError{a + " needs a value"};
+      const std::string& value = args[++i];
+      if (a == "--key") {
+        sign.signingKey = PathFromUtf8(value);
+        hasKey = true;
+      } else {
+        std::string why;
+        sign.expiresInDays = ExpiryDays(value, why);
+        if (!why.empty()) return UsageError{why};
+      }
+    } else if (!hasMirror && !a.empty() && a[0] != '-') {
+      sign.mirror = PathFromUtf8(a);
+      hasMirror = true;
+    } else {
+      return UsageError{"sign does not know '" + a + "'"};
+    }
+  }
+  if (!hasMirror || !hasKey) return UsageError{"sign needs the mirror folder and --key PRIVATE.pem"};
+  return sign;
 }
 
 }  // namespace
@@ -84,16 +136,17 @@ Command ParseCommandLine(const std::vector<std::string>& args) {
   if (args[0] == "--version") return VersionRequest{};
   if (args[0] == "make") return ParseMake(args);
   if (args[0] == "check") return ParseCheck(args);
+  if (args[0] == "sign") return ParseSign(args);
   return UsageError{"unknown command '" + args[0] + "'"};
 }
 
 const char* VersionText() { return "vlrpublish " VLRPUBLISH_VERSION "\n"; }
 
 const char* HelpText() {
-  return R"(vlrpublish: makes and checks a mirror that Veloran's updater can use.
+  return R"(vlrpublish: makes, signs and checks a mirror that Veloran's updater can use.
 
   vlrpublish make --version 7.5.3 --en DIR [--fr DIR] --out MIRROR_DIR [--force]
-                  [--sign PRIVATE.pem]
+                  [--sign PRIVATE.pem] [--expires-in DAYS]
       Writes MIRROR_DIR with vlr753.zip (the files of the English folder),
       vlr753fr.zip (the files of the French folder) and version.html, which
       names each package's SHA-256 after its first empty line. The version is
@@ -103,26 +156,38 @@ const char* HelpText() {
       existing MIRROR_DIR is replaced only with --force, and only when it holds
       nothing but a mirror's files. With --sign, version.html gets its .sig
       (ECDSA P-256 over SHA-256; it covers the packages through their SHA-256),
-      checked as the updater checks it.
+      checked as the updater checks it. With --expires-in, version.html names
+      the day (UTC) DAYS after today; an updater with a key refuses it after
+      that day.
+
+  vlrpublish sign MIRROR_DIR --key PRIVATE.pem [--expires-in DAYS]
+      Re-signs a mirror folder: rewrites version.html's expiry line (today +
+      DAYS; without --expires-in the line is removed), keeps every other byte,
+      the packages and their digest lines (each package must match its line),
+      and writes a new version.html.sig. Both files are written and checked
+      aside, then renamed into place, version.html first. For a scheduled job.
 
   vlrpublish --version
       Prints the version of vlrpublish.
 
-  vlrpublish check HOST/PATH [--fr] [--key PUBLIC.pem]
+  vlrpublish check HOST/PATH [--fr] [--key PUBLIC.pem]...
       Fetches version.html and the package it names from the mirror, as the
       updater would (French package with --fr), compares the package's SHA-256
       with the one version.html names, tests that the package unpacks (nothing
       is written) and lists every reason an update would fail. With --key, also
       fetches version.html.sig and checks it, and requires the package's digest
-      line, as an updater built with that key would.
+      line, as an updater built with that key would (several --key: any one of
+      them may have signed), and fails when version.html has expired; it warns
+      when version.html expires within 7 days.
 
 Exit codes:
-  0  make: the mirror was written and checked; check: an update would succeed
+  0  make: the mirror was written and checked; sign: the folder was re-signed;
+     check: an update would succeed
   1  check: an update from this mirror would fail
   2  the command line is wrong
-  3  make: refused (version, folders, names, mirror folder or signing key);
-     nothing was written
-  4  make: writing or the self-check failed, the mirror folder is as it was;
+  3  make, sign: refused (version, folders, names, mirror folder, packages or
+     signing key); nothing was written
+  4  make, sign: writing or the self-check failed, the mirror folder is as it was;
      check: no temporary folder for the downloads, or a --key that is not an
      ECDSA P-256 public key; either: an unexpected failure
   130  interrupted (Ctrl-C, SIGINT, SIGTERM); the temporary folders are removed

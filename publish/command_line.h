@@ -7,10 +7,14 @@
 
 #include "publish/mirror_check.h"
 #include "publish/mirror_make.h"
+#include "publish/mirror_sign.h"
 
 namespace vlrpub {
 
 inline constexpr int kUsageError = 2;
+
+// The most days --expires-in takes: a hundred years.
+inline constexpr int kMaxExpiryDays = 36500;
 
 struct HelpRequest {};
 struct VersionRequest {};
@@ -18,7 +22,8 @@ struct UsageError {
   std::string message;
 };
 
-using Command = std::variant<HelpRequest, VersionRequest, MakeRequest, CheckRequest, UsageError>;
+using Command =
+    std::variant<HelpRequest, VersionRequest, MakeRequest, CheckRequest, SignRequest, UsageError>;
 
 // Reads the arguments after the program's name (UTF-8). Never throws.
 Command ParseCommandLine(const std::vector<std::string>& args);

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <system_error>
 
+#include "mirror/mirror_rules.h"
 #include "publish/interrupt_cleanup.h"
 #include "publish/mirror_leftovers.h"
 #include "publish/utf8_path.h"
@@ -27,22 +28,37 @@ namespace {
 // write bits of that mode (a process that may not give them away keeps its own; the
 // mode is set after the owner, as a change of owner can clear set-id bits). Windows
 // folders inherit their access from the parent, as the old one did.
+#ifndef _WIN32
+void Give(const fs::path& p, const struct stat& s, mode_t mode) {
+  if (chown(p.c_str(), s.st_uid, s.st_gid) != 0 &&
+      chown(p.c_str(), static_cast<uid_t>(-1), s.st_gid) != 0) {
+    // Neither is ours to give: it keeps this process's owner and group.
+  }
+  chmod(p.c_str(), mode);
+}
+#endif
+
 void TakeAccessOf(const fs::path& old, const fs::path& fresh) {
 #ifndef _WIN32
   struct stat s {};
   if (stat(old.c_str(), &s) != 0) return;
-  const auto give = [&](const fs::path& p, mode_t mode) {
-    if (chown(p.c_str(), s.st_uid, s.st_gid) != 0 &&
-        chown(p.c_str(), static_cast<uid_t>(-1), s.st_gid) != 0) {
-      // Neither is ours to give: it keeps this process's owner and group.
-    }
-    chmod(p.c_str(), mode);
-  };
+  const auto give = [&](const fs::path& p, mode_t mode) { Give(p, s, mode); };
   std::error_code ec;
   for (fs::directory_iterator it(fresh, ec), end; !ec && it != end; it.increment(ec)) {
     if (it->is_regular_file(ec)) give(it->path(), s.st_mode & 0666);
   }
   give(fresh, s.st_mode & 07777);
+#else
+  (void)old;
+  (void)fresh;
+#endif
+}
+
+// A file written to replace `old` gets its owner, group and read and write bits.
+void TakeFileAccessOf(const fs::path& old, const fs::path& fresh) {
+#ifndef _WIN32
+  struct stat s {};
+  if (stat(old.c_str(), &s) == 0) Give(fresh, s, s.st_mode & 0666);
 #else
   (void)old;
   (void)fresh;
@@ -109,6 +125,34 @@ std::string PutInPlace(ScratchFolder& built, const fs::path& mirror, bool replac
   }
   built.Keep();
   return {};  // aside goes with the old mirror in it
+}
+
+std::string PutPairInPlace(ScratchFolder& aside, const fs::path& mirror) {
+  const fs::path page = mirror / vlr::kVersionFileName;
+  const fs::path signature = SignaturePath(page);
+  const fs::path newPage = aside.path() / vlr::kVersionFileName;
+  const fs::path newSignature = SignaturePath(newPage);
+  TakeFileAccessOf(page, newPage);
+  TakeFileAccessOf(page, newSignature);
+  std::error_code ec;
+  InterruptDeferred whole;
+  fs::rename(newPage, page, ec);
+  if (ec) return "cannot rename the new version.html into place: " + ec.message();
+#ifndef _WIN32
+  if (PausingForTest()) std::raise(SIGSTOP);
+#endif
+  fs::rename(newSignature, signature, ec);
+  if (!ec) return {};
+  std::error_code back;
+  fs::rename(aside.path() / kReplacedPageName, page, back);
+  if (back) {
+    aside.Keep();
+    return "cannot rename the new version.html.sig into place (" + ec.message() +
+           "), and the old version.html could not be put back (" + back.message() +
+           "): the folder holds the new version.html with the old signature, which updaters "
+           "with a key refuse; the new signature is in " + Utf8FromPath(newSignature);
+  }
+  return "cannot rename the new version.html.sig into place: " + ec.message();
 }
 
 }  // namespace vlrpub

@@ -33,6 +33,8 @@ int Dispatch(const std::vector<std::string>& args) {
           return kUsageError;
         } else if constexpr (std::is_same_v<T, MakeRequest>) {
           return MakeMirror(c, stdout, stderr);
+        } else if constexpr (std::is_same_v<T, SignRequest>) {
+          return SignMirror(c, stdout, stderr);
         } else {
           return CheckMirror(c, stdout);
         }

@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <fstream>
 #include <iterator>
+#include <memory>
+#include <span>
 #include <optional>
 #include <vector>
 
@@ -13,6 +15,7 @@
 #include "publish/library_run.h"
 #include "publish/package_digest.h"
 #include "publish/progress_line.h"
+#include "publish/release_names.h"
 #include "publish/scratch_folder.h"
 #include "publish/system_reason.h"
 #include "publish/utf8_path.h"
@@ -65,11 +68,17 @@ bool Judge(const std::string& name, const HttpAnswer& a, std::vector<std::string
   return goesOn;
 }
 
-// With a key: fetches `name` + ".sig" beside `file` and checks it as an updater built
-// with that key would. Reports it on `out`; adds the reason to `reasons` and gives false
-// when the updater would stop there.
+// A key given with --key: its file and its point.
+struct CheckKey {
+  std::string file;
+  std::vector<std::uint8_t> point;
+};
+
+// With keys: fetches `name` + ".sig" beside `file` and checks it as an updater built
+// with those keys would. Reports it on `out`; adds the reason to `reasons` and gives
+// false when the updater would stop there.
 bool JudgeSignature(const std::string& address, const std::string& name, const fs::path& file,
-                    const std::vector<std::uint8_t>& key, std::FILE* out,
+                    const std::vector<CheckKey>& keys, std::FILE* out,
                     std::vector<std::string>& reasons) {
   const std::string sigName = vlr::SignatureName(name);
   const fs::path sigFile = SignaturePath(file);
@@ -81,14 +90,55 @@ bool JudgeSignature(const std::string& address, const std::string& name, const f
                       "authentic");
     return false;
   }
-  const bool good = vlr::IsSignedBy(key, platform::FromUtf8(Utf8FromPath(file)),
-                                    platform::FromUtf8(Utf8FromPath(sigFile)));
-  std::fprintf(out, ", signature %s\n", good ? "good" : "WRONG");
-  if (!good) {
-    reasons.push_back(sigName + " is no signature of " + name +
-                      " by this key: the updater refuses it as not authentic");
+  std::vector<std::span<const std::uint8_t>> points;
+  for (const CheckKey& k : keys) points.emplace_back(k.point);
+  std::optional<std::size_t> by;
+  if (std::unique_ptr<platform::HeldFile> held = platform::HoldFile(platform::FromUtf8(Utf8FromPath(file)))) {
+    by = vlr::VerifyingKey(points, *held, platform::FromUtf8(Utf8FromPath(sigFile)));
   }
-  return good;
+  if (by && keys.size() > 1) {
+    std::fprintf(out, ", signature good, by the key in %s\n", keys[*by].file.c_str());
+  } else {
+    std::fprintf(out, ", signature %s\n", by ? "good" : "WRONG");
+  }
+  if (!by) {
+    reasons.push_back(sigName + " is no signature of " + name +
+                      (keys.size() > 1 ? " by any of these keys" : " by this key") +
+                      ": the updater refuses it as not authentic");
+  }
+  return by.has_value();
+}
+
+// Reports the day version.html expires, if it names one. With keys, as an updater with
+// them: a day before today is a reason the update fails (false: the updater stops
+// there), and a day within kExpiryWarningDays gets a warning. Without, a note: an
+// updater without a key does not look at it.
+bool JudgeExpiry(const std::optional<vlr::UtcDay>& expires, bool withKeys, std::FILE* out,
+                 std::vector<std::string>& reasons) {
+  if (!expires) return true;
+  const vlr::UtcDay today = UtcToday();
+  const std::string day = vlr::UtcDateText(*expires);
+  const long long left = static_cast<long long>(*expires - today);
+  std::fprintf(out, "expires: %s (UTC; today %s)\n", day.c_str(), vlr::UtcDateText(today).c_str());
+  if (!withKeys) {
+    if (vlr::HasExpired(*expires, today)) {
+      std::fprintf(out, "note: version.html expired on %s; an updater without a key does not "
+                        "look at it, one with a key refuses it as not authentic\n", day.c_str());
+    }
+    return true;
+  }
+  if (vlr::HasExpired(*expires, today)) {
+    reasons.push_back(vlr::ExpiredText(*expires, today) +
+                      ": the updater refuses it as not authentic before it fetches the package; "
+                      "re-sign it with vlrpublish sign");
+    return false;
+  }
+  if (left <= kExpiryWarningDays) {
+    std::fprintf(out, "warning: version.html expires on %s, %s; after that day the updater "
+                      "refuses it as not authentic: re-sign it with vlrpublish sign before then\n",
+                 day.c_str(), left == 0 ? "today" : ("in " + std::to_string(left) + " day(s)").c_str());
+  }
+  return true;
 }
 
 // Reports the SHA-256 of the downloaded package `file` on `out` and, when version.html
@@ -133,11 +183,11 @@ int CheckMirror(const CheckRequest& request, std::FILE* out) {
     std::fprintf(out, "cannot check: no temporary folder (%s)\n", ec.message().c_str());
     return kCheckCannotRun;
   }
-  std::vector<std::uint8_t> key;
-  if (request.key) {
-    const std::string keyName = Utf8FromPath(*request.key);
+  std::vector<CheckKey> keys;
+  for (const fs::path& keyFile : request.keys) {
+    const std::string keyName = Utf8FromPath(keyFile);
     errno = 0;
-    std::ifstream in(*request.key, std::ios::binary);
+    std::ifstream in(keyFile, std::ios::binary);
     if (!in) {
       std::fprintf(out, "cannot check: cannot read the key %s%s\n", keyName.c_str(),
                    SystemReason(errno).c_str());
@@ -156,7 +206,7 @@ int CheckMirror(const CheckRequest& request, std::FILE* out) {
                    keyName.c_str());
       return kCheckCannotRun;
     }
-    key = *point;
+    keys.push_back({keyName, *point});
   }
   ScratchFolder downloads(temp, "vlrpublish-check");
   if (!downloads.error().empty()) {
@@ -175,17 +225,21 @@ int CheckMirror(const CheckRequest& request, std::FILE* out) {
   std::string name;                   // the package the updater would fetch
   std::optional<std::string> digest;  // the SHA-256 version.html names for it
   if (Judge(pageName, pageAnswer, reasons) &&
-      (key.empty() || JudgeSignature(address, pageName, page, key, out, reasons))) {
+      (keys.empty() || JudgeSignature(address, pageName, page, keys, out, reasons))) {
     std::ifstream pageStream(page, std::ios::binary);
     digits = vlr::VersionDigits(pageStream);
-    if (digits.size() != 3) {
+    // From where the version reading stopped, as the updater reads it.
+    const std::string wanted = digits.size() == 3 ? vlr::PackageName(digits, request.french) : "";
+    const vlr::VersionTrailer trailer = vlr::ReadVersionTrailer(pageStream, wanted);
+    // As in the updater, an expired version file is refused before its digits count.
+    const bool current = JudgeExpiry(trailer.expires, !keys.empty(), out, reasons);
+    if (current && digits.size() != 3) {
       std::fprintf(out, "digits: '%s' (no package name)\n", digits.c_str());
       reasons.push_back("version.html gives " + std::to_string(digits.size()) +
                         " digit(s) before its first empty line; the updater needs three");
-    } else {
-      name = vlr::PackageName(digits, request.french);
-      // From where the version reading stopped, as the updater reads it.
-      digest = vlr::PackageDigest(pageStream, name);
+    } else if (current) {
+      name = wanted;
+      digest = trailer.digest;
     }
   }
 
@@ -194,7 +248,7 @@ int CheckMirror(const CheckRequest& request, std::FILE* out) {
                  vlr::DottedVersion(digits).c_str());
     if (digest) {
       std::fprintf(out, "digest line: %s SHA-256 %s\n", name.c_str(), digest->c_str());
-    } else if (!key.empty()) {
+    } else if (!keys.empty()) {
       // A signed updater stops here, before it requests the package.
       std::fprintf(out, "digest line: none for %s\n", name.c_str());
       reasons.push_back("version.html names no digest for " + name +
@@ -224,7 +278,7 @@ int CheckMirror(const CheckRequest& request, std::FILE* out) {
     std::fprintf(out, "%s: %s\n", name.c_str(),
                  zipAnswer.answered ? Describe(zipAnswer).c_str() : "no answer");
     if (Judge(name, zipAnswer, reasons) &&
-        DigestAgrees(name, zip, digest, !key.empty(), out, reasons)) {
+        DigestAgrees(name, zip, digest, !keys.empty(), out, reasons)) {
       if (zipAnswer.received > vlr::kMaxPackageBytes) {
         reasons.push_back(name + " is 2 GiB or larger: the updater cannot download it");
       }

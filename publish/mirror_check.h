@@ -3,16 +3,19 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <optional>
 #include <string>
+#include <vector>
 
 namespace vlrpub {
 
 struct CheckRequest {
   std::string site;     // HOST/PATH as the updater takes it, with or without http://
   bool french = false;  // the French package instead of the English one
-  std::optional<std::filesystem::path> key;  // public key: check version.html.sig too
+  std::vector<std::filesystem::path> keys;  // public keys: check version.html.sig too
 };
+
+// With keys, check warns when version.html expires within this many days.
+inline constexpr int kExpiryWarningDays = 7;
 
 // Exit codes of check (also in README.md).
 inline constexpr int kCheckUpdateWorks = 0;
@@ -22,8 +25,10 @@ inline constexpr int kCheckCannotRun = 4;    // no temporary folder, or an unusa
 // Fetches version.html and the package it names the way the updater would, reports on
 // `out` what came back, whether the package has the SHA-256 that version.html's digest
 // line gives it, and whether it would unpack (a test run of the extraction library,
-// nothing written), then every reason the update would fail. With a key, version.html's
-// signature is checked too, and a missing digest line is such a reason.
+// nothing written), then every reason the update would fail. With keys, version.html's
+// signature is checked too (any one key may have signed it), and a missing digest line
+// or an expiry day before today (UTC) is such a reason; an expiry within
+// kExpiryWarningDays gets a warning.
 // The downloads go to a temporary folder that is removed before returning.
 int CheckMirror(const CheckRequest& request, std::FILE* out);
 

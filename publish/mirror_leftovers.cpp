@@ -36,7 +36,8 @@ bool IsMirrorFileName(std::string name) {
 
 // A working folder of any mirror of ours: ".<name>.vlrpublish-<what>-<digits>".
 bool IsAnyWorkingFolderName(const std::string& name) {
-  for (const char* what : {".vlrpublish-new-", ".vlrpublish-old-", ".vlrpublish-check-"}) {
+  for (const char* what :
+       {".vlrpublish-new-", ".vlrpublish-old-", ".vlrpublish-check-", ".vlrpublish-sign-"}) {
     const std::size_t at = name.rfind(what);
     if (!name.empty() && name[0] == '.' && at != std::string::npos &&
         AllDigits(name.substr(at + std::string(what).size())))
@@ -117,6 +118,27 @@ std::string RecoverInterruptedRun(const fs::path& mirror) {
   line += "removed " + std::to_string(removed) + " of " + std::to_string(working.size()) +
           " working folder(s) an interrupted run had left beside " + Utf8FromPath(mirror);
   return "vlrpublish make: " + line;
+}
+
+std::string RemoveSignLeftovers(const fs::path& mirror) {
+  const std::string stem = WorkingFolderStem(vlr::kVersionFileName, "sign");
+  std::error_code ec;
+  std::vector<fs::path> working;
+  for (fs::directory_iterator it(mirror, ec), end; !ec && it != end; it.increment(ec)) {
+    std::error_code typeError;
+    if (it->is_directory(typeError) && !it->is_symlink(typeError) &&
+        IsWorkingFolderName(Utf8FromPath(it->path().filename()), stem))
+      working.push_back(it->path());
+  }
+  if (working.empty()) return {};
+  std::size_t removed = 0;
+  for (const fs::path& folder : working) {
+    fs::remove_all(folder, ec);
+    if (!ec) ++removed;
+  }
+  return "vlrpublish sign: removed " + std::to_string(removed) + " of " +
+         std::to_string(working.size()) + " working folder(s) an interrupted run had left in " +
+         Utf8FromPath(mirror);
 }
 
 }  // namespace vlrpub

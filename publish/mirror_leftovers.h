@@ -10,7 +10,8 @@
 namespace vlrpub {
 
 // The name stem of every working folder of the mirror called `mirrorName`:
-// "." + mirrorName + ".vlrpublish-" + what ("new", "old", "check").
+// "." + mirrorName + ".vlrpublish-" + what ("new", "old", "check"; sign's, inside the
+// mirror folder, is the stem of the mirror's own "version.html" with "sign").
 std::string WorkingFolderStem(const std::filesystem::path& mirrorName, const std::string& what);
 
 // The entries of the existing folder `mirror` that are not a mirror's: anything but
@@ -25,5 +26,10 @@ std::vector<std::string> ForeignEntries(const std::filesystem::path& mirror, std
 // mirror is removed. Returns the one line that says what was done ("" when nothing
 // was found); what could not be done is said in it too.
 std::string RecoverInterruptedRun(const std::filesystem::path& mirror);
+
+// Removes the working folders of sign that a run which was killed left inside
+// `mirror`. (Whatever pair such a run left, the sign that calls this writes a new one.)
+// Returns the one line that says so ("" when none was found).
+std::string RemoveSignLeftovers(const std::filesystem::path& mirror);
 
 }  // namespace vlrpub

@@ -7,11 +7,10 @@
 #include <vector>
 
 #include "mirror/mirror_rules.h"
-#include "mirror/version_file.h"
-#include "platform/text.h"
 #include "publish/file_identity.h"
 #include "publish/folder_swap.h"
 #include "publish/mirror_leftovers.h"
+#include "publish/mirror_sign.h"
 #include "publish/package_digest.h"
 #include "publish/package_signing.h"
 #include "publish/package_check.h"
@@ -22,7 +21,6 @@
 #include "publish/system_reason.h"
 #include "publish/utf8_path.h"
 #include "publish/zip_writer.h"
-#include "signature/file_signature.h"
 
 namespace vlrpub {
 
@@ -182,33 +180,18 @@ int MakeMirror(const MakeRequest& request, std::FILE* out, std::FILE* err) {
   }
 
   const fs::path page = built.path() / vlr::kVersionFileName;
-  if (std::string failure = WriteFile(page, VersionPage(digits, digests)); !failure.empty())
+  std::optional<vlr::UtcDay> expires;
+  if (request.expiresInDays) expires = UtcToday() + *request.expiresInDays;
+  if (std::string failure = WriteFile(page, VersionPage(digits, digests, expires));
+      !failure.empty())
     return fail(failure);
   // Read back as the updater reads it: the digits up to the first empty line, then, from
-  // there, the digest line of the package it fetches.
-  for (const auto& [name, hex] : digests) {
-    std::string read;
-    std::optional<std::string> readHex;
-    {  // closed at once: Windows renames no folder with a file open in it
-      std::ifstream pageStream(page, std::ios::binary);
-      read = vlr::VersionDigits(pageStream);
-      readHex = vlr::PackageDigest(pageStream, name);
-    }
-    if (read != digits) {
-      return fail("the updater would read the version '" + read + "' from version.html");
-    }
-    if (readHex != hex) {
-      return fail("the updater would not read the SHA-256 of " + name + " from version.html");
-    }
-  }
+  // there, the digest line of the package it fetches and the expiry.
+  if (std::string failure = ReadBackFailure(page, digits, digests, expires); !failure.empty())
+    return fail(failure);
   if (signer) {
-    // version.html alone: its digest lines cover the packages. The signature is checked
-    // the way the updater checks it, with the key's public half.
-    if (std::string failure = signer->Sign(page); !failure.empty()) return fail(failure);
-    if (!vlr::IsSignedBy(signer->publicPoint(), platform::FromUtf8(Utf8FromPath(page)),
-                         platform::FromUtf8(Utf8FromPath(SignaturePath(page))))) {
-      return fail("the updater would not take the signature of version.html");
-    }
+    // version.html alone: its digest lines cover the packages.
+    if (std::string failure = SignVersionPage(*signer, page); !failure.empty()) return fail(failure);
   }
   if (std::string failure = PutInPlace(built, mirror, fs::exists(existing)); !failure.empty())
     return fail(failure);
@@ -226,6 +209,12 @@ int MakeMirror(const MakeRequest& request, std::FILE* out, std::FILE* err) {
                  p.name.c_str(), p.files.files.size(),
                  static_cast<unsigned long long>(p.files.totalSize),
                  static_cast<unsigned long long>(size), digests[i].second.c_str());
+  }
+  if (expires) {
+    std::fprintf(out, "version.html expires on %s (UTC): %s\n", vlr::UtcDateText(*expires).c_str(),
+                 signer ? "an updater with a key refuses it after that day; re-sign it before "
+                          "then with vlrpublish sign"
+                        : "an updater with a key refuses it after that day, once it is signed");
   }
   if (signer) {
     std::fprintf(out,

@@ -17,6 +17,7 @@ struct MakeRequest {
   std::filesystem::path mirror;                 // the folder to write
   bool force = false;  // replace an existing folder that holds only a mirror's files
   std::optional<std::filesystem::path> signingKey;  // private key: write version.html.sig
+  std::optional<int> expiresInDays;  // version.html's expiry line: today (UTC) + this
 };
 
 // Exit codes of make (also in README.md).

@@ -28,19 +28,30 @@ std::optional<std::vector<std::uint8_t>> ReadSignatureFile(const std::wstring& p
 
 }  // namespace
 
+std::optional<std::size_t> VerifyingKey(std::span<const std::span<const std::uint8_t>> keys,
+                                        platform::HeldFile& file, const std::wstring& signaturePath) {
+  try {
+    if (keys.empty()) return std::nullopt;
+    std::optional<std::vector<std::uint8_t>> der = ReadSignatureFile(signaturePath);
+    if (!der) return std::nullopt;
+    std::optional<RawP256Signature> raw = DerToRawP256(*der);
+    if (!raw || !file.Rewind()) return std::nullopt;
+    // One digest for all the keys: the file is read once.
+    std::optional<platform::Sha256Digest> digest = platform::Sha256Of(file);
+    if (!digest) return std::nullopt;
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+      if (!keys[i].empty() && platform::VerifyP256Digest(keys[i], *digest, *raw)) return i;
+    }
+    return std::nullopt;
+  } catch (...) {
+    return std::nullopt;  // out of memory: not shown to be authentic
+  }
+}
+
 bool IsSignedBy(std::span<const std::uint8_t> publicKey, platform::HeldFile& file,
                 const std::wstring& signaturePath) {
-  try {
-    if (publicKey.empty()) return false;
-    std::optional<std::vector<std::uint8_t>> der = ReadSignatureFile(signaturePath);
-    if (!der) return false;
-    std::optional<RawP256Signature> raw = DerToRawP256(*der);
-    if (!raw || !file.Rewind()) return false;
-    std::optional<platform::Sha256Digest> digest = platform::Sha256Of(file);
-    return digest && platform::VerifyP256Digest(publicKey, *digest, *raw);
-  } catch (...) {
-    return false;  // out of memory: not shown to be authentic
-  }
+  const std::span<const std::uint8_t> keys[] = {publicKey};
+  return VerifyingKey(keys, file, signaturePath).has_value();
 }
 
 bool IsSignedBy(std::span<const std::uint8_t> publicKey, const std::wstring& path,

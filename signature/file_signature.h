@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -25,6 +26,12 @@ bool IsSignedBy(std::span<const std::uint8_t> publicKey, const std::wstring& pat
 // its end, or wherever a failed read stopped).
 bool IsSignedBy(std::span<const std::uint8_t> publicKey, platform::HeldFile& file,
                 const std::wstring& signaturePath);
+
+// The same for several keys, read from the held file's first byte: the position in
+// `keys` of the first key that verifies the signature, nothing when none does (or when
+// `keys` is empty or a file cannot be read). The file is left as IsSignedBy leaves it.
+std::optional<std::size_t> VerifyingKey(std::span<const std::span<const std::uint8_t>> keys,
+                                        platform::HeldFile& file, const std::wstring& signaturePath);
 
 // The SHA-256 of the held file from its first byte, as 64 lower-case hex digits; empty
 // when it cannot be read.

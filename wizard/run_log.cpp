@@ -60,7 +60,10 @@ RunLog::RunLog(std::wstring path) : path_(std::move(path)) {
   try {
     Line("== vlrupdate run, started " + UtcNow());
     Line(std::string("updater version: ") + VLR_VERSION);
-    Line(PackageKey().empty() ? "package key: none" : "package key: built in");
+    const std::size_t keys = PackageKeys().size();
+    Line(keys == 0   ? std::string("package key: none")
+         : keys == 1 ? std::string("package key: built in")
+                     : "package keys: " + std::to_string(keys) + " built in");
   } catch (...) {
     // Out of memory: the block starts without its heading.
   }

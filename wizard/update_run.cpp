@@ -13,6 +13,7 @@
 #include "extract/unzip_callbacks.h"
 #include "extract/unzip_driver.h"
 #include "mirror/mirror_rules.h"
+#include "mirror/utc_date.h"
 #include "mirror/version_file.h"
 #include "platform/held_file.h"
 #include "platform/services.h"
@@ -44,32 +45,56 @@ bool WindowClosed() { return platform::Get<platform::WindowSystem>().CloseReques
 
 enum class Signature { kHolds, kFails, kInterrupted };
 
+struct SignatureCheck {
+  Signature verdict = Signature::kFails;
+  std::size_t key = 0;  // with kHolds: which of the build's keys verified it
+};
+
 // In a build with a package key: fetches the signature of `remoteName` beside
-// `localPath` and checks the held file against it. kInterrupted when the download of
-// the signature was stopped or broke (its file is gone again): that is a failed
-// connection, as for any other download. The signature file is deleted again.
-Signature CheckSignature(std::span<const std::uint8_t> key, const std::wstring& remoteName,
-                         const std::wstring& localPath, platform::HeldFile& file) {
+// `localPath` and checks the held file against it with each of `keys`. kInterrupted
+// when the download of the signature was stopped or broke (its file is gone again):
+// that is a failed connection, as for any other download. The signature file is
+// deleted again.
+SignatureCheck CheckSignature(std::span<const PublicKeyPoint> keys, const std::wstring& remoteName,
+                              const std::wstring& localPath, platform::HeldFile& file) {
   const std::wstring signatureName = platform::FromUtf8(SignatureName(platform::ToUtf8(remoteName)));
   const std::wstring signaturePath = localPath + L".sig";
-  Signature verdict = Signature::kFails;
+  SignatureCheck check;
   if (DownloadFile(signatureName, signaturePath) == 1) {
     std::error_code ec;
     if (WindowClosed() || !std::filesystem::exists(platform::ToPath(signaturePath), ec)) {
-      verdict = Signature::kInterrupted;
-    } else if (IsSignedBy(key, file, signaturePath)) {
-      verdict = Signature::kHolds;
+      check.verdict = Signature::kInterrupted;
+    } else if (std::optional<std::size_t> key = VerifyingKey(keys, file, signaturePath)) {
+      check = {Signature::kHolds, *key};
     }
   }
   DeleteQuietly(signaturePath);
-  return verdict;
+  return check;
 }
 
-// What the version file gives: its digits and the digest it names for the package
-// those digits call for.
+// The log's line for a signature check; with several keys a good signature names the
+// key (its place in the build's list), which shows how far a change of keys has come.
+std::string SignatureLogLine(const SignatureCheck& check, std::size_t keyCount) {
+  switch (check.verdict) {
+    case Signature::kHolds:
+      return keyCount == 1 ? "signature of version.html: good"
+                           : "signature of version.html: good (key " +
+                                 std::to_string(check.key + 1) + " of " +
+                                 std::to_string(keyCount) + ")";
+    case Signature::kFails:
+      return "signature of version.html: missing or wrong";
+    case Signature::kInterrupted:
+      break;
+  }
+  return "signature of version.html: not fetched";
+}
+
+// What the version file gives: its digits, the digest it names for the package those
+// digits call for, and the day it expires.
 struct VersionFacts {
   std::string digits;
   std::optional<std::string> digest;
+  std::optional<UtcDay> expires;
 };
 
 VersionFacts ReadVersionFacts(platform::HeldFile& page, bool french) {
@@ -78,7 +103,10 @@ VersionFacts ReadVersionFacts(platform::HeldFile& page, bool french) {
   platform::HeldFileBuffer buffer(page);
   std::istream in(&buffer);
   facts.digits = VersionDigits(in);
-  if (facts.digits.size() == 3) facts.digest = PackageDigest(in, PackageName(facts.digits, french));
+  VersionTrailer trailer =
+      ReadVersionTrailer(in, facts.digits.size() == 3 ? PackageName(facts.digits, french) : "");
+  facts.digest = std::move(trailer.digest);
+  facts.expires = trailer.expires;
   return facts;
 }
 
@@ -88,16 +116,17 @@ void Log(RunLog* log, const std::string& line) {
 
 // Steps 1 to 13 of the run; leaves in `result` how it ended, kNotFetched for every
 // failure before the extraction. A build with a package key takes the version file
-// only with its good signature and the package only with the digest that version file
-// names for it, and refuses a version older than the one recorded as installed. A
+// only with a good signature by one of its keys and, when it names a day it expires,
+// only up to that day (UTC), the package only with the digest that version file names
+// for it, and refuses a version older than the one recorded as installed. A
 // keyless build checks the digest where the version file names one. Each file is held
 // from its check to its use, so that no other program can change it in between. An
 // unattended run ends as kUpToDate before the package is asked for when the recorded
 // version is the mirror's.
 void FetchAndUnpack(Form1& form, bool quiet, UpdateResult& result) {
   const bool french = IsFrench == 1;
-  const std::span<const std::uint8_t> key = PackageKey();
-  const bool signedBuild = !key.empty();
+  const std::span<const PublicKeyPoint> keys = PackageKeys();
+  const bool signedBuild = !keys.empty();
   RunLog* log = form.Log();
   result.outcome = UpdateOutcome::kNotFetched;
   SkipOnError([&] { form.Command2.SetEnabled(false); });
@@ -113,10 +142,9 @@ void FetchAndUnpack(Form1& form, bool quiet, UpdateResult& result) {
     SkipOnError([&] { page = platform::HoldFile(localPath); });
     if (!signedBuild) Log(log, "signature of version.html: not checked (no package key)");
     if (page && signedBuild) {
-      const Signature verdict = CheckSignature(key, remoteName, localPath, *page);
-      Log(log, verdict == Signature::kHolds   ? "signature of version.html: good"
-               : verdict == Signature::kFails ? "signature of version.html: missing or wrong"
-                                              : "signature of version.html: not fetched");
+      const SignatureCheck check = CheckSignature(keys, remoteName, localPath, *page);
+      const Signature verdict = check.verdict;
+      Log(log, SignatureLogLine(check, keys.size()));
       if (verdict != Signature::kHolds) {
         page.reset();
         DeleteQuietly(localPath);
@@ -130,6 +158,19 @@ void FetchAndUnpack(Form1& form, bool quiet, UpdateResult& result) {
     if (page) SkipOnError([&] { facts = ReadVersionFacts(*page, french); });
   }
   SkipOnError([&] { DeleteQuietly(localPath); });
+  // A signed version file that names its last day is refused after that day, as if it
+  // were not signed: a mirror cannot keep handing out an old one for ever. Without a
+  // key the line proves nothing and is not looked at.
+  if (signedBuild && facts.expires) {
+    const UtcDay today = UtcDayOf(platform::Get<platform::System>().UtcSeconds());
+    if (HasExpired(*facts.expires, today)) {
+      Log(log, ExpiredText(*facts.expires, today));
+      result.outcome = UpdateOutcome::kNotAuthentic;
+      return;
+    }
+    Log(log, "version file expires on " + UtcDateText(*facts.expires) + " (today " +
+                 UtcDateText(today) + ")");
+  }
   Log(log, "version digits: " + (facts.digits.empty() ? std::string("none") : facts.digits));
   if (facts.digits.size() != 3) return;
   result.digits = facts.digits;

@@ -13,9 +13,11 @@ class Form1;
 // package into the updater's folder, returns how it ended and leaves the outcome's
 // text in `stepMessage`, the connection-failure text for every failure before the
 // extraction. A build with a
-// package key also fetches "version.html.sig" and checks the version file against it,
-// and checks the package against the SHA-256 the version file names for it; a missing
-// or wrong signature or digest ends the run with "Update not authentic!" /
+// package key also fetches "version.html.sig" and checks the version file against it
+// (any one of the build's keys may have signed it), and checks the package against the
+// SHA-256 the version file names for it; a missing or wrong signature or digest, or a
+// version file whose expiry line names a day before today (UTC), ends the run with
+// "Update not authentic!" /
 // "Mise-à-jour non authentique!", its files deleted and nothing extracted, and a
 // version older than the one recorded as installed ends it as "Update refused!"
 // before the package is asked for. After a successful extraction every build records

@@ -32,6 +32,7 @@ class BenchSystem final : public platform::System {
     return real_.GetTempPathA(length, buffer);
   }
   double TimeOfDay() override { return real_.TimeOfDay(); }
+  std::int64_t UtcSeconds() override { return real_.UtcSeconds(); }
 
  private:
   platform::System& real_ = platform::DefaultService<platform::System>();

@@ -118,6 +118,8 @@ class PosixSystem final : public System {
     return local.tm_hour * 3600.0 + local.tm_min * 60.0 + local.tm_sec + tv.tv_usec / 1e6;
   }
 
+  std::int64_t UtcSeconds() override { return static_cast<std::int64_t>(std::time(nullptr)); }
+
  private:
   int lockFd_ = -1;
   std::string privateTemp_;  // with its final '/', once made

@@ -3,6 +3,7 @@ folder with stand-ins for Veloran's programs, starting the updater in it under W
 bounded waits and screenshots. Standard library only."""
 
 import argparse
+import datetime
 import json
 import os
 import select
@@ -23,6 +24,18 @@ def check(condition, what):
     if not condition:
         raise Failure(what)
     print("  ok:", what)
+
+
+def utc_today():
+    """Today's UTC date, as the programs under test will see it for the next few minutes:
+    near midnight this first waits for the new day, so that no run of a case starts on
+    another day than the one it was given."""
+    now = datetime.datetime.now(datetime.timezone.utc)
+    left = 86400 - (now.hour * 3600 + now.minute * 60 + now.second)
+    if left < 300:
+        print("  waiting %d s for the new UTC day" % (left + 2))
+        time.sleep(left + 2)
+    return datetime.datetime.now(datetime.timezone.utc).date()
 
 
 class Driver:

@@ -135,7 +135,8 @@ class UpdateCase(Case):
             if time.monotonic() > deadline or self.mirror.poll() is not None:
                 raise Failure("the loopback mirror did not start")
             time.sleep(0.05)
-        return int(self.read(port_file))
+        self.port = int(self.read(port_file))
+        return self.port
 
     def requests(self):
         """The paths the mirror was asked for, in order."""

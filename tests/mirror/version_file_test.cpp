@@ -146,3 +146,102 @@ TEST(PackageDigest, ReadsTheDigestLinesAfterTheFirstEmptyLine) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(UtcDate, ReadsOnlyTheExactFormOfARealDate) {
+  struct Row {
+    std::string text;
+    std::optional<vlr::UtcDay> day;
+  } rows[] = {
+      {"1970-01-01", 0},
+      {"1969-12-31", -1},
+      {"2027-01-07", 20825},
+      {"2024-02-29", 19782},          // a leap year
+      {"2000-02-29", 11016},          // divisible by 400: a leap year
+      {"1600-02-29", -135081},
+      {"2100-03-01", 47541},
+      {"9999-12-31", 2932896},
+      {"2023-02-29", std::nullopt},   // not a leap year
+      {"2100-02-29", std::nullopt},   // divisible by 100 only: not one either
+      {"2027-04-31", std::nullopt},   // April has 30 days
+      {"2027-13-01", std::nullopt},
+      {"2027-00-10", std::nullopt},
+      {"2027-01-00", std::nullopt},
+      {"2027-1-07", std::nullopt},
+      {"27-01-07", std::nullopt},
+      {"2027/01/07", std::nullopt},
+      {"2027-01-07 ", std::nullopt},
+      {"+027-01-07", std::nullopt},
+      {"2027-01-0x", std::nullopt},
+      {"", std::nullopt},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(vlr::ParseUtcDate(row.text), row.day) << row.text;
+    if (row.day) {
+      EXPECT_EQ(vlr::UtcDateText(*row.day), row.text);
+    }
+  }
+  EXPECT_EQ(vlr::UtcDateText(vlr::UtcDay{2932897}), "out of range");
+  // The day a moment falls on, rounded down on both sides of 1970.
+  EXPECT_EQ(vlr::UtcDayOf(0), 0);
+  EXPECT_EQ(vlr::UtcDayOf(86399), 0);
+  EXPECT_EQ(vlr::UtcDayOf(86400), 1);
+  EXPECT_EQ(vlr::UtcDayOf(-1), -1);
+  EXPECT_EQ(vlr::UtcDayOf(-86400), -1);
+  EXPECT_EQ(vlr::UtcDayOf(-86401), -2);
+  EXPECT_EQ(vlr::UtcDayOf(1799928000), 20832);  // 2027-01-14 12:00:00
+}
+
+TEST(VersionExpiry, ReadsTheExpiryLineAfterTheFirstEmptyLine) {
+  const std::string digest = "<!-- sha256 vlr753.zip " + std::string(64, 'a') + " -->\r\n";
+  const vlr::UtcDay jan7 = 20825;
+  struct Row {
+    std::string after;  // what follows "7.5.3\r\n\r\n" and a digest line
+    std::optional<vlr::UtcDay> expires;
+  } rows[] = {
+      {"", std::nullopt},
+      {"<!-- expires 2027-01-07 -->\r\n", jan7},
+      {"<!-- expires 2027-01-07 -->", jan7},                   // the last line, unended
+      {" \t<!-- expires 2027-01-07 -->  \n", jan7},            // blanks, LF ending
+      {"<!-- expires 2027-01-09 -->\r\n<!-- expires 2027-01-07 -->\r\n", jan7},  // the earlier
+      {"<!-- expires 2027-02-30 -->\r\n", std::nullopt},       // no such day
+      {"<!-- expires 2027-1-7 -->\r\n", std::nullopt},
+      {"<!-- expires 2027-01-07T00:00 -->\r\n", std::nullopt},
+      {"<!--  expires 2027-01-07 -->\r\n", std::nullopt},      // two blanks
+      {"<!-- EXPIRES 2027-01-07 -->\r\n", std::nullopt},
+      {"<!-- expires 2027-01-07 --> x\r\n", std::nullopt},     // more on the line
+      {"<!-- expires 2027-01-07 -->-->\r\n", std::nullopt},
+      // A malformed line is no line at all, beside a good one.
+      {"<!-- expires 2026-02-30 -->\r\n<!-- expires 2027-01-07 -->\r\n", jan7},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(testing::PrintToString(row.after));
+    std::istringstream in("<p>7.5.3</p>\r\n\r\n" + digest + row.after);
+    EXPECT_EQ(vlr::VersionDigits(in), "753");
+    const vlr::VersionTrailer trailer = vlr::ReadVersionTrailer(in, "vlr753.zip");
+    EXPECT_EQ(trailer.expires, row.expires);
+    EXPECT_EQ(trailer.digest, std::string(64, 'a'));  // the digest reading is unchanged
+  }
+  // Before the first empty line the line is text whose digits count (2027-01-07 reads
+  // 107), and it sets no expiry.
+  std::istringstream early("<!-- expires 2027-01-07 -->\r\n\r\n" + digest);
+  EXPECT_EQ(vlr::VersionDigits(early), "107");
+  EXPECT_EQ(vlr::ReadVersionTrailer(early, "").expires, std::nullopt);
+  EXPECT_EQ(vlr::ExpiryLine(jan7), "<!-- expires 2027-01-07 -->");
+}
+
+TEST(VersionExpiry, AVersionFileIsGoodThroughItsLastDay) {
+  const vlr::UtcDay jan7 = 20825;
+  struct Row {
+    vlr::UtcDay today;
+    bool expired;
+  } rows[] = {{jan7 - 400, false}, {jan7 - 1, false}, {jan7, false},
+              {jan7 + 1, true},    {jan7 + 2, true},  {jan7 + 4000, true}};
+  for (const Row& row : rows) {
+    EXPECT_EQ(vlr::HasExpired(jan7, row.today), row.expired) << vlr::UtcDateText(row.today);
+  }
+  EXPECT_EQ(vlr::ExpiredText(jan7, jan7 + 2), "version file expired on 2027-01-07 (today 2027-01-09)");
+}
+
+}  // namespace

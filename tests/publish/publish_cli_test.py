@@ -10,6 +10,7 @@ bounded. Exit status 0 when the case passed.
 """
 
 import argparse
+import datetime
 import hashlib
 import os
 import random
@@ -24,7 +25,7 @@ import zipfile
 
 # The end-to-end scripts' way of stating a fact and failing on it.
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
-from e2e_support import Failure, check  # noqa: E402
+from e2e_support import Failure, check, utc_today  # noqa: E402
 
 WINDOWS = False
 
@@ -425,16 +426,18 @@ def case_interrupt_during_swap(t):
 
 # --- check ----------------------------------------------------------------------------
 
-def checked(t, root_files, expected_code, expected, french=False, key=None):
-    """check on a mirror serving `root_files` (name -> bytes); gives its report."""
+def checked(t, root_files, expected_code, expected, french=False, key=None, keys=()):
+    """check on a mirror serving `root_files` (name -> bytes), with `key` or `keys`;
+    gives its report."""
     root = os.path.join(t.work, "root")
     shutil.rmtree(root, ignore_errors=True)
     os.makedirs(root)
     for name, data in root_files.items():
         write(os.path.join(root, name), data)
     with Mirror(t.mirror, root, t.work) as m:
-        words = (["check", m.site + "/"] + (["--fr"] if french else []) +
-                 (["--key", native(key)] if key else []))
+        words = ["check", m.site + "/"] + (["--fr"] if french else [])
+        for k in ([key] if key else []) + list(keys):
+            words += ["--key", native(k)]
         code, out, _ = run(t.program, *words)
     check(code == expected_code, "check exits with %d" % expected_code)
     for text in expected:
@@ -544,6 +547,147 @@ def case_signed_mirror(t):
     report = checked(t, files, 1, ["signature good",
                                    "version.html names no digest for vlr753.zip"], key=public)
     check("vlr753.zip: HTTP" not in report, "and the package is not fetched")
+
+
+# --- expiry, re-signing, several keys -------------------------------------------------
+
+def expiry_line(day):
+    return b"<!-- expires %s -->\r\n" % day.isoformat().encode()
+
+
+def verifies(page, signature, public):
+    """openssl's verdict on a version file and its signature."""
+    with tempfile.TemporaryDirectory() as d:
+        write(os.path.join(d, "p"), page)
+        write(os.path.join(d, "s"), signature)
+        return subprocess.run(["openssl", "dgst", "-sha256", "-verify", os.path.join(KEYS, public),
+                               "-signature", os.path.join(d, "s"), os.path.join(d, "p")],
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode == 0
+
+
+def sign_working_folders(out):
+    return [n for n in os.listdir(out) if n.startswith(".version.html.vlrpublish-sign-")]
+
+
+def case_make_expiry_and_resign(t):
+    """make --expires-in writes the expiry line; sign writes a new one (or removes it)
+    and a new signature, keeping every other byte and the packages, and refuses a folder
+    whose package is not the one its line names. Killed between its two renames, it
+    leaves the new version.html with the old signature, which the next sign mends. The
+    Windows build signs nothing: sign refuses and changes nothing."""
+    today = utc_today()
+    en = os.path.join(t.work, "en")
+    english_files(en)
+    out = os.path.join(t.work, "made")
+    day30 = today + datetime.timedelta(days=30)
+    code, report, _ = run(t.program, "make", "--version", "7.5.3", "--en", native(en), "--out",
+                          native(out), "--expires-in", "30",
+                          *([] if WINDOWS else ["--sign", native(os.path.join(KEYS, "test_private.pem"))]))
+    check(code == 0 and "version.html expires on %s (UTC)" % day30 in report, "make succeeds")
+    page = read(os.path.join(out, "version.html"))
+    check(page.endswith(b"\r\n\r\n" + digest_lines(out, "vlr753.zip") + expiry_line(day30)),
+          "version.html ends with the empty line, the digest line and the expiry line")
+    made = folder_bytes(out)
+    resign = ["sign", native(out), "--key", native(os.path.join(KEYS, "other_private.pem"))]
+    if WINDOWS:
+        code, _, err = run(t.program, *resign, "--expires-in", "3")
+        check(code == 3 and "cannot sign" in err and folder_bytes(out) == made,
+              "the Windows build refuses to sign and changes nothing")
+        return
+    check(verifies(page, made["version.html.sig"], "test_public.pem"), "signed with the test key")
+
+    day3 = today + datetime.timedelta(days=3)
+    for words, expected in ((["--expires-in", "3"], page.replace(expiry_line(day30), expiry_line(day3))),
+                            ([], page.replace(expiry_line(day30), b""))):
+        code, report, _ = run(t.program, *resign, *words)
+        now = folder_bytes(out)
+        check(code == 0 and now["version.html"] == expected,
+              "sign %s: only the expiry line changed" % (" ".join(words) or "without --expires-in"))
+        check(verifies(expected, now["version.html.sig"], "other_public.pem"),
+              "and version.html is signed with the other key")
+        check(now["vlr753.zip"] == made["vlr753.zip"] and not sign_working_folders(out),
+              "the package is as it was, and no working folder is left")
+
+    # Version files written by hand: only the expiry lines after the empty line change.
+    lines = digest_lines(out, "vlr753.zip")
+    for hand, expected in (
+            (b"7.5.3\r\n\r\n" + lines.replace(b"\r\n", b"\n") + b"<!-- expires 2000-01-01 -->",
+             b"7.5.3\r\n\r\n" + lines.replace(b"\r\n", b"\n") + expiry_line(day3)),
+            (b"<!-- expires 2000-01-01 -->\r\n7.5.3\r\n\r\n" + lines + b" <!-- expires 2001-02-03 -->\r\n",
+             b"<!-- expires 2000-01-01 -->\r\n7.5.3\r\n\r\n" + lines + expiry_line(day3))):
+        write(os.path.join(out, "version.html"), hand)
+        code, _, _ = run(t.program, *resign, "--expires-in", "3")
+        check(code == 0 and read(os.path.join(out, "version.html")) == expected,
+              "a version file written by hand keeps every byte but its expiry line")
+
+    before = folder_bytes(out)
+    write(os.path.join(out, "vlr753.zip"), made["vlr753.zip"] + b"\0")
+    code, _, err = run(t.program, *resign)
+    check(code == 3 and "vlr753.zip is not the package version.html names" in err,
+          "a package that is not the one its line names is refused")
+    write(os.path.join(out, "vlr753.zip"), made["vlr753.zip"])
+    check(folder_bytes(out) == before, "and nothing was changed")
+
+    env = dict(os.environ, VLRPUBLISH_TEST_PAUSE_IN_SWAP="1")
+    day4 = today + datetime.timedelta(days=4)
+    proc = start(t.program, *resign, "--expires-in", "4", env=env)
+    try:
+        wait_for(lambda: proc.poll() is not None or stopped(proc), "sign stops between its renames")
+        check(proc.poll() is None, "sign stopped between the two renames")
+        proc.send_signal(signal.SIGKILL)
+        proc.wait(timeout=30)
+    finally:
+        if proc.poll() is None:
+            proc.kill()
+            proc.wait()
+    killed = {n: read(os.path.join(out, n)) for n in ("version.html", "version.html.sig")}
+    check(killed["version.html"].endswith(expiry_line(day4)) and
+          not verifies(killed["version.html"], killed["version.html.sig"], "other_public.pem") and
+          sign_working_folders(out), "killed there: the new version.html with the old signature")
+    code, _, err = run(t.program, *resign, "--expires-in", "4")
+    now = folder_bytes(out)
+    check(code == 0 and "removed 1 of 1 working folder(s)" in err and not sign_working_folders(out),
+          "the next sign removes the working folder")
+    check(verifies(now["version.html"], now["version.html.sig"], "other_public.pem"),
+          "and leaves a pair that holds")
+
+
+def case_check_two_keys_and_expiry(t):
+    """check with two keys takes a version file signed by either; with keys, it fails on
+    one that expired yesterday (before fetching the package) and warns, still passing,
+    on one that expires within 7 days; a later expiry gets no warning."""
+    today = utc_today()
+    files = published(t)
+    public = [os.path.join(KEYS, n) for n in ("test_public.pem", "other_public.pem")]
+
+    def served(expires, key):
+        page = files["version.html"] + (expiry_line(expires) if expires else b"")
+        with tempfile.TemporaryDirectory() as d:
+            write(os.path.join(d, "p"), page)
+            subprocess.run(["openssl", "dgst", "-sha256", "-sign", os.path.join(KEYS, key),
+                            "-out", os.path.join(d, "s"), os.path.join(d, "p")], check=True)
+            return dict(files, **{"version.html": page, "version.html.sig": read(os.path.join(d, "s"))})
+
+    def day(n):
+        return today + datetime.timedelta(days=n)
+
+    report = checked(t, served(None, "other_private.pem"), 0,
+                     ["signature good, by the key in %s" % native(public[1]), "would succeed"],
+                     keys=public)
+    checked(t, served(None, "other_private.pem"), 1,
+            ["version.html.sig is no signature of version.html by this key"], keys=public[:1])
+    checked(t, served(None, "third_private.pem"), 1,
+            ["version.html.sig is no signature of version.html by any of these keys"], keys=public)
+    report = checked(t, served(day(-1), "test_private.pem"), 1,
+                     ["version file expired on %s (today %s)" % (day(-1), today), "would fail"],
+                     keys=public)
+    check("vlr753.zip: HTTP" not in report, "the expired version file stops the check before the package")
+    for n, when in ((0, "today"), (7, "in 7 day(s)")):
+        checked(t, served(day(n), "test_private.pem"), 0,
+                ["warning: version.html expires on %s, %s" % (day(n), when), "would succeed"],
+                keys=public)
+    report = checked(t, served(day(8), "test_private.pem"), 0, ["expires: %s" % day(8)], keys=public)
+    check("warning" not in report, "no warning 8 days ahead")
 
 
 CASES = {name[len("case_"):]: f for name, f in globals().items() if name.startswith("case_")}

@@ -69,6 +69,39 @@ TEST(FileSignature, AcceptsTheSignedFileAndNothingElse) {
   EXPECT_FALSE(vlr::IsSignedBy(offCurve, Signed("data.bin"), Signed("data.bin.sig")));
 }
 
+std::vector<std::uint8_t> KeyPoint(const std::string& pemName) {
+  return vlr::P256PointFromPem(KeyFile(pemName)).value_or(std::vector<std::uint8_t>{});
+}
+
+TEST(FileSignature, AnyKeyOfAListMayHaveSigned) {
+  const std::vector<std::uint8_t> test = KeyPoint("test_public.pem");
+  const std::vector<std::uint8_t> other = KeyPoint("other_public.pem");
+  const std::vector<std::uint8_t> third = KeyPoint("third_public.pem");
+  std::vector<std::uint8_t> offCurve = test;
+  offCurve[64] ^= 1;
+  using Keys = std::vector<std::span<const std::uint8_t>>;
+  struct Row {
+    Keys keys;
+    std::string file, signature;
+    std::optional<std::size_t> key;  // which one verifies
+  } rows[] = {
+      {{test}, "data.bin", "data.bin.sig", 0},
+      {{other, test}, "data.bin", "data.bin.sig", 1},
+      {{test, other}, "data.bin", "data.bin.other.sig", 1},
+      {{third, offCurve, {}, test}, "data.bin", "data.bin.sig", 3},  // the bad ones are passed
+      {{other, third}, "data.bin", "data.bin.sig", std::nullopt},    // not a trusted key
+      {{test, other}, "tampered.bin", "data.bin.sig", std::nullopt},
+      {{test, other}, "data.bin", "missing.sig", std::nullopt},
+      {{}, "data.bin", "data.bin.sig", std::nullopt},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.file + " " + row.signature + " " + std::to_string(row.keys.size()));
+    std::unique_ptr<platform::HeldFile> file = platform::HoldFile(Signed(row.file));
+    ASSERT_TRUE(file);
+    EXPECT_EQ(vlr::VerifyingKey(row.keys, *file, Signed(row.signature)), row.key);
+  }
+}
+
 // The digest in lower-case hex, or "none".
 std::string Sha256Text(const std::string& name) {
   std::unique_ptr<platform::HeldFile> file = platform::HoldFile(Signed(name));

@@ -23,6 +23,7 @@ class FakeSystem : public platform::System {
   std::string tempPath = "C:\\TEMP\\";
   double timeOfDay = 12 * 3600.0;
   double timeStep = 0.0;  // added after each reading of the clock
+  std::int64_t utcSeconds = 1799928000;  // 2027-01-14 12:00:00 UTC
 
   std::wstring ArgumentText() override { return argumentText; }
   std::wstring UpdaterFolder() override { return updaterFolder; }
@@ -47,6 +48,7 @@ class FakeSystem : public platform::System {
     timeOfDay += timeStep;
     return t;
   }
+  std::int64_t UtcSeconds() override { return utcSeconds; }
 };
 
 }  // namespace vlrtest

@@ -126,6 +126,16 @@ TEST_F(UpdateRunTest, SuccessInFrenchFetchesTheFrenchPackage) {
   EXPECT_TRUE(TempIsEmpty());
 }
 
+TEST_F(UpdateRunTest, AKeylessBuildIgnoresAnExpiryLine) {
+  // Unsigned, the line proves nothing: a version file long expired still updates.
+  system.utcSeconds = 1799928000;  // 2027-01-14
+  site.pages[kVersionUrl] = "7.5.3\r\n\r\n<!-- expires 2027-01-07 -->\r\n";
+  site.pages["http://mirror.test/v/vlr753.zip"] = package;
+  vlr::Form1& f = Run(L"E mirror.test/v");
+  EXPECT_EQ(f.Label1.Caption(), L"Update succeeded!\r\nVersion 7.5.3");
+  EXPECT_EQ(ReadFile(veloran / "readme.txt"), "new readme 7.5.3");
+}
+
 TEST_F(UpdateRunTest, VersionFileNotFetched) {
   WriteFile(temp / "version.html", "older");
   vlr::Form1& f = Run(L"E mirror.test/v");

@@ -1,0 +1,181 @@
+#include "publish/mirror_sign.h"
+
+#include <cerrno>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <vector>
+
+#include "mirror/mirror_rules.h"
+#include "mirror/version_file.h"
+#include "platform/text.h"
+#include "publish/folder_swap.h"
+#include "publish/mirror_leftovers.h"
+#include "publish/package_digest.h"
+#include "publish/release_names.h"
+#include "publish/scratch_folder.h"
+#include "publish/system_reason.h"
+#include "publish/utf8_path.h"
+#include "signature/file_signature.h"
+
+namespace vlrpub {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+void Report(std::FILE* err, const std::string& head, const std::vector<std::string>& lines) {
+  std::fprintf(err, "vlrpublish sign: %s\n", head.c_str());
+  for (const std::string& line : lines) std::fprintf(err, "  - %s\n", line.c_str());
+}
+
+// Empty when written; else why not, with the system's reason.
+std::string WriteFile(const fs::path& path, const std::string& bytes) {
+  errno = 0;
+  std::ofstream f(path, std::ios::binary | std::ios::trunc);
+  f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  f.close();
+  if (!f.fail()) return {};
+  return "cannot write " + Utf8FromPath(path) + SystemReason(errno);
+}
+
+// The version file read as the updater reads it: its digits, and what the lines after
+// its first empty line give for `packageName`.
+struct PageReading {
+  std::string digits;
+  vlr::VersionTrailer trailer;
+};
+
+PageReading Read(const std::string& page, const std::string& packageName) {
+  std::istringstream in(page);
+  PageReading r;
+  r.digits = vlr::VersionDigits(in);
+  r.trailer = vlr::ReadVersionTrailer(in, packageName);
+  return r;
+}
+
+std::string ExpiryText(const std::optional<vlr::UtcDay>& day) {
+  return day ? vlr::UtcDateText(*day) : std::string("none");
+}
+
+}  // namespace
+
+std::string SignVersionPage(const PackageSigner& signer, const fs::path& page) {
+  if (std::string failure = signer.Sign(page); !failure.empty()) return failure;
+  const fs::path signature = SignaturePath(page);
+  if (!vlr::IsSignedBy(signer.publicPoint(), platform::FromUtf8(Utf8FromPath(page)),
+                       platform::FromUtf8(Utf8FromPath(signature)))) {
+    std::error_code ignored;
+    fs::remove(signature, ignored);
+    return "the updater would not take the signature of version.html";
+  }
+  return {};
+}
+
+int SignMirror(const SignRequest& request, std::FILE* out, std::FILE* err) {
+  std::vector<std::string> refusals;
+  const PackageSigner signer(request.signingKey);
+  if (!signer.error().empty()) refusals.push_back(signer.error());
+  const fs::path& mirror = request.mirror;
+  const fs::path pagePath = mirror / vlr::kVersionFileName;
+  std::error_code ec;
+  if (!fs::is_directory(mirror, ec)) {
+    refusals.push_back(Utf8FromPath(mirror) + " is not a folder");
+    Report(err, "refused, nothing was changed:", refusals);
+    return kSignRefused;
+  }
+  if (const std::string line = RemoveSignLeftovers(mirror); !line.empty())
+    std::fprintf(err, "%s\n", line.c_str());
+
+  std::string page;
+  bool pageRead = false;
+  {
+    errno = 0;
+    std::ifstream in(pagePath, std::ios::binary);
+    if (in) page.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    pageRead = in && !in.bad();
+    if (!pageRead) {
+      refusals.push_back("cannot read " + Utf8FromPath(pagePath) + SystemReason(errno) +
+                         "; sign re-signs a mirror that vlrpublish make (or a publisher) wrote");
+    }
+  }
+  const std::string digits = Read(page, "").digits;
+  std::vector<NamedDigest> digests;
+  if (pageRead && digits.size() != 3) {
+    refusals.push_back("version.html gives " + std::to_string(digits.size()) +
+                       " digit(s) before its first empty line; the updater needs three");
+  } else if (digits.size() == 3) {
+    // A signature vouches for every package the version file names: each must be in the
+    // folder, with the SHA-256 its line gives.
+    for (const bool french : {false, true}) {
+      const std::string name = vlr::PackageName(digits, french);
+      const std::optional<std::string> digest = Read(page, name).trailer.digest;
+      const bool held = fs::is_regular_file(mirror / name, ec);
+      if (!held && digest) {
+        refusals.push_back("version.html names the SHA-256 of " + name +
+                           ", which the folder does not hold");
+      } else if (!held && !french) {
+        refusals.push_back("the folder holds no " + name + ", the package of version " +
+                           vlr::DottedVersion(digits));
+      } else if (held && !digest) {
+        refusals.push_back("version.html names no digest for " + name +
+                           ": an updater with a key refuses it; make the mirror again with "
+                           "vlrpublish make");
+      } else if (held) {
+        const std::string actual = Sha256Hex(mirror / name);
+        if (actual != *digest) {
+          refusals.push_back(name + " is not the package version.html names: version.html "
+                                    "gives SHA-256 " + *digest + ", the folder's " + name +
+                             " has " + (actual.empty() ? std::string("none (unreadable)") : actual));
+        } else {
+          digests.emplace_back(name, actual);
+        }
+      }
+    }
+  }
+  if (!refusals.empty()) {
+    Report(err, "refused, nothing was changed:", refusals);
+    return kSignRefused;
+  }
+
+  const auto fail = [&](const std::string& what) {
+    Report(err, "failed, the mirror folder is as it was:", {what});
+    return kSignFailed;
+  };
+  std::optional<vlr::UtcDay> expires;
+  if (request.expiresInDays) expires = UtcToday() + *request.expiresInDays;
+  const std::optional<vlr::UtcDay> before = Read(page, "").trailer.expires;
+
+  // Both files of the new pair are written and checked beside the old ones first.
+  ScratchFolder aside(mirror, WorkingFolderStem(vlr::kVersionFileName, "sign"));
+  if (!aside.error().empty()) return fail(aside.error());
+  const fs::path newPage = aside.path() / vlr::kVersionFileName;
+  if (std::string failure = WriteFile(newPage, PageWithExpiry(page, expires)); !failure.empty())
+    return fail(failure);
+  if (std::string failure = WriteFile(aside.path() / kReplacedPageName, page); !failure.empty())
+    return fail(failure);
+  if (std::string failure = ReadBackFailure(newPage, digits, digests, expires); !failure.empty())
+    return fail(failure);
+  if (std::string failure = SignVersionPage(signer, newPage); !failure.empty())
+    return fail(failure);
+  if (std::string failure = PutPairInPlace(aside, mirror); !failure.empty()) return fail(failure);
+
+  std::string names;
+  for (const auto& [name, hex] : digests) names += (names.empty() ? "" : ", ") + name;
+  std::fprintf(out,
+               "version.html: the updater reads %s (Version %s); its digest lines are kept "
+               "(%s, each matching the folder's package)\n",
+               digits.c_str(), vlr::DottedVersion(digits).c_str(), names.c_str());
+  if (expires) {
+    std::fprintf(out, "expiry: %s (UTC; it was %s)\n", vlr::UtcDateText(*expires).c_str(),
+                 ExpiryText(before).c_str());
+  } else {
+    std::fprintf(out, "expiry: none%s\n",
+                 before ? (" (the line of " + ExpiryText(before) + " is removed)").c_str() : "");
+  }
+  std::fprintf(out, "signed: version.html.sig, checked as the updater checks it\n");
+  std::fprintf(out, "mirror signed: %s\n", Utf8FromPath(mirror).c_str());
+  return kSignDone;
+}
+
+}  // namespace vlrpub

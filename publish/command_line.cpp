@@ -2,7 +2,7 @@
 
 #include <set>
 
-#include "publish/utf8_path.h"
+#include "publish/shown_text.h"
 
 namespace vlrpub {
 

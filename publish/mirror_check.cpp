@@ -12,13 +12,12 @@
 #include "mirror/version_file.h"
 #include "platform/text.h"
 #include "publish/http_get.h"
-#include "publish/library_run.h"
-#include "publish/package_digest.h"
+#include "publish/package_check.h"
+#include "mirror/package_digest.h"
 #include "publish/progress_line.h"
 #include "publish/release_names.h"
-#include "publish/scratch_folder.h"
-#include "publish/system_reason.h"
-#include "publish/utf8_path.h"
+#include "publish/mirror_folder.h"
+#include "publish/shown_text.h"
 #include "signature/file_signature.h"
 #include "signature/public_key_pem.h"
 
@@ -147,7 +146,7 @@ bool JudgeExpiry(const std::optional<vlr::UtcDay>& expires, bool withKeys, std::
 bool DigestAgrees(const std::string& name, const fs::path& file,
                   const std::optional<std::string>& digest, bool signedUpdater, std::FILE* out,
                   std::vector<std::string>& reasons) {
-  const std::string actual = Sha256Hex(file);
+  const std::string actual = vlr::Sha256Hex(file);
   if (actual.empty()) {
     std::fprintf(out, "%s: SHA-256 unknown\n", name.c_str());
     if (!digest) return true;  // nothing to compare it with, as in the updater

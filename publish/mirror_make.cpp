@@ -8,18 +8,15 @@
 
 #include "mirror/mirror_rules.h"
 #include "publish/file_identity.h"
-#include "publish/folder_swap.h"
-#include "publish/mirror_leftovers.h"
+#include "publish/mirror_folder.h"
 #include "publish/mirror_sign.h"
-#include "publish/package_digest.h"
+#include "mirror/package_digest.h"
 #include "publish/package_signing.h"
 #include "publish/package_check.h"
 #include "publish/package_folder.h"
 #include "publish/progress_line.h"
 #include "publish/release_names.h"
-#include "publish/scratch_folder.h"
-#include "publish/system_reason.h"
-#include "publish/utf8_path.h"
+#include "publish/shown_text.h"
 #include "publish/zip_writer.h"
 
 namespace vlrpub {
@@ -174,7 +171,7 @@ int MakeMirror(const MakeRequest& request, std::FILE* out, std::FILE* err) {
                                   WorkingFolderStem(mirror.filename(), "check"));
         !failure.empty())
       return fail(failure);
-    std::string hex = Sha256Hex(zip);
+    std::string hex = vlr::Sha256Hex(zip);
     if (hex.empty()) return fail("cannot read back " + p.name + " to compute its SHA-256");
     digests.emplace_back(p.name, std::move(hex));
   }

@@ -9,13 +9,10 @@
 #include "mirror/mirror_rules.h"
 #include "mirror/version_file.h"
 #include "platform/text.h"
-#include "publish/folder_swap.h"
-#include "publish/mirror_leftovers.h"
-#include "publish/package_digest.h"
+#include "publish/mirror_folder.h"
+#include "mirror/package_digest.h"
 #include "publish/release_names.h"
-#include "publish/scratch_folder.h"
-#include "publish/system_reason.h"
-#include "publish/utf8_path.h"
+#include "publish/shown_text.h"
 #include "signature/file_signature.h"
 
 namespace vlrpub {
@@ -122,7 +119,7 @@ int SignMirror(const SignRequest& request, std::FILE* out, std::FILE* err) {
                            ": an updater with a key refuses it; make the mirror again with "
                            "vlrpublish make");
       } else if (held) {
-        const std::string actual = Sha256Hex(mirror / name);
+        const std::string actual = vlr::Sha256Hex(mirror / name);
         if (actual != *digest) {
           refusals.push_back(name + " is not the package version.html names: version.html "
                                     "gives SHA-256 " + *digest + ", the folder's " + name +

@@ -1,13 +1,30 @@
-// The self-check of a package: unpacked by our extraction library as the updater would,
-// it must give back exactly the files it was made of.
+// A package judged by our extraction library, as the updater would run it (every member
+// straight into one folder, existing files replaced, all messages on): its self-check
+// must give back exactly the files it was made of.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
 #include "publish/package_folder.h"
 
 namespace vlrpub {
+
+struct LibraryOutcome {
+  std::int32_t code = -1;  // the library's result, 0 for success
+  std::string printed;     // everything it printed, UTF-8
+};
+
+// Unpacks zip into folder as the updater would.
+LibraryOutcome UnpackLikeUpdater(const std::filesystem::path& zip,
+                                 const std::filesystem::path& folder);
+
+// The same run as a test: every check made, every member decoded, nothing written.
+LibraryOutcome TestLikeUpdater(const std::filesystem::path& zip);
+
+// The lines of printed that start with "error: ", without that prefix, joined by "; ".
+std::string LibraryErrors(const std::string& printed);
 
 // Unpacks zip (called `name` in messages) into a fresh folder made in `beside` (named
 // `stem` + a number) and compares it with files: the same names, every file byte for

@@ -10,7 +10,6 @@
 #include "name_text.h"
 #include "platform/platform_text.h"
 #include "publish/shown_text.h"
-#include "publish/utf8_path.h"
 
 #ifndef _WIN32
 #include <locale.h>

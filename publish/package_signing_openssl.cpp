@@ -14,8 +14,7 @@
 #include "platform/signature.h"
 #include "platform/unique_handle.h"
 #include "publish/package_signing.h"
-#include "publish/system_reason.h"
-#include "publish/utf8_path.h"
+#include "publish/shown_text.h"
 
 namespace vlrpub {
 

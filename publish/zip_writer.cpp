@@ -3,16 +3,52 @@
 #include <zlib.h>
 
 #include <cerrno>
+#include <ctime>
 #include <limits>
 #include <memory>
 
-#include "publish/dos_stamp.h"
-#include "publish/system_reason.h"
-#include "publish/utf8_path.h"
+#include "publish/shown_text.h"
 
 namespace vlrpub {
 
 namespace {
+
+// The MS-DOS date and time a zip entry carries: local time in two-second steps.
+struct DosStamp {
+  std::uint16_t date = 0;
+  std::uint16_t time = 0;
+};
+
+constexpr DosStamp kEarliest{(0u << 9) | (1u << 5) | 1u, 0};
+constexpr DosStamp kLatest{(127u << 9) | (12u << 5) | 31u, (23u << 11) | (59u << 5) | 29u};
+
+bool LocalTime(std::int64_t utcSeconds, std::tm& out) {
+  const std::time_t t = static_cast<std::time_t>(utcSeconds);
+  if (static_cast<std::int64_t>(t) != utcSeconds) return false;
+#ifdef _WIN32
+  return localtime_s(&out, &t) == 0;
+#else
+  return localtime_r(&t, &out) != nullptr;
+#endif
+}
+
+// utcSeconds as a local-time stamp, seconds rounded down to the two-second step. Times
+// before 1980 give 1 January 1980 00:00, times after 2107 give 31 December 2107
+// 23:59:58: the exact time travels in the entry's UTC field.
+DosStamp DosStampOf(std::int64_t utcSeconds) {
+  std::tm local{};
+  if (!LocalTime(utcSeconds, local)) return utcSeconds < 0 ? kEarliest : kLatest;
+  const int year = local.tm_year + 1900;
+  if (year < 1980) return kEarliest;
+  if (year > 2107) return kLatest;
+  DosStamp s;
+  s.date =
+      static_cast<std::uint16_t>(((year - 1980) << 9) | ((local.tm_mon + 1) << 5) | local.tm_mday);
+  // A leap second (60) stays within the minute.
+  const int seconds = local.tm_sec > 59 ? 59 : local.tm_sec;
+  s.time = static_cast<std::uint16_t>((local.tm_hour << 11) | (local.tm_min << 5) | (seconds / 2));
+  return s;
+}
 
 constexpr std::uint32_t kLocalHeaderSig = 0x04034b50;
 constexpr std::uint32_t kCentralHeaderSig = 0x02014b50;

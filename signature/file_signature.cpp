@@ -60,17 +60,4 @@ bool IsSignedBy(std::span<const std::uint8_t> publicKey, const std::wstring& pat
   return file && IsSignedBy(publicKey, *file, signaturePath);
 }
 
-std::string Sha256Hex(platform::HeldFile& file) {
-  if (!file.Rewind()) return {};
-  std::optional<platform::Sha256Digest> digest = platform::Sha256Of(file);
-  if (!digest) return {};
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string hex;
-  for (std::uint8_t b : *digest) {
-    hex += kHex[b >> 4];
-    hex += kHex[b & 15];
-  }
-  return hex;
-}
-
 }  // namespace vlr

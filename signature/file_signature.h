@@ -33,8 +33,4 @@ bool IsSignedBy(std::span<const std::uint8_t> publicKey, platform::HeldFile& fil
 std::optional<std::size_t> VerifyingKey(std::span<const std::span<const std::uint8_t>> keys,
                                         platform::HeldFile& file, const std::wstring& signaturePath);
 
-// The SHA-256 of the held file from its first byte, as 64 lower-case hex digits; empty
-// when it cannot be read.
-std::string Sha256Hex(platform::HeldFile& file);
-
 }  // namespace vlr

@@ -13,6 +13,7 @@
 #include "extract/unzip_callbacks.h"
 #include "extract/unzip_driver.h"
 #include "mirror/mirror_rules.h"
+#include "mirror/package_digest.h"
 #include "mirror/utc_date.h"
 #include "mirror/version_file.h"
 #include "platform/held_file.h"

@@ -1,5 +1,6 @@
 // Files signed by the stock openssl command, checked by the system's cryptography: CNG
 // in the Windows build, libcrypto in the native one.
+#include "mirror/package_digest.h"
 #include "signature/file_signature.h"
 #include "signature/public_key_pem.h"
 

@@ -1,11 +1,11 @@
-#include "publish/package_digest.h"
+#include "mirror/package_digest.h"
 
 #include <fstream>
+#include <optional>
 
-#include "platform/held_file.h"
-#include "signature/file_signature.h"
+#include "platform/signature.h"
 
-namespace vlrpub {
+namespace vlr {
 
 namespace {
 
@@ -34,9 +34,22 @@ class StreamFile final : public platform::HeldFile {
 
 }  // namespace
 
-std::string Sha256Hex(const std::filesystem::path& file) {
-  StreamFile stream(file);
-  return stream.is_open() ? vlr::Sha256Hex(stream) : std::string();
+std::string Sha256Hex(platform::HeldFile& file) {
+  if (!file.Rewind()) return {};
+  std::optional<platform::Sha256Digest> digest = platform::Sha256Of(file);
+  if (!digest) return {};
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string hex;
+  for (std::uint8_t b : *digest) {
+    hex += kHex[b >> 4];
+    hex += kHex[b & 15];
+  }
+  return hex;
 }
 
-}  // namespace vlrpub
+std::string Sha256Hex(const std::filesystem::path& path) {
+  StreamFile stream(path);
+  return stream.is_open() ? Sha256Hex(stream) : std::string();
+}
+
+}  // namespace vlr

@@ -1,0 +1,322 @@
+#include "publish/mirror_folder.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <random>
+#include <system_error>
+
+#include "mirror/mirror_rules.h"
+#include "publish/interrupt_cleanup.h"
+#include "publish/shown_text.h"
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace vlrpub {
+
+namespace fs = std::filesystem;
+
+ScratchFolder::ScratchFolder(const std::filesystem::path& parent, const std::string& stem) {
+  std::random_device seed;
+  std::mt19937 pick(seed());
+  std::error_code ec;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::filesystem::path candidate =
+        parent / PathFromUtf8(stem + "-" + std::to_string(pick() % 1000000000u));
+    // Made and listed as one step: an interrupt finds it listed or not made.
+    InterruptDeferred made;
+    if (std::filesystem::create_directory(candidate, ec)) {
+      path_ = candidate;
+      interruptId_ = RemoveOnInterrupt(candidate);
+      return;
+    }
+    if (ec) break;  // not a name that was taken: the parent itself refuses
+  }
+  error_ = "cannot make a folder in " + Utf8FromPath(parent) +
+           (ec ? ": " + ec.message() : std::string());
+}
+
+void ScratchFolder::Keep() {
+  kept_ = true;
+  Forget(interruptId_);
+}
+
+ScratchFolder::~ScratchFolder() {
+  if (kept_ || path_.empty()) return;
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+  Forget(interruptId_);
+}
+
+namespace {
+
+bool EndsWith(const std::string& s, const std::string& tail) {
+  return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+bool StartsWith(const std::string& s, const std::string& head) {
+  return s.compare(0, head.size(), head) == 0;
+}
+
+bool AllDigits(const std::string& s) {
+  return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// True for "<stem>-<digits>".
+bool IsWorkingFolderName(const std::string& name, const std::string& stem) {
+  return StartsWith(name, stem + "-") && AllDigits(name.substr(stem.size() + 1));
+}
+
+bool IsMirrorFileName(std::string name) {
+  if (EndsWith(name, ".sig")) name.resize(name.size() - 4);
+  return name == vlr::kVersionFileName || (StartsWith(name, "vlr") && EndsWith(name, ".zip"));
+}
+
+// A working folder of any mirror of ours: ".<name>.vlrpublish-<what>-<digits>".
+bool IsAnyWorkingFolderName(const std::string& name) {
+  for (const char* what :
+       {".vlrpublish-new-", ".vlrpublish-old-", ".vlrpublish-check-", ".vlrpublish-sign-"}) {
+    const std::size_t at = name.rfind(what);
+    if (!name.empty() && name[0] == '.' && at != std::string::npos &&
+        AllDigits(name.substr(at + std::string(what).size())))
+      return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::string WorkingFolderStem(const fs::path& mirrorName, const std::string& what) {
+  return "." + Utf8FromPath(mirrorName) + ".vlrpublish-" + what;
+}
+
+std::vector<std::string> ForeignEntries(const fs::path& mirror, std::size_t most,
+                                        std::size_t& more) {
+  std::vector<std::string> foreign;
+  more = 0;
+  std::error_code ec;
+  fs::directory_iterator it(mirror, ec), end;
+  for (; !ec && it != end; it.increment(ec)) {
+    const std::string name = Utf8FromPath(it->path().filename());
+    std::error_code typeError;
+    const fs::file_status status = it->symlink_status(typeError);
+    const bool ours = !typeError && ((fs::is_regular_file(status) && IsMirrorFileName(name)) ||
+                                     (fs::is_directory(status) && IsAnyWorkingFolderName(name)));
+    if (ours) continue;
+    if (foreign.size() < most) {
+      foreign.push_back("'" + ShownName(name) + "'" + (fs::is_directory(status) ? " (a folder)" : ""));
+    } else {
+      ++more;
+    }
+  }
+  if (ec) foreign.push_back("(the folder cannot be listed: " + ec.message() + ")");
+  std::sort(foreign.begin(), foreign.end());
+  return foreign;
+}
+
+std::string RecoverInterruptedRun(const fs::path& mirror) {
+  const fs::path parent = mirror.parent_path();
+  const fs::path mirrorName = mirror.filename();
+  std::error_code ec;
+  std::vector<fs::path> working;
+  std::vector<fs::path> asides;
+  for (fs::directory_iterator it(parent, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = Utf8FromPath(it->path().filename());
+    std::error_code typeError;
+    if (!it->is_directory(typeError) || it->is_symlink(typeError)) continue;
+    for (const char* what : {"new", "old", "check"}) {
+      if (IsWorkingFolderName(name, WorkingFolderStem(mirrorName, what))) {
+        working.push_back(it->path());
+        if (std::string(what) == "old") asides.push_back(it->path() / "mirror");
+      }
+    }
+  }
+  if (working.empty()) return {};
+  std::string line;
+  if (!fs::exists(fs::symlink_status(mirror, ec))) {
+    for (const fs::path& old : asides) {
+      if (!fs::is_directory(fs::symlink_status(old, ec))) continue;
+      fs::rename(old, mirror, ec);
+      if (ec) {
+        // Nothing more is touched: the old mirror stays where it is, and is named.
+        return "vlrpublish make: the mirror folder " + Utf8FromPath(mirror) +
+               " is missing; an interrupted run left the old one in " + Utf8FromPath(old) +
+               ", which cannot be put back (" + ec.message() + ")";
+      }
+      line = "put back the mirror folder an interrupted run had left in " +
+             Utf8FromPath(old.parent_path()) + ", and ";
+      break;
+    }
+  }
+  std::size_t removed = 0;
+  for (const fs::path& folder : working) {
+    fs::remove_all(folder, ec);
+    if (!ec) ++removed;
+  }
+  line += "removed " + std::to_string(removed) + " of " + std::to_string(working.size()) +
+          " working folder(s) an interrupted run had left beside " + Utf8FromPath(mirror);
+  return "vlrpublish make: " + line;
+}
+
+std::string RemoveSignLeftovers(const fs::path& mirror) {
+  const std::string stem = WorkingFolderStem(vlr::kVersionFileName, "sign");
+  std::error_code ec;
+  std::vector<fs::path> working;
+  for (fs::directory_iterator it(mirror, ec), end; !ec && it != end; it.increment(ec)) {
+    std::error_code typeError;
+    if (it->is_directory(typeError) && !it->is_symlink(typeError) &&
+        IsWorkingFolderName(Utf8FromPath(it->path().filename()), stem))
+      working.push_back(it->path());
+  }
+  if (working.empty()) return {};
+  std::size_t removed = 0;
+  for (const fs::path& folder : working) {
+    fs::remove_all(folder, ec);
+    if (!ec) ++removed;
+  }
+  return "vlrpublish sign: removed " + std::to_string(removed) + " of " +
+         std::to_string(working.size()) + " working folder(s) an interrupted run had left in " +
+         Utf8FromPath(mirror);
+}
+
+namespace {
+
+// A mirror a web server reads must stay readable to it: the new folder takes the old
+// one's mode, owner and group, and its files the same owner and group with the read and
+// write bits of that mode (a process that may not give them away keeps its own; the
+// mode is set after the owner, as a change of owner can clear set-id bits). Windows
+// folders inherit their access from the parent, as the old one did.
+#ifndef _WIN32
+void Give(const fs::path& p, const struct stat& s, mode_t mode) {
+  if (chown(p.c_str(), s.st_uid, s.st_gid) != 0 &&
+      chown(p.c_str(), static_cast<uid_t>(-1), s.st_gid) != 0) {
+    // Neither is ours to give: it keeps this process's owner and group.
+  }
+  chmod(p.c_str(), mode);
+}
+#endif
+
+void TakeAccessOf(const fs::path& old, const fs::path& fresh) {
+#ifndef _WIN32
+  struct stat s {};
+  if (stat(old.c_str(), &s) != 0) return;
+  const auto give = [&](const fs::path& p, mode_t mode) { Give(p, s, mode); };
+  std::error_code ec;
+  for (fs::directory_iterator it(fresh, ec), end; !ec && it != end; it.increment(ec)) {
+    if (it->is_regular_file(ec)) give(it->path(), s.st_mode & 0666);
+  }
+  give(fresh, s.st_mode & 07777);
+#else
+  (void)old;
+  (void)fresh;
+#endif
+}
+
+// A file written to replace `old` gets its owner, group and read and write bits.
+void TakeFileAccessOf(const fs::path& old, const fs::path& fresh) {
+#ifndef _WIN32
+  struct stat s {};
+  if (stat(old.c_str(), &s) == 0) Give(fresh, s, s.st_mode & 0666);
+#else
+  (void)old;
+  (void)fresh;
+#endif
+}
+
+// Exchanges the two folders in one step. True when done; false with `unsupported` set
+// when the system or file system cannot, else with the error in ec.
+bool Exchange(const fs::path& a, const fs::path& b, bool& unsupported, std::error_code& ec) {
+#if defined(__linux__) && defined(RENAME_EXCHANGE)
+  if (renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE) == 0) return true;
+  unsupported = errno == EINVAL || errno == ENOSYS || errno == ENOTSUP || errno == EOPNOTSUPP;
+  ec = std::error_code(errno, std::generic_category());
+  return false;
+#else
+  (void)a;
+  (void)b;
+  (void)ec;
+  unsupported = true;
+  return false;
+#endif
+}
+
+// The tests' way to send a real signal between the two renames: with this variable set,
+// the two-rename way is taken and the process stops itself between them.
+bool PausingForTest() { return std::getenv("VLRPUBLISH_TEST_PAUSE_IN_SWAP") != nullptr; }
+
+}  // namespace
+
+std::string PutInPlace(ScratchFolder& built, const fs::path& mirror, bool replace) {
+  std::error_code ec;
+  InterruptDeferred whole;
+  if (!replace) {
+    fs::rename(built.path(), mirror, ec);
+    if (ec) return "cannot rename the new mirror into place: " + ec.message();
+    built.Keep();
+    return {};
+  }
+  TakeAccessOf(mirror, built.path());
+  bool unsupported = false;
+  if (!PausingForTest() && Exchange(built.path(), mirror, unsupported, ec)) {
+    return {};  // built holds the old one
+  }
+  if (!PausingForTest() && !unsupported) return "cannot exchange the new mirror with the old one: " + ec.message();
+
+  ScratchFolder aside(mirror.parent_path(), WorkingFolderStem(mirror.filename(), "old"));
+  if (!aside.error().empty()) return aside.error();
+  const fs::path old = aside.path() / "mirror";
+  fs::rename(mirror, old, ec);
+  if (ec) return "cannot move the existing mirror folder aside: " + ec.message();
+#ifndef _WIN32
+  if (PausingForTest()) std::raise(SIGSTOP);
+#endif
+  fs::rename(built.path(), mirror, ec);
+  if (ec) {
+    std::error_code back;
+    fs::rename(old, mirror, back);
+    if (back) {
+      aside.Keep();
+      return "cannot rename the new mirror into place (" + ec.message() +
+             "), and the old one could not be put back: it is in " + Utf8FromPath(old);
+    }
+    return "cannot rename the new mirror into place: " + ec.message();
+  }
+  built.Keep();
+  return {};  // aside goes with the old mirror in it
+}
+
+std::string PutPairInPlace(ScratchFolder& aside, const fs::path& mirror) {
+  const fs::path page = mirror / vlr::kVersionFileName;
+  const fs::path signature = SignaturePath(page);
+  const fs::path newPage = aside.path() / vlr::kVersionFileName;
+  const fs::path newSignature = SignaturePath(newPage);
+  TakeFileAccessOf(page, newPage);
+  TakeFileAccessOf(page, newSignature);
+  std::error_code ec;
+  InterruptDeferred whole;
+  fs::rename(newPage, page, ec);
+  if (ec) return "cannot rename the new version.html into place: " + ec.message();
+#ifndef _WIN32
+  if (PausingForTest()) std::raise(SIGSTOP);
+#endif
+  fs::rename(newSignature, signature, ec);
+  if (!ec) return {};
+  std::error_code back;
+  fs::rename(aside.path() / kReplacedPageName, page, back);
+  if (back) {
+    aside.Keep();
+    return "cannot rename the new version.html.sig into place (" + ec.message() +
+           "), and the old version.html could not be put back (" + back.message() +
+           "): the folder holds the new version.html with the old signature, which updaters "
+           "with a key refuse; the new signature is in " + Utf8FromPath(newSignature);
+  }
+  return "cannot rename the new version.html.sig into place: " + ec.message();
+}
+
+}  // namespace vlrpub

@@ -90,7 +90,55 @@ bool IsAnyWorkingFolderName(const std::string& name) {
   return false;
 }
 
+// True when `folder` holds nothing but what vlrpublish puts in its working folders: a
+// mirror's files (and the replaced version.html that sign keeps), and folders that
+// hold the same (an old mirror set aside, what sign left in it). A folder named like
+// one of ours that holds anything else is not ours, and is never deleted.
+bool HoldsOnlyMirrorFiles(const fs::path& folder, int depth = 0) {
+  if (depth > 3) return false;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = Utf8FromPath(it->path().filename());
+    std::error_code typeError;
+    const fs::file_status status = it->symlink_status(typeError);
+    if (typeError) return false;
+    if (fs::is_regular_file(status) && (IsMirrorFileName(name) || name == kReplacedPageName)) {
+      continue;
+    }
+    if (fs::is_directory(status) && (name == "mirror" || IsAnyWorkingFolderName(name)) &&
+        HoldsOnlyMirrorFiles(it->path(), depth + 1)) {
+      continue;
+    }
+    return false;
+  }
+  return !ec;
+}
+
 }  // namespace
+
+MirrorLock::MirrorLock(const fs::path& mirror) {
+  fs::path whole = fs::absolute(mirror).lexically_normal();
+  if (!whole.has_filename()) whole = whole.parent_path();
+  const fs::path lock = whole.parent_path() / PathFromUtf8("." + Utf8FromPath(whole.filename()) +
+                                                           ".vlrpublish-lock");
+  bool busy = false;
+  unsigned long error = 0;
+  // Taken and listed as one step: an interrupt finds it listed or not taken.
+  InterruptDeferred taking;
+  lock_ = platform::TakeLockFile(lock, busy, error);
+  if (lock_) {
+    interruptId_ = RemoveOnInterrupt(lock);
+    return;
+  }
+  why_ = busy ? "another vlrpublish make or sign is working on " + Utf8FromPath(whole) +
+                    " (it holds " + Utf8FromPath(lock) + "); run this again once it has ended"
+              : "cannot lock the mirror folder with " + Utf8FromPath(lock) +
+                    SystemReason(static_cast<int>(error));
+}
+
+MirrorLock::~MirrorLock() {
+  if (lock_) Forget(interruptId_);
+}
 
 std::string WorkingFolderStem(const fs::path& mirrorName, const std::string& what) {
   return "." + Utf8FromPath(mirrorName) + ".vlrpublish-" + what;
@@ -107,7 +155,8 @@ std::vector<std::string> ForeignEntries(const fs::path& mirror, std::size_t most
     std::error_code typeError;
     const fs::file_status status = it->symlink_status(typeError);
     const bool ours = !typeError && ((fs::is_regular_file(status) && IsMirrorFileName(name)) ||
-                                     (fs::is_directory(status) && IsAnyWorkingFolderName(name)));
+                                     (fs::is_directory(status) && IsAnyWorkingFolderName(name) &&
+                                      HoldsOnlyMirrorFiles(it->path())));
     if (ours) continue;
     if (foreign.size() < most) {
       foreign.push_back("'" + ShownName(name) + "'" + (fs::is_directory(status) ? " (a folder)" : ""));
@@ -131,7 +180,10 @@ std::string RecoverInterruptedRun(const fs::path& mirror) {
     std::error_code typeError;
     if (!it->is_directory(typeError) || it->is_symlink(typeError)) continue;
     for (const char* what : {"new", "old", "check"}) {
-      if (IsWorkingFolderName(name, WorkingFolderStem(mirrorName, what))) {
+      // What a self-check unpacked may be named anything; a built or set-aside
+      // mirror holds only a mirror's files.
+      if (IsWorkingFolderName(name, WorkingFolderStem(mirrorName, what)) &&
+          (std::string(what) == "check" || HoldsOnlyMirrorFiles(it->path()))) {
         working.push_back(it->path());
         if (std::string(what) == "old") asides.push_back(it->path() / "mirror");
       }
@@ -171,7 +223,8 @@ std::string RemoveSignLeftovers(const fs::path& mirror) {
   for (fs::directory_iterator it(mirror, ec), end; !ec && it != end; it.increment(ec)) {
     std::error_code typeError;
     if (it->is_directory(typeError) && !it->is_symlink(typeError) &&
-        IsWorkingFolderName(Utf8FromPath(it->path().filename()), stem))
+        IsWorkingFolderName(Utf8FromPath(it->path().filename()), stem) &&
+        HoldsOnlyMirrorFiles(it->path()))
       working.push_back(it->path());
   }
   if (working.empty()) return {};

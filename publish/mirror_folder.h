@@ -8,7 +8,30 @@
 #include <string>
 #include <vector>
 
+#include "platform/lock_file.h"
+
 namespace vlrpub {
+
+// The lock that a run of make or sign holds on a mirror folder from before it mends or
+// writes anything until it ends: the file "." + name + ".vlrpublish-lock" beside the
+// mirror, removed on an interrupt too (see interrupt_cleanup.h).
+class MirrorLock {
+ public:
+  // Takes it. held() is false, and why() says so in one line, when another run holds
+  // it or it cannot be made.
+  explicit MirrorLock(const std::filesystem::path& mirror);
+  ~MirrorLock();
+  MirrorLock(const MirrorLock&) = delete;
+  MirrorLock& operator=(const MirrorLock&) = delete;
+
+  bool held() const { return lock_ != nullptr; }
+  const std::string& why() const { return why_; }
+
+ private:
+  std::unique_ptr<platform::LockFile> lock_;
+  std::string why_;
+  unsigned interruptId_ = 0;
+};
 
 // A folder of our own beside a target folder, removed with everything in it unless it
 // is kept: where a mirror is built before it is renamed into place. While it exists it

@@ -103,9 +103,18 @@ int MakeMirror(const MakeRequest& request, std::FILE* out, std::FILE* err) {
   }
   fs::path mirror = Resolved(request.mirror);
   if (!mirror.has_filename()) mirror = mirror.parent_path();  // "out/" names "out"
+  // One run at a time on a mirror: another one's working folders are not leftovers.
+  std::optional<MirrorLock> lock;
+  if (mirror.has_filename() && fs::is_directory(mirror.parent_path())) {
+    lock.emplace(mirror);
+    if (!lock->held()) {
+      Report(err, "refused, nothing was written:", {lock->why()});
+      return kMakeRefused;
+    }
+  }
   // An earlier run that was cut short is mended first: its old mirror put back, its
   // working folders removed.
-  if (mirror.has_filename()) {
+  if (lock) {
     if (const std::string line = RecoverInterruptedRun(mirror); !line.empty())
       std::fprintf(err, "%s\n", line.c_str());
   }

@@ -81,6 +81,12 @@ int SignMirror(const SignRequest& request, std::FILE* out, std::FILE* err) {
     Report(err, "refused, nothing was changed:", refusals);
     return kSignRefused;
   }
+  const MirrorLock lock(mirror);
+  if (!lock.held()) {
+    refusals.push_back(lock.why());
+    Report(err, "refused, nothing was changed:", refusals);
+    return kSignRefused;
+  }
   if (const std::string line = RemoveSignLeftovers(mirror); !line.empty())
     std::fprintf(err, "%s\n", line.c_str());
 

@@ -268,6 +268,14 @@ def case_replace_only_a_mirror(t):
     code, _, _ = run(t.program, "make", "--version", "7.5.3", "--en", native(en),
                      "--out", native(out))
     check(code == 0, "make succeeds")
+    lookalike = os.path.join(out, ".x.vlrpublish-old-1")
+    write(os.path.join(lookalike, "precious.txt"), b"not a mirror's")
+    code, _, err = run(t.program, "make", "--version", "7.5.4", "--en", native(en),
+                       "--out", native(out), "--force")
+    check(code == 3 and "'.x.vlrpublish-old-1' (a folder)" in err and
+          read(os.path.join(lookalike, "precious.txt")) == b"not a mirror's",
+          "a folder only named like a working folder of ours is foreign: refused, kept")
+    shutil.rmtree(lookalike)
     if not WINDOWS:
         os.chmod(out, 0o751)
     code, _, _ = run(t.program, "make", "--version", "7.5.4", "--en", native(en),
@@ -422,6 +430,38 @@ def case_interrupt_during_swap(t):
           "the next run puts the old mirror back first, and says so")
     check(folder_bytes(out) == made and not leftovers(t.work),
           "the old mirror is whole again, and no working folder is left")
+
+
+def case_two_makes_at_once(t):
+    """A make on a mirror that another make is working on (held between the renames of
+    its swap) is refused and touches nothing of the first one's; the first then ends
+    well."""
+    en = os.path.join(t.work, "en")
+    english_files(en)
+    out = os.path.join(t.work, "mirror")
+    code, _, _ = run(t.program, "make", "--version", "7.5.3", "--en", native(en),
+                     "--out", native(out))
+    check(code == 0, "make succeeds")
+    env = dict(os.environ, VLRPUBLISH_TEST_PAUSE_IN_SWAP="1")
+    proc = start(t.program, "make", "--version", "7.5.4", "--en", en, "--out", out,
+                 "--force", env=env)
+    try:
+        wait_for(lambda: proc.poll() is not None or stopped(proc), "make stops in the swap")
+        held = sorted(leftovers(t.work))
+        code, _, err = run(t.program, "make", "--version", "7.5.5", "--en", native(en),
+                           "--out", native(out), "--force")
+        check(code == 3 and "another vlrpublish make or sign is working on" in err,
+              "a second make is refused while the first works")
+        check(sorted(leftovers(t.work)) == held, "and it touched none of the first one's folders")
+        proc.send_signal(signal.SIGCONT)
+        code = proc.wait(timeout=30)
+    finally:
+        if proc.poll() is None:
+            proc.kill()
+            proc.wait()
+    check(code == 0 and sorted(os.listdir(out)) == ["version.html", "vlr754.zip"],
+          "the first make ends with its mirror in place")
+    check(not leftovers(t.work), "and no working folder or lock is left")
 
 
 # --- check ----------------------------------------------------------------------------

@@ -1,0 +1,60 @@
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/lock_file.h"
+#include "platform/unique_handle.h"
+
+namespace platform {
+
+namespace {
+
+struct FdIsNone {
+  static constexpr int Value() { return -1; }
+};
+using UniqueFd = UniqueHandle<int, CloseWith<::close>, FdIsNone>;
+
+class PosixLockFile final : public LockFile {
+ public:
+  PosixLockFile(UniqueFd fd, std::filesystem::path path)
+      : fd_(std::move(fd)), path_(std::move(path)) {}
+  // Removed while still held: whoever opened it meanwhile finds it is no longer the
+  // file at the path, and tries again.
+  ~PosixLockFile() override { ::unlink(path_.c_str()); }
+
+ private:
+  UniqueFd fd_;
+  std::filesystem::path path_;
+};
+
+}  // namespace
+
+std::unique_ptr<LockFile> TakeLockFile(const std::filesystem::path& path, bool& busy,
+                                       unsigned long& error) {
+  busy = false;
+  error = 0;
+  for (int tries = 0; tries < 8; ++tries) {
+    UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!fd) {
+      error = static_cast<unsigned long>(errno);
+      return nullptr;
+    }
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+      busy = errno == EWOULDBLOCK;
+      error = static_cast<unsigned long>(errno);
+      return nullptr;
+    }
+    struct stat held {}, named {};
+    if (::fstat(fd.get(), &held) == 0 && ::lstat(path.c_str(), &named) == 0 &&
+        held.st_ino == named.st_ino && held.st_dev == named.st_dev) {
+      return std::make_unique<PosixLockFile>(std::move(fd), path);
+    }
+  }
+  busy = true;  // taken and let go over and over: others are at work there
+  return nullptr;
+}
+
+}  // namespace platform

@@ -1,0 +1,42 @@
+#include <windows.h>
+
+#include "platform/lock_file.h"
+#include "platform/win32/win32_handles.h"
+
+namespace platform {
+
+namespace {
+
+class WinLockFile final : public LockFile {
+ public:
+  explicit WinLockFile(win32::UniqueFile file) : file_(std::move(file)) {}
+
+ private:
+  win32::UniqueFile file_;
+};
+
+}  // namespace
+
+// Another holder's open gives a sharing violation; while the file waits to be deleted
+// after its holder closed it, "access denied".
+std::unique_ptr<LockFile> TakeLockFile(const std::filesystem::path& path, bool& busy,
+                                       unsigned long& error) {
+  win32::UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                     OPEN_ALWAYS, FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE,
+                                     nullptr));
+  if (file) {
+    busy = false;
+    error = 0;
+    return std::make_unique<WinLockFile>(std::move(file));
+  }
+  error = GetLastError();
+  busy = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+  if (error == ERROR_ACCESS_DENIED) {
+    // A file waiting to be deleted cannot even be asked about.
+    busy = GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES ||
+           GetLastError() == ERROR_ACCESS_DENIED;
+  }
+  return nullptr;
+}
+
+}  // namespace platform

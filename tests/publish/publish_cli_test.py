@@ -578,6 +578,25 @@ def case_signed_mirror(t):
     checked(t, files, 1, ["version.html.sig is no signature of version.html by this key"],
             key=os.path.join(KEYS, "other_public.pem"))
 
+    # The README's recipe for a mirror made by hand, run as it stands on pages whose last
+    # line ends in CR LF, CR, LF alone or nothing: check --key passes on each.
+    readme = read(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..",
+                               "README.md")).decode()
+    recipe = [line.strip() for line in readme.splitlines()
+              if line.startswith("    printf ") or line.startswith("    openssl dgst ")]
+    check(len(recipe) == 3, "the README gives the three lines of the recipe")
+    hand = os.path.join(t.work, "hand")
+    for page in (b"<p>7.5.3</p>\r\n", b"<p>7.5.3</p>\r", b"<p>\n7.5.3</p>\n", b"7.5.3"):
+        shutil.rmtree(hand, ignore_errors=True)
+        write(os.path.join(hand, "version.html"), page)
+        write(os.path.join(hand, "vlr753.zip"), files["vlr753.zip"])
+        shutil.copy(key, os.path.join(hand, "private.pem"))
+        subprocess.run(["bash", "-c", "\n".join(recipe)], cwd=hand, check=True)
+        made = {n: read(os.path.join(hand, n))
+                for n in ("version.html", "version.html.sig", "vlr753.zip")}
+        checked(t, made, 0, ["signature good", "as version.html names it", "(Version 7.5.3)"],
+                key=public)
+
     # A version file signed without its digest line: a signed updater stops before the
     # package; a keyless one goes on.
     bare = os.path.join(t.work, "bare.html")

@@ -32,6 +32,8 @@ class BenchSystem final : public platform::System {
     return real_.GetTempPathA(length, buffer);
   }
   double TimeOfDay() override { return real_.TimeOfDay(); }
+  double SteadySeconds() override { return real_.SteadySeconds(); }
+  void Pause(std::uint32_t milliseconds) override { real_.Pause(milliseconds); }
 
  private:
   platform::System& real_ = platform::DefaultService<platform::System>();

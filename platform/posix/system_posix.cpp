@@ -118,6 +118,20 @@ class PosixSystem final : public System {
     return local.tm_hour * 3600.0 + local.tm_min * 60.0 + local.tm_sec + tv.tv_usec / 1e6;
   }
 
+  double SteadySeconds() override {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<double>(now.tv_sec) + now.tv_nsec / 1e9;
+  }
+
+  // There are no windows here: nothing can cut the pause short.
+  void Pause(std::uint32_t milliseconds) override {
+    timespec left{static_cast<time_t>(milliseconds / 1000),
+                  static_cast<long>(milliseconds % 1000) * 1000000L};
+    while (nanosleep(&left, &left) != 0 && errno == EINTR) {
+    }
+  }
+
  private:
   int lockFd_ = -1;
   std::string privateTemp_;  // with its final '/', once made

@@ -6,14 +6,17 @@
 #include <limits>
 #include <memory>
 #include <optional>
+#include <random>
 #include <string>
 
 #include "download/download_state.h"
+#include "download/download_wait.h"
 #include "download/local_file.h"
 #include "download/progress_message.h"
 #include "download/site_address.h"
 #include "mirror/mirror_rules.h"
 #include "platform/controls.h"
+#include "platform/http_resume.h"
 #include "platform/internet.h"
 #include "platform/services.h"
 #include "platform/skip_on_error.h"
@@ -40,60 +43,116 @@ bool NotTheFile(platform::Internet& internet, platform::InternetHandle url,
   return answered && *answered != 200;
 }
 
-// The transfer: replaces the local file with the body read from `url`. Any exception
-// leaving here is a failure that ends the transfer with the file kept as written;
-// `file` stays with the caller so that it is closed on the way out.
-void Transfer(platform::Internet& internet, platform::InternetHandle url,
-              const std::wstring& RemoteName, const std::wstring& LocalPath,
-              std::unique_ptr<LocalFile>& file, std::int16_t& result, DownloadReport& report) {
-  LocalFiles& files = platform::Get<LocalFiles>();
-  files.Delete(LocalPath);
+// Where the transfer reads from: the session, the address and the URL handle of the
+// answer being read, which a continuation replaces.
+struct Connection {
+  platform::Internet& internet;
+  platform::InternetHandle session;
+  const std::string& address;
+  platform::UniqueInternetHandle& url;
+};
+
+// What a break leads to, once handled.
+enum class AfterBreak {
+  kRead,  // an answer to read on: the rest of the file, or all of it again
+  kEnd,   // the file ends here: the loop ends as at the end of the data or a stop request
+  kDrop,  // the download fails: the file is deleted
+  kQuit,  // the file could not be made again: the transfer ends with nothing to close
+};
+
+// The body of the download: the file, what was written and what is known of the file
+// that the server sent.
+class Transfer {
+ public:
+  Transfer(Connection& connection, const std::wstring& remoteName,
+           const std::wstring& localPath, std::unique_ptr<LocalFile>& file,
+           std::int16_t& result, DownloadReport& report, OnBreak onBreak)
+      : c_(connection), remoteName_(remoteName), localPath_(localPath), file_(file),
+        result_(result), report_(report), continuing_(onBreak == OnBreak::kContinue) {}
+
+  // Replaces the local file with the body read from the URL handle. Any exception
+  // leaving here is a failure that ends the transfer with the file kept as written;
+  // the file stays with the caller so that it is closed on the way out.
+  void Run();
+
+ private:
+  AfterBreak Break();
+  AfterBreak Continue();
+  void Drop();
+
+  Connection& c_;
+  const std::wstring& remoteName_;
+  const std::wstring& localPath_;
+  std::unique_ptr<LocalFile>& file_;
+  std::int16_t& result_;
+  DownloadReport& report_;
+  const bool continuing_;
+  LocalFiles& files_ = platform::Get<LocalFiles>();
+  std::int32_t total_ = 0;
+  platform::FileIdentity identity_;  // of the answer that the file's bytes come from
+};
+
+void Transfer::Drop() {
+  file_->Close();
+  file_.reset();
+  files_.Delete(localPath_);
+}
+
+void Transfer::Run() {
+  files_.Delete(localPath_);
   // Nothing of another answer is written, and the call ends as after a failed read.
-  if (NotTheFile(internet, url, report.status)) return;
-  file = files.Create(LocalPath);
-  if (!file) return;
+  if (NotTheFile(c_.internet, c_.url.get(), report_.status)) return;
+  file_ = files_.Create(localPath_);
+  if (!file_) return;
+  if (continuing_) identity_ = platform::AnswerIdentity(c_.internet, c_.url.get());
 
   platform::System& system = platform::Get<platform::System>();
   platform::WindowSystem& windows = platform::Get<platform::WindowSystem>();
   char buffer[platform::kReadChunkBytes];
-  const bool signature = IsSignatureName(platform::ToUtf8(RemoteName));
-  std::int32_t total = 0;
+  const bool signature = IsSignatureName(platform::ToUtf8(remoteName_));
   double lastProgress = 0.0;
   bool more = true;
 
   while (more && DownloadState == 1) {
     std::uint32_t count = 0;
-    if (!internet.InternetReadFile(url, buffer, platform::kReadChunkBytes, &count)) {
-      // A broken transfer leaves no file behind: a partial body must not pass for
-      // a complete one.
-      file->Close();
-      file.reset();
-      files.Delete(LocalPath);
-      return;
+    bool broke = !c_.internet.InternetReadFile(c_.url.get(), buffer, platform::kReadChunkBytes,
+                                               &count);
+    const bool ended = !broke && (count == 0 || count > std::numeric_limits<std::int32_t>::max());
+    // A body that ends before its announced length is a break too, wherever the
+    // platform did not fail the read for it.
+    if (ended && continuing_ && identity_.length > total_) broke = true;
+    if (broke) {
+      // Without continuations, a broken transfer leaves no file behind: a partial
+      // body must not pass for a complete one.
+      const AfterBreak next = continuing_ ? Break() : AfterBreak::kDrop;
+      if (next == AfterBreak::kDrop) return Drop();
+      if (next == AfterBreak::kQuit) return;
+      if (next == AfterBreak::kEnd) more = false;
+      continue;  // the wait let the events run
     }
-    if (count == 0 || count > std::numeric_limits<std::int32_t>::max()) {
+    if (ended) {
       more = false;
     } else {
       // A platform that reports more than it was asked for has not filled the buffer
       // with it: that is a failed transfer step, not data.
       if (count > platform::kReadChunkBytes) return;
       std::int32_t bytesRead = static_cast<std::int32_t>(count);
-      if (total > std::numeric_limits<std::int32_t>::max() - bytesRead) return;
-      total += bytesRead;
-      report.bytes = total;
-      if (signature && static_cast<std::uint32_t>(total) > kMaxSignatureBytes) {
+      if (total_ > std::numeric_limits<std::int32_t>::max() - bytesRead) return;
+      total_ += bytesRead;
+      std::int32_t& answerBytes =
+          report_.continuations.empty() ? report_.bytes : report_.continuations.back().bytes;
+      answerBytes += bytesRead;
+      if (signature && static_cast<std::uint32_t>(total_) > kMaxSignatureBytes) {
         // No signature is that large: the answer is not one, and stops here.
-        file->Close();
-        file.reset();
-        files.Delete(LocalPath);
-        result = 0;
+        Drop();
+        result_ = 0;
         return;
       }
-      if (!file->Write(buffer, count)) return;
-      result = 1;
+      if (!file_->Write(buffer, count)) return;
+      result_ = 1;
       if (std::fabs(system.TimeOfDay() - lastProgress) > 1.0) {
         lastProgress = system.TimeOfDay();
-        if (progressLabel) progressLabel->SetCaption(ProgressMessage(RemoteName, total));
+        if (progressLabel) progressLabel->SetCaption(ProgressMessage(remoteName_, total_));
       }
     }
     windows.PumpEvents();
@@ -101,9 +160,65 @@ void Transfer(platform::Internet& internet, platform::InternetHandle url,
 
   // A close that fails leaves what reached the disk; a stop request deletes the file
   // even when the body was already complete.
-  file->Close();
-  file.reset();
-  if (DownloadState == 2) files.Delete(LocalPath);
+  file_->Close();
+  file_.reset();
+  if (DownloadState == 2) {
+    files_.Delete(localPath_);
+    if (report_.outcome != BreakOutcome::kNone) report_.outcome = BreakOutcome::kStopped;
+  } else if (report_.outcome == BreakOutcome::kFailed) {
+    report_.outcome = BreakOutcome::kComplete;
+  }
+}
+
+// The connection broke with total_ bytes written.
+AfterBreak Transfer::Break() {
+  report_.outcome = BreakOutcome::kFailed;  // until the file ends or the download stops
+  // Every byte announced is here: the file is whole (its digest will tell), and a
+  // request for the bytes after its end could only be refused.
+  if (identity_.length >= 0 && total_ == identity_.length) return AfterBreak::kEnd;
+  return Continue();
+}
+
+// Asks for the rest of the file, or for all of it, until an answer can be read on.
+AfterBreak Transfer::Continue() {
+  std::minstd_rand random(static_cast<std::uint32_t>(
+      std::chrono::steady_clock::now().time_since_epoch().count()));
+  std::uniform_real_distribution<double> spread(0.0, 1.0);
+  while (report_.continuations.size() < static_cast<std::size_t>(kMaxContinuations)) {
+    c_.url.reset();  // the broken answer's connection goes before the wait
+    const int index = static_cast<int>(report_.continuations.size());
+    if (!WaitLettingEventsRun(ContinuationWait(index, spread(random)))) return AfterBreak::kEnd;
+    const std::string headers = platform::ContinuationHeaders(identity_, total_);
+    report_.continuations.push_back({total_, 0, 0});
+    // Without a validator the file is asked for whole, as the first time.
+    c_.url = platform::UniqueInternetHandle(
+        c_.internet.InternetOpenUrlA(
+            c_.session, c_.address.c_str(), headers.empty() ? "GET" : headers.c_str(),
+            static_cast<std::uint32_t>(headers.size()), platform::kOpenUrlFlags, 0),
+        {&c_.internet});
+    if (!c_.url) continue;  // not sent, or no answer: another break
+    const std::optional<std::uint32_t> status = platform::AnswerStatus(c_.internet, c_.url.get());
+    if (status) report_.continuations.back().status = *status;
+    switch (platform::JudgeContinuation(
+        !headers.empty(), status,
+        platform::AnswerHeader(c_.internet, c_.url.get(), platform::kHttpQueryContentRange),
+        total_, identity_)) {
+      case platform::ContinuationVerdict::kAppend:
+        return AfterBreak::kRead;
+      case platform::ContinuationVerdict::kRestart:
+        // Another file, or one the server cannot prove the same: its bytes only.
+        identity_ = platform::AnswerIdentity(c_.internet, c_.url.get());
+        Drop();
+        total_ = 0;
+        file_ = files_.Create(localPath_);
+        return file_ ? AfterBreak::kRead : AfterBreak::kQuit;
+      case platform::ContinuationVerdict::kRefuse:
+        report_.outcome = BreakOutcome::kRefused;
+        return AfterBreak::kDrop;
+    }
+  }
+  report_.outcome = BreakOutcome::kGaveUp;
+  return AfterBreak::kDrop;
 }
 
 }  // namespace
@@ -121,7 +236,7 @@ void ReleaseProgressLabel(const platform::Control* label) noexcept {
 }
 
 std::int16_t DownloadFile(const std::wstring& remoteNameArgument,
-                          const std::wstring& localPathArgument) {
+                          const std::wstring& localPathArgument, OnBreak onBreak) {
   DownloadState = 1;
   std::int16_t result = 0;
   const auto started = std::chrono::steady_clock::now();
@@ -138,6 +253,7 @@ std::int16_t DownloadFile(const std::wstring& remoteNameArgument,
       return 0;
     }
     platform::Internet* internet = nullptr;
+    std::string address;
     // Closed however the call ends, the URL handle first.
     platform::UniqueInternetHandle session, url;
     std::unique_ptr<LocalFile> file;
@@ -152,7 +268,7 @@ std::int16_t DownloadFile(const std::wstring& remoteNameArgument,
     if (downloadObserver) SkipOnError([&] { report.url = SiteAddress + RemoteName; });
     if (session) {
       SkipOnError([&] {
-        std::string address = platform::ToAnsi(SiteAddress + RemoteName);
+        address = platform::ToAnsi(SiteAddress + RemoteName);
         // "GET" with a length of 0: a header text of zero length, so a plain GET.
         url = platform::UniqueInternetHandle(
             internet->InternetOpenUrlA(session.get(), address.c_str(), "GET", 0,
@@ -162,7 +278,8 @@ std::int16_t DownloadFile(const std::wstring& remoteNameArgument,
     }
     if (url) {
       SkipOnError([&] {
-        Transfer(*internet, url.get(), RemoteName, LocalPath, file, result, report);
+        Connection connection{*internet, session.get(), address, url};
+        Transfer(connection, RemoteName, LocalPath, file, result, report, onBreak).Run();
       });
     }
 

@@ -3,12 +3,24 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace platform {
 class Control;
 }
 
 namespace vlr {
+
+// What a download does when its connection breaks after the first answer (a read
+// fails, the body ends before its announced length, a continuation cannot be sent).
+enum class OnBreak {
+  kFail,      // the file is deleted and the call ends
+  // Up to kMaxContinuations further requests, each after a wait (download_wait.h)
+  // in which the window's events run: the rest of the same file when the server
+  // proves it unchanged (platform/http_resume.h), else the whole file again. Only for
+  // a file whose digest is checked once it is complete: nothing spliced passes.
+  kContinue,
+};
 
 // Fetches SiteAddress + RemoteName (SiteAddress normalised in place first) into the
 // file at LocalPath, 256 bytes at a time, showing progress in the label set with
@@ -21,13 +33,14 @@ namespace vlr {
 //   - the file cannot be created: no file (an older one has been deleted if it could);
 //   - end of the data: the complete body (an empty file for an empty body);
 //   - an answer other than 200 after the redirections, a signature (a name ending in
-//     ".sig") larger than kMaxSignatureBytes, a read that fails, or a stop request:
-//     no file;
+//     ".sig") larger than kMaxSignatureBytes, a break (see OnBreak: with kContinue,
+//     one that its continuations did not mend), or a stop request: no file;
 //   - any other failure (a write, a total past 2,147,483,647 bytes): the bytes
 //     written so far.
 // DownloadState is 1 while it runs and 0 when it returns, whichever way. The download
 // observer, if one is set, is told what the call did just before it returns.
-std::int16_t DownloadFile(const std::wstring& RemoteName, const std::wstring& LocalPath);
+std::int16_t DownloadFile(const std::wstring& RemoteName, const std::wstring& LocalPath,
+                          OnBreak onBreak = OnBreak::kFail);
 
 // The label that shows the progress message; null shows none. The wizard form sets
 // its Label1 here for its lifetime.
@@ -36,13 +49,32 @@ void SetProgressLabel(platform::Control* label) noexcept;
 // Forgets `label` if it is the progress label (a form that goes away calls this).
 void ReleaseProgressLabel(const platform::Control* label) noexcept;
 
+// One further request of a download after a break.
+struct ContinuationReport {
+  std::int32_t offset = 0;   // bytes of the file kept when it was sent
+  std::uint32_t status = 0;  // its HTTP status; 0 when no answer was read
+  std::int32_t bytes = 0;    // body bytes it brought
+};
+
+// How a download that broke ended.
+enum class BreakOutcome {
+  kNone,      // it did not break (or breaks end it: OnBreak::kFail)
+  kComplete,  // the whole file arrived
+  kStopped,   // a stop request came
+  kRefused,   // an answer that does not continue the file
+  kGaveUp,    // kMaxContinuations further requests, and still no whole file
+  kFailed,    // the file could not be written
+};
+
 // What one DownloadFile call did, for a run log.
 struct DownloadReport {
   std::wstring url;            // SiteAddress + RemoteName as asked for
-  std::uint32_t status = 0;    // the final HTTP status; 0 when no answer was read
-  std::int32_t bytes = 0;      // body bytes received
+  std::uint32_t status = 0;    // the first answer's HTTP status; 0 when no answer was read
+  std::int32_t bytes = 0;      // body bytes of the first answer
   std::int64_t milliseconds = 0;
   std::int16_t result = 0;     // what DownloadFile returned
+  std::vector<ContinuationReport> continuations;  // in the order they were sent
+  BreakOutcome outcome = BreakOutcome::kNone;
 };
 
 // Told about every DownloadFile call as it returns. Must not throw.

@@ -21,7 +21,10 @@ inline constexpr std::uint32_t kOpenUrlFlags = kInternetFlagReload | kInternetFl
 // How many bytes each of their reads asks for.
 inline constexpr std::uint32_t kReadChunkBytes = 256;
 inline constexpr std::uint32_t kHttpQueryContentLength = 5;
+inline constexpr std::uint32_t kHttpQueryLastModified = 11;
 inline constexpr std::uint32_t kHttpQueryStatusCode = 19;
+inline constexpr std::uint32_t kHttpQueryContentRange = 53;
+inline constexpr std::uint32_t kHttpQueryEtag = 54;
 inline constexpr std::uint32_t kHttpQueryFlagNumber = 0x20000000u;
 inline constexpr std::uint32_t kInternetOptionUrl = 34;
 
@@ -37,7 +40,9 @@ class Internet {
   // Blocks until the server's answer has begun; a handle to read the body from, 0 on
   // failure (no connection, no status line, a redirection the policy refuses, too many
   // of them). Redirections are followed as platform/http_policy.h says; the final
-  // status is not examined here.
+  // status is not examined here. `headers` are request header lines separated by
+  // CR LF, `headersLength` characters of them (0xFFFFFFFF: up to the zero), sent with
+  // every request of the redirections; a length of 0 sends none.
   virtual InternetHandle InternetOpenUrlA(InternetHandle session, const char* url,
                                           const char* headers, std::uint32_t headersLength,
                                           std::uint32_t flags, std::uintptr_t context) = 0;
@@ -50,9 +55,12 @@ class Internet {
   virtual bool InternetCloseHandle(InternetHandle handle) = 0;
 
   // A fact about the final answer on a URL handle: the status as a number
-  // (kHttpQueryStatusCode | kHttpQueryFlagNumber, a 32-bit value in `buffer`) or the
-  // announced length as text (kHttpQueryContentLength, decimal digits, zero-ended when
-  // it fits). False when the answer does not tell it or the query is another.
+  // (kHttpQueryStatusCode | kHttpQueryFlagNumber, a 32-bit value in `buffer`), or as
+  // zero-ended text the announced length (kHttpQueryContentLength, decimal digits) or
+  // the value of the answer's ETag, Last-Modified or Content-Range header
+  // (kHttpQueryEtag, kHttpQueryLastModified, kHttpQueryContentRange; the first one
+  // sent). False when the answer does not tell it or the query is another; for text
+  // that does not fit, false with *bufferLength set to the size needed.
   virtual bool HttpQueryInfoA(InternetHandle file, std::uint32_t infoLevel, void* buffer,
                               std::uint32_t* bufferLength, std::uint32_t* index) = 0;
 
@@ -77,6 +85,19 @@ inline std::optional<std::uint32_t> AnswerStatus(Internet& internet, InternetHan
       size != sizeof status)
     return std::nullopt;
   return status;
+}
+
+// The value of one header of the final answer (kHttpQueryEtag, kHttpQueryLastModified,
+// kHttpQueryContentRange, kHttpQueryContentLength) as the server sent it; nothing when
+// the answer has none or it is longer than 4 KiB.
+inline std::optional<std::string> AnswerHeader(Internet& internet, InternetHandle url,
+                                               std::uint32_t infoLevel) {
+  char text[4096];
+  std::uint32_t size = sizeof text - 1, index = 0;
+  if (!internet.HttpQueryInfoA(url, infoLevel, text, &size, &index) || size >= sizeof text)
+    return std::nullopt;
+  text[size] = '\0';
+  return std::string(text);
 }
 
 // Closes a handle through the Internet object it came from; a failure (an exception

@@ -1,6 +1,6 @@
 // Process-level services: the command line, the updater's folder, the
-// another-instance check, starting Veloran, ending the process, the temporary folder
-// and the clock.
+// another-instance check, starting Veloran, ending the process, the temporary folder,
+// the time of day, the UTC date, and the clock and pause of a wait.
 #pragma once
 
 #include <cstdint>
@@ -48,6 +48,13 @@ class System {
   // The system clock as whole seconds since 1970-01-01 00:00:00 UTC: what says which
   // UTC day it is.
   virtual std::int64_t UtcSeconds() = 0;
+
+  // Seconds on a clock that never goes back (not the time of day), for timing waits.
+  virtual double SteadySeconds() = 0;
+
+  // Waits `milliseconds`, or less when input arrives for this thread's windows, so
+  // that a click made during a wait is handled at once.
+  virtual void Pause(std::uint32_t milliseconds) = 0;
 };
 
 }  // namespace platform

@@ -91,12 +91,42 @@ void RunLog::Finish(int exitCode) noexcept {
   block_.clear();
 }
 
+namespace {
+
+std::string StatusText(std::uint32_t status) {
+  return status ? std::to_string(status) : "unknown";
+}
+
+const char* OutcomeText(BreakOutcome outcome) {
+  switch (outcome) {
+    case BreakOutcome::kComplete:
+      return "complete";
+    case BreakOutcome::kStopped:
+      return "stopped";
+    case BreakOutcome::kRefused:
+      return "failed, the answer does not continue the file";
+    case BreakOutcome::kGaveUp:
+      return "failed, still broken after the last continuation";
+    case BreakOutcome::kFailed:
+    case BreakOutcome::kNone:
+      break;
+  }
+  return "failed, the file could not be written";
+}
+
+}  // namespace
+
 void RunLog::OnDownload(const DownloadReport& report) noexcept {
   try {
-    std::string status = report.status ? std::to_string(report.status) : "unknown";
-    Line("request: " + WithoutPassword(platform::ToUtf8(report.url)) + " -> status " + status +
-         ", " + std::to_string(report.bytes) + " bytes, " + std::to_string(report.milliseconds) +
-         " ms, result " + std::to_string(report.result));
+    Line("request: " + WithoutPassword(platform::ToUtf8(report.url)) + " -> status " +
+         StatusText(report.status) + ", " + std::to_string(report.bytes) + " bytes, " +
+         std::to_string(report.milliseconds) + " ms, result " + std::to_string(report.result));
+    if (report.outcome == BreakOutcome::kNone) return;
+    for (const ContinuationReport& c : report.continuations) {
+      Line("continuation from byte " + std::to_string(c.offset) + " -> status " +
+           StatusText(c.status) + ", " + std::to_string(c.bytes) + " bytes");
+    }
+    Line(std::string("broken download: ") + OutcomeText(report.outcome));
   } catch (...) {
   }
 }

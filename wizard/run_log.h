@@ -29,7 +29,9 @@ class RunLog : public DownloadObserver {
   void Finish(int exitCode) noexcept;
 
   // One line per request: the address (without a password), status, bytes, time and
-  // DownloadFile's result.
+  // DownloadFile's result; for a download that broke, one line more per continuation
+  // (the byte it asked from, its status and the bytes it brought) and one for how the
+  // download ended.
   void OnDownload(const DownloadReport& report) noexcept override;
 
  private:

@@ -195,7 +195,10 @@ void FetchAndUnpack(Form1& form, bool quiet, UpdateResult& result) {
 
   remoteName = platform::FromAnsi(PackageName(facts.digits, french));
   localPath = GetTempFolder() + remoteName;
-  if (DownloadFile(remoteName, localPath) != 1 || WindowClosed()) return;
+  // A package whose digest is known can be continued after a break: whatever arrives
+  // is checked against the digest before it is used.
+  const OnBreak onBreak = facts.digest ? OnBreak::kContinue : OnBreak::kFail;
+  if (DownloadFile(remoteName, localPath, onBreak) != 1 || WindowClosed()) return;
 
   bool unpacked = false;
   {

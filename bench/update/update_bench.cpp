@@ -33,6 +33,8 @@ class BenchSystem final : public platform::System {
   }
   double TimeOfDay() override { return real_.TimeOfDay(); }
   std::int64_t UtcSeconds() override { return real_.UtcSeconds(); }
+  double SteadySeconds() override { return real_.SteadySeconds(); }
+  void Pause(std::uint32_t milliseconds) override { real_.Pause(milliseconds); }
 
  private:
   platform::System& real_ = platform::DefaultService<platform::System>();

@@ -1,6 +1,7 @@
 #include "platform/posix/curl_request.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <string_view>
 
@@ -90,6 +91,12 @@ std::string CurlRequest::RedirectTarget() {
   return target;
 }
 
+std::optional<std::string> CurlRequest::Header(std::string_view name) const {
+  auto it = headerValues_.find(name);
+  if (it == headerValues_.end()) return std::nullopt;
+  return it->second;
+}
+
 std::string CurlRequest::EffectiveUrl() const {
   char* url = nullptr;
   if (!easy_ || curl_easy_getinfo(easy_.get(), CURLINFO_EFFECTIVE_URL, &url) != CURLE_OK || !url)
@@ -147,12 +154,30 @@ std::size_t CurlRequest::OnBody(char* data, std::size_t size, std::size_t n, voi
   return bytes;
 }
 
-// Headers come line by line, each answer's block ending with an empty line. The
-// answer has begun when a block ends that is not interim (1xx).
+// Headers come line by line, each answer's block beginning with its status line and
+// ending with an empty line. The answer has begun when a block ends that is not
+// interim (1xx); the values kept are those of the block read last.
 std::size_t CurlRequest::OnHeader(char* data, std::size_t size, std::size_t n, void* self) {
   auto* request = static_cast<CurlRequest*>(self);
   std::size_t bytes = size * n;
   std::string_view line(data, bytes);
+  if (line.substr(0, 5) == "HTTP/") {
+    request->headerValues_.clear();
+  } else if (const std::size_t colon = line.find(':'); colon != std::string_view::npos) {
+    try {
+      std::string name(line.substr(0, colon));
+      for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      std::string_view value = line.substr(colon + 1);
+      while (!value.empty() && (value.front() == ' ' || value.front() == '\t'))
+        value.remove_prefix(1);
+      while (!value.empty() && (value.back() == '\r' || value.back() == '\n' ||
+                                value.back() == ' ' || value.back() == '\t'))
+        value.remove_suffix(1);
+      request->headerValues_.emplace(std::move(name), std::string(value));  // the first stays
+    } catch (...) {
+      return 0;  // out of memory: curl ends the transfer
+    }
+  }
   if (line == "\r\n" || line == "\n") {
     long code = 0;
     curl_easy_getinfo(request->easy_.get(), CURLINFO_RESPONSE_CODE, &code);

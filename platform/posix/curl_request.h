@@ -6,8 +6,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace platform {
@@ -47,6 +50,10 @@ class CurlRequest {
 
   // The announced length of the body, -1 when none was sent.
   long long AnnouncedLength() const;
+
+  // The value of the header `name` (lower case) in the answer, the first one sent;
+  // nothing when the answer has none.
+  std::optional<std::string> Header(std::string_view name) const;
 
   // The address the answer came from, as libcurl reports it.
   std::string EffectiveUrl() const;
@@ -93,6 +100,7 @@ class CurlRequest {
   std::string url_;
 
   std::vector<char> data_;  // body received and not yet handed out, from offset_
+  std::map<std::string, std::string, std::less<>> headerValues_;  // of the latest answer
   std::size_t offset_ = 0;
   char error_[CURL_ERROR_SIZE] = {};
   bool answered_ = false;

@@ -8,6 +8,7 @@
 #include <iterator>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,20 @@ std::vector<std::string> HeaderLines(const char* headers, std::uint32_t length) 
     start = end + 2;
   }
   return lines;
+}
+
+// The header a text query asks for; null for other queries.
+const char* HeaderName(std::uint32_t infoLevel) {
+  switch (infoLevel) {
+    case kHttpQueryEtag:
+      return "etag";
+    case kHttpQueryLastModified:
+      return "last-modified";
+    case kHttpQueryContentRange:
+      return "content-range";
+    default:
+      return nullptr;
+  }
 }
 
 class CurlInternet final : public Internet {
@@ -110,16 +125,21 @@ class CurlInternet final : public Internet {
     return false;
   }
 
-  // The status as a number and the announced length as text: the final answer's,
-  // once the redirections have been followed.
+  // The status as a number, the announced length and the validators as text: the
+  // final answer's, once the redirections have been followed.
   bool HttpQueryInfoA(InternetHandle file, std::uint32_t infoLevel, void* buffer,
                       std::uint32_t* bufferLength, std::uint32_t* /*index*/) override {
     Entry* entry = Find(file);
-    if (!entry || !entry->request || !buffer || !bufferLength) return false;
+    if (!entry || !entry->request || !bufferLength) return false;
     if (infoLevel == kHttpQueryContentLength) {
       const long long length = entry->request->AnnouncedLength();
       return length >= 0 && CopyText(std::to_string(length), buffer, bufferLength);
     }
+    if (const char* name = HeaderName(infoLevel)) {
+      const std::optional<std::string> value = entry->request->Header(name);
+      return value && CopyText(*value, buffer, bufferLength);
+    }
+    if (!buffer) return false;
     if (infoLevel != (kHttpQueryStatusCode | kHttpQueryFlagNumber)) return false;
     if (*bufferLength < sizeof(std::uint32_t)) return false;
     long code = entry->request->Status();

@@ -119,6 +119,19 @@ class PosixSystem final : public System {
   }
 
   std::int64_t UtcSeconds() override { return static_cast<std::int64_t>(std::time(nullptr)); }
+  double SteadySeconds() override {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<double>(now.tv_sec) + now.tv_nsec / 1e9;
+  }
+
+  // There are no windows here: nothing can cut the pause short.
+  void Pause(std::uint32_t milliseconds) override {
+    timespec left{static_cast<time_t>(milliseconds / 1000),
+                  static_cast<long>(milliseconds % 1000) * 1000000L};
+    while (nanosleep(&left, &left) != 0 && errno == EINTR) {
+    }
+  }
 
  private:
   int lockFd_ = -1;

@@ -141,6 +141,14 @@ class Win32System final : public System {
     return static_cast<std::int64_t>(ticks / 10000000u) - 11644473600LL;
   }
 
+  double SteadySeconds() override { return static_cast<double>(GetTickCount64()) / 1000.0; }
+
+  // Returns as soon as a message arrives in the thread's queue (a click, a repaint),
+  // so that the caller can let it run.
+  void Pause(std::uint32_t milliseconds) override {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, milliseconds, QS_ALLINPUT);
+  }
+
  private:
   std::string runFolder_;  // with its final separator, once made
   win32::UniqueFile lock_;

@@ -2,6 +2,8 @@
 // wininet under Wine) against the loopback mirror, writing real files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
@@ -19,13 +21,18 @@
 
 namespace {
 
-// The real internet, watched: runs a hook after every read and notes DownloadState.
+// The real internet, watched: runs a hook after every read and notes DownloadState;
+// notes the headers of every request and can fail one without sending it.
 class WatchedInternet : public platform::Internet {
  public:
   platform::Internet& real = platform::DefaultService<platform::Internet>();
   std::function<void(std::uint32_t)> onRead;
+  std::function<void()> onOpen;        // before each request
+  std::function<void()> onFailedRead;  // after a read that failed
   std::vector<std::int16_t> statesAtRead;
   std::uint32_t largestRead = 0;
+  std::vector<std::string> headers;  // of each request, "GET" for none
+  std::size_t failOpen = 0;          // 1 + the index of a request that fails unsent; 0 none
 
   platform::InternetHandle InternetOpenA(const char* a, std::uint32_t t, const char* p,
                                          const char* b, std::uint32_t f) override {
@@ -34,6 +41,9 @@ class WatchedInternet : public platform::Internet {
   platform::InternetHandle InternetOpenUrlA(platform::InternetHandle s, const char* u,
                                             const char* h, std::uint32_t l, std::uint32_t f,
                                             std::uintptr_t c) override {
+    if (onOpen) onOpen();
+    headers.push_back(l ? std::string(h, l) : std::string(h));
+    if (headers.size() == failOpen) return 0;
     return real.InternetOpenUrlA(s, u, h, l, f, c);
   }
   bool InternetReadFile(platform::InternetHandle h, void* b, std::uint32_t n,
@@ -42,6 +52,7 @@ class WatchedInternet : public platform::Internet {
     statesAtRead.push_back(vlr::DownloadState);
     if (ok && *got > largestRead) largestRead = *got;
     if (ok && onRead) onRead(*got);
+    if (!ok && onFailedRead) onFailedRead();
     return ok;
   }
   bool InternetCloseHandle(platform::InternetHandle h) override { return real.InternetCloseHandle(h); }
@@ -49,6 +60,15 @@ class WatchedInternet : public platform::Internet {
                       std::uint32_t* x) override {
     return real.HttpQueryInfoA(h, i, b, l, x);
   }
+};
+
+// Keeps what the last download reported.
+class LastReport : public vlr::DownloadObserver {
+ public:
+  LastReport() { vlr::SetDownloadObserver(this); }
+  ~LastReport() override { vlr::ReleaseDownloadObserver(this); }
+  void OnDownload(const vlr::DownloadReport& r) noexcept override { report = r; }
+  vlr::DownloadReport report;
 };
 
 class DownloadMirrorTest : public vlrtest::WizardTest {
@@ -63,10 +83,26 @@ class DownloadMirrorTest : public vlrtest::WizardTest {
 
   // Downloads `remote` from the mirror path `prefix` into the scratch folder.
   std::int16_t Fetch(const std::wstring& prefix, const std::wstring& remote,
-                     const std::wstring& local) {
+                     const std::wstring& local, vlr::OnBreak onBreak = vlr::OnBreak::kFail) {
     vlr::SiteAddress = site_ + prefix;
-    return vlr::DownloadFile(remote, folder_ + local);
+    return vlr::DownloadFile(remote, folder_ + local, onBreak);
   }
+
+  // A name no earlier run asked the mirror for: it breaks the first answer of a path once.
+  static std::wstring Fresh(const std::wstring& name) {
+    static int count = 0;
+    return name + std::to_wstring(++count) + L"-" +
+           std::to_wstring(std::chrono::steady_clock::now().time_since_epoch().count() %
+                           1000000007);
+  }
+
+  // Notes the steady clock at each request: the fake one, which only waits move on.
+  void TimeRequests() {
+    opened.clear();
+    internet.onOpen = [this] { opened.push_back(system.SteadySeconds()); };
+  }
+
+  std::vector<double> opened;
 
   std::wstring Local(const std::wstring& name) const { return folder_ + name; }
 
@@ -194,5 +230,138 @@ TEST_F(DownloadMirrorTest, ProgressShowsThousandsReceived) {
   EXPECT_EQ(form->Label1.Caption(), L"version.html\r\n2 k");
 }
 
-}  // namespace
+// A download allowed to continue survives a break: after a wait of about a second
+// it asks for the rest, and keeps the bytes it has only when the answer continues the
+// very same file.
+TEST_F(DownloadMirrorTest, BrokenDownloadIsContinuedOnlyWithTheSameFile) {
+  LastReport last;
+  system.timeStep = 2.0;  // every chunk more than a second after the previous update
+  struct Row {
+    const wchar_t* then;
+    const char* ifRange;
+    std::uint32_t status;
+    std::int32_t bytes;  // what the continuation brought
+  } rows[] = {
+      {L"range", "\"size-10000\"", 206, 7000},
+      {L"ignore-range", "\"size-10000\"", 200, 10000},  // fetched whole again
+      {L"changed", "\"old-size-10000\"", 200, 10000},   // the new file, whole
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(platform::ToUtf8(row.then));
+    const std::wstring name = Fresh(L"p");
+    TimeRequests();
+    internet.headers.clear();
+    std::vector<std::wstring> labels;  // as each read finds it
+    std::size_t broke = 0;
+    internet.onRead = [&](std::uint32_t) { labels.push_back(form->Label1.Caption()); };
+    internet.onFailedRead = [&] { broke = labels.size(); };
+    EXPECT_EQ(Fetch(L"break-once/3000/" + std::wstring(row.then) + L"/" + name + L"/size/10000/",
+                    name, L"p.zip", vlr::OnBreak::kContinue),
+              1);
+    EXPECT_EQ(vlrtest::ReadAll(Local(L"p.zip")), vlrtest::MirrorPattern(10000));
+    EXPECT_EQ(internet.headers,
+              (std::vector<std::string>{
+                  "GET", std::string("Range: bytes=3000-\r\nIf-Range: ") + row.ifRange + "\r\n"}));
+    ASSERT_EQ(opened.size(), 2u);
+    EXPECT_GE(opened[1] - opened[0], 1.0);  // a second, and a little more at random
+    EXPECT_LE(opened[1] - opened[0], 1.35);
+    EXPECT_EQ(last.report.status, 200u);
+    EXPECT_EQ(last.report.bytes, 3000);
+    ASSERT_EQ(last.report.continuations.size(), 1u);
+    EXPECT_EQ(last.report.continuations[0].offset, 3000);
+    EXPECT_EQ(last.report.continuations[0].status, row.status);
+    EXPECT_EQ(last.report.continuations[0].bytes, row.bytes);
+    EXPECT_EQ(last.report.outcome, vlr::BreakOutcome::kComplete);
+    // The progress goes on from the bytes kept (3,256 after the first chunk that
+    // follows); a whole new file starts from zero (256).
+    ASSERT_GT(labels.size(), broke + 1);
+    EXPECT_EQ(labels[broke + 1], name + (row.status == 206 ? L"\r\n3 k" : L"\r\n0 k"));
+  }
+  internet.onRead = nullptr;
+  internet.onFailedRead = nullptr;
 
+  // Without leave to continue, the same break ends the download as it always did.
+  const std::wstring name = Fresh(L"q");
+  TimeRequests();
+  system.pauses.clear();
+  EXPECT_EQ(Fetch(L"break-once/3000/range/" + name + L"/size/10000/", name, L"q.zip"), 1);
+  EXPECT_FALSE(vlrtest::FileExists(Local(L"q.zip")));
+  EXPECT_EQ(opened.size(), 1u);
+  EXPECT_TRUE(system.pauses.empty());
+  EXPECT_EQ(last.report.outcome, vlr::BreakOutcome::kNone);
+}
+
+// What ends the continuations: a fourth break, an answer that does not continue the
+// file, a stop request during a wait. A request that cannot be sent is one more break.
+TEST_F(DownloadMirrorTest, ContinuationsEndAtTheFourthBreakAWrongAnswerOrAStop) {
+  LastReport last;
+  // Every answer, the parts too, is reset after 3,000 bytes.
+  TimeRequests();
+  EXPECT_EQ(Fetch(L"reset/3000/size/20000/", L"a.zip", L"a.zip", vlr::OnBreak::kContinue), 1);
+  EXPECT_FALSE(vlrtest::FileExists(Local(L"a.zip")));
+  ASSERT_EQ(opened.size(), 5u);
+  for (std::size_t i = 1; i < opened.size(); ++i) {
+    const double base = 1 << (i - 1);  // 1, 2, 4, 8 seconds
+    EXPECT_GE(opened[i] - opened[i - 1], base) << i;
+    EXPECT_LE(opened[i] - opened[i - 1], base * 1.25 + 0.1) << i;
+  }
+  // A reset may take the last bytes before it with it (Wine's wininet loses those it
+  // had not handed out): each continuation asks from the bytes actually written.
+  ASSERT_EQ(last.report.continuations.size(), 4u);
+  std::int32_t written = last.report.bytes;
+  for (const vlr::ContinuationReport& c : last.report.continuations) {
+    EXPECT_EQ(c.offset, written);
+    EXPECT_EQ(c.status, 206u);
+    EXPECT_GT(c.bytes, 0);
+    EXPECT_LE(c.bytes, 3000);
+    written += c.bytes;
+  }
+  EXPECT_EQ(last.report.outcome, vlr::BreakOutcome::kGaveUp);
+
+  // A 416 (and any answer but a fitting 206 or a 200) fails at once.
+  std::wstring name = Fresh(L"b");
+  TimeRequests();
+  EXPECT_EQ(Fetch(L"break-once/3000/range/" + name + L"/range/416/size/10000/", name, L"b.zip",
+                  vlr::OnBreak::kContinue),
+            1);
+  EXPECT_FALSE(vlrtest::FileExists(Local(L"b.zip")));
+  EXPECT_EQ(opened.size(), 2u);
+  ASSERT_EQ(last.report.continuations.size(), 1u);
+  EXPECT_EQ(last.report.continuations[0].status, 416u);
+  EXPECT_EQ(last.report.outcome, vlr::BreakOutcome::kRefused);
+
+  // The first continuation cannot be sent: the second one, two seconds later, mends it.
+  name = Fresh(L"c");
+  TimeRequests();
+  internet.headers.clear();
+  internet.failOpen = 2;
+  EXPECT_EQ(Fetch(L"break-once/3000/range/" + name + L"/size/10000/", name, L"c.zip",
+                  vlr::OnBreak::kContinue),
+            1);
+  internet.failOpen = 0;
+  EXPECT_EQ(vlrtest::ReadAll(Local(L"c.zip")), vlrtest::MirrorPattern(10000));
+  ASSERT_EQ(opened.size(), 3u);
+  EXPECT_GE(opened[2] - opened[1], 2.0);
+  ASSERT_EQ(last.report.continuations.size(), 2u);
+  EXPECT_EQ(last.report.continuations[0].status, 0u);
+  EXPECT_EQ(last.report.continuations[1].offset, 3000);
+  EXPECT_EQ(last.report.continuations[1].status, 206u);
+  EXPECT_EQ(last.report.outcome, vlr::BreakOutcome::kComplete);
+
+  // Cancel during the wait stops at once: no further request, no file.
+  name = Fresh(L"d");
+  TimeRequests();
+  system.pauses.clear();
+  internet.onFailedRead = [this] { windows.QueueClick(form->Command3); };
+  EXPECT_EQ(Fetch(L"break-once/3000/range/" + name + L"/size/10000/", name, L"d.zip",
+                  vlr::OnBreak::kContinue),
+            1);
+  EXPECT_FALSE(vlrtest::FileExists(Local(L"d.zip")));
+  EXPECT_EQ(opened.size(), 1u);
+  EXPECT_TRUE(system.pauses.empty());
+  EXPECT_EQ(vlr::DownloadState, 0);
+  EXPECT_TRUE(system.started.empty());  // the click stopped the download, nothing else
+  EXPECT_EQ(last.report.outcome, vlr::BreakOutcome::kStopped);
+}
+
+}  // namespace

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/http_policy.h"
+#include "platform/http_resume.h"
 #include "platform/internet.h"
 #include "platform/services.h"
 #include "platform/text.h"
@@ -61,13 +62,14 @@ class InternetConformanceTest : public ::testing::Test {
   void TearDown() override { Close(); }
 
   // Opens `url` (base + path when it has no scheme) in a new session with the
-  // download's flags; the URL handle or 0.
-  platform::InternetHandle Open(const std::string& path) {
+  // download's flags, and `headers` when there are any; the URL handle or 0.
+  platform::InternetHandle Open(const std::string& path, const std::string& headers = "") {
     Close();
     session_ = net.InternetOpenA("", 0, nullptr, nullptr, 0);
     EXPECT_NE(session_, 0u);
     const std::string url = path.find("://") == std::string::npos ? base_ + path : path;
-    url_ = net.InternetOpenUrlA(session_, url.c_str(), "GET", 0, 0x80400000u, 0);
+    url_ = net.InternetOpenUrlA(session_, url.c_str(), headers.empty() ? "GET" : headers.c_str(),
+                                static_cast<std::uint32_t>(headers.size()), 0x80400000u, 0);
     return url_;
   }
 
@@ -191,6 +193,62 @@ TEST_F(InternetConformanceTest, ErrorAnswersAreAnswersWithTheirStatus) {
   }
 }
 
+// A download that broke after 1,000 bytes asks for the rest as the first answer allows
+// and judges the answer by one rule: the validators and the length of the first
+// answer, the Range and If-Range sent, and the status and Content-Range of the
+// second, all through the seam.
+TEST_F(InternetConformanceTest, ContinuationsAreAskedAndJudgedByOneRule) {
+  using Verdict = platform::ContinuationVerdict;
+  const std::string kDate = "Sat, 01 Jan 2022 00:00:00 GMT";
+  // The mirror breaks the first answer of a path once: a name of this run's own.
+  const std::string once =
+      "c" + std::to_string(Clock::now().time_since_epoch().count() % 1000000007);
+  struct Row {
+    std::string path;
+    std::string ifRange;  // empty: no Range asked, the file is fetched whole again
+    Verdict verdict;
+  } rows[] = {
+      {"size/5000/x", "\"size-5000\"", Verdict::kAppend},
+      {"validators/date/size/5000/x", kDate, Verdict::kAppend},
+      {"validators/weak-date/size/5000/x", kDate, Verdict::kAppend},  // never the weak tag
+      {"validators/weak/size/5000/x", "", Verdict::kRestart},
+      {"validators/none/size/5000/x", "", Verdict::kRestart},
+      {"range/ignore/size/5000/x", "\"size-5000\"", Verdict::kRestart},
+      {"range/start/size/5000/x", "\"size-5000\"", Verdict::kRefuse},
+      {"range/total/size/5000/x", "\"size-5000\"", Verdict::kRefuse},
+      {"range/short/size/5000/x", "\"size-5000\"", Verdict::kRefuse},
+      {"range/416/size/5000/x", "\"size-5000\"", Verdict::kRefuse},
+      // The file changed after the break: the old answer's tag gets the new file whole.
+      {"break-once/1000/changed/" + once + "/size/5000/" + once, "\"old-size-5000\"",
+       Verdict::kRestart},
+  };
+  const std::int64_t offset = 1000;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.path);
+    ASSERT_NE(Open(row.path), 0u);
+    ASSERT_EQ(Status(), 200u);
+    const platform::FileIdentity file = platform::AnswerIdentity(net, url_);
+    EXPECT_EQ(file.length, 5000);
+    const std::string headers = platform::ContinuationHeaders(file, offset);
+    EXPECT_EQ(headers, row.ifRange.empty() ? ""
+                                           : "Range: bytes=1000-\r\nIf-Range: " + row.ifRange +
+                                                 "\r\n");
+
+    ASSERT_NE(Open(row.path, headers), 0u);
+    const auto status = platform::AnswerStatus(net, url_);
+    const auto range = platform::AnswerHeader(net, url_, platform::kHttpQueryContentRange);
+    EXPECT_EQ(platform::JudgeContinuation(!headers.empty(), status, range, offset, file),
+              row.verdict)
+        << (status ? *status : 0) << " " << range.value_or("(no Content-Range)");
+    std::string body;
+    EXPECT_TRUE(ReadAll(body));
+    if (row.verdict != Verdict::kRefuse) {
+      const std::size_t from = row.verdict == Verdict::kAppend ? 1000 : 0;
+      EXPECT_EQ(body, vlrtest::MirrorPattern(5000).substr(from));
+    }
+  }
+}
+
 TEST_F(InternetConformanceTest, NoAnswerAtAllFailsTheOpen) {
   EXPECT_EQ(Open("stall/0/x"), 0u);  // the connection closes without a status line
   EXPECT_EQ(Open("http://127.0.0.1:1/x"), 0u);  // nobody listens
@@ -260,6 +318,54 @@ TEST_F(InternetConformanceTest, HandlesAreCheckedAndSessionsCloseTheirRequests) 
 }  // namespace
 
 namespace {
+
+// What the answers' texts may look like, beyond what the mirror sends.
+TEST(HttpResume, ValidatorsAndRangesAreReadStrictly) {
+  using platform::IdentityFrom;
+  const std::string date = "Sat, 01 Jan 2022 00:00:00 GMT";
+  EXPECT_EQ(IdentityFrom("\"a\"", date, "10").validator, "\"a\"");
+  EXPECT_EQ(IdentityFrom(" \"a\" ", std::nullopt, "10").validator, "\"a\"");
+  EXPECT_EQ(IdentityFrom("W/\"a\"", date, "10").validator, date);
+  EXPECT_EQ(IdentityFrom("a", date, "10").validator, date);  // not a quoted tag
+  EXPECT_EQ(IdentityFrom("\"a\"\r\nX: y\"", std::nullopt, "10").validator, "");  // a line break
+  EXPECT_EQ(IdentityFrom(std::nullopt, std::nullopt, "10").validator, "");
+  EXPECT_EQ(IdentityFrom("\"a\"", date, "10").length, 10);
+  EXPECT_EQ(IdentityFrom("\"a\"", date, " 12 ").length, 12);
+  for (const char* length : {"", "-1", "1e3", "99999999999999999999"}) {
+    const platform::FileIdentity file = IdentityFrom("\"a\"", date, std::string(length));
+    EXPECT_EQ(file.length, -1) << length;
+    EXPECT_EQ(platform::ContinuationHeaders(file, 5), "") << length;  // no length, no Range
+  }
+
+  using Verdict = platform::ContinuationVerdict;
+  const platform::FileIdentity file = IdentityFrom("\"a\"", date, "5000");
+  struct Row {
+    bool rangeAsked;
+    std::optional<std::uint32_t> status;
+    std::optional<std::string> contentRange;
+    Verdict verdict;
+  } rows[] = {
+      {true, 206, "bytes 1000-4999/5000", Verdict::kAppend},
+      {true, 206, "BYTES  1000-4999/5000 ", Verdict::kAppend},
+      {true, 206, "bytes 1000-4999/*", Verdict::kRefuse},
+      {true, 206, "bytes */5000", Verdict::kRefuse},
+      {true, 206, "bytes 1000-4999/5000x", Verdict::kRefuse},
+      {true, 206, "bytes=1000-4999/5000", Verdict::kRefuse},
+      {true, 206, "bytes 999-4999/5000", Verdict::kRefuse},
+      {true, 206, std::nullopt, Verdict::kRefuse},  // a multipart answer
+      {false, 206, "bytes 1000-4999/5000", Verdict::kRefuse},  // a part never asked for
+      {true, 200, std::nullopt, Verdict::kRestart},
+      {false, 200, std::nullopt, Verdict::kRestart},
+      {true, 416, "bytes */5000", Verdict::kRefuse},
+      {true, 404, std::nullopt, Verdict::kRefuse},
+      {true, std::nullopt, "bytes 1000-4999/5000", Verdict::kRefuse},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(platform::JudgeContinuation(row.rangeAsked, row.status, row.contentRange, 1000, file),
+              row.verdict)
+        << row.status.value_or(0) << " " << row.contentRange.value_or("-");
+  }
+}
 
 // The one redirect rule of both backends: http or https only, and https stays https,
 // for every hop and for the address the answer finally came from.

@@ -12,6 +12,7 @@ Standard library only.
 """
 
 import glob
+import hashlib
 import io
 import os
 import random
@@ -142,6 +143,18 @@ class UpdateCase(Case):
         """The paths the mirror was asked for, in order."""
         with open(self.log_path, encoding="utf-8", errors="replace") as f:
             return [line.split('"')[1].split()[1] for line in f if line.count('"') >= 2]
+
+    def asked(self, path):
+        """The answers to the requests for `path`, in order: (status, the Range and
+        If-Range the request carried, as the mirror logged them)."""
+        out = []
+        with open(self.log_path, encoding="utf-8", errors="replace") as f:
+            for line in f:
+                parts = line.rstrip("\n").split('"', 2)
+                if len(parts) == 3 and parts[1].split()[1:2] == [path]:
+                    status, _, extra = parts[2].strip().partition(" - ")
+                    out.append((status.split()[0], extra.strip()))
+        return out
 
     def folder_files(self):
         """The Veloran folder's files and contents, without the stand-ins' records and
@@ -640,6 +653,83 @@ def case_published_mirror(t):
 QUIET_TIMEOUT_S = 60
 
 
+# --- a package download that breaks --------------------------------------------------
+
+def case_resume_after_break(t):
+    """The package breaks at 60% of its length, once. With its digest in version.html the
+    updater asks for the rest after a short wait and keeps it only if it continues the
+    same file; without a digest the download fails as it always did. Each round serves
+    the next version from a folder of its own, behind the mirror's break-once mode."""
+    files, packages = {}, {}
+    rounds = [("7.5.3", "range", True), ("7.5.4", "ignore-range", True),
+              ("7.5.5", "changed", True), ("7.5.6", "range", False)]
+    for version, _, digest in rounds:
+        name = "vlr%s.zip" % version.replace(".", "")
+        packages[version] = package_members(version), make_zip(package_members(version))
+        page = version.encode() + b"\r\n"
+        if digest:
+            page += b"\r\n<!-- sha256 %s %s -->\r\n" % (
+                name.encode(), hashlib.sha256(packages[version][1]).hexdigest().encode())
+        files["%s/version.html" % version] = page
+        files["%s/%s" % (version, name)] = packages[version][1]
+    for path in files:
+        os.makedirs(os.path.join(t.root, os.path.dirname(path)), exist_ok=True)
+    port = t.serve(files)
+    log = os.path.join(os.path.dirname(t.folder), "update.log")
+
+    for version, then, digest in rounds:
+        print("round", version, then, "with" if digest else "without", "a digest line")
+        name = "vlr%s.zip" % version.replace(".", "")
+        members, package = packages[version]
+        cut = len(package) * 6 // 10
+        path = "break-once/%d/%s/%s/%s/" % (cut, then, name, version)
+        site = "127.0.0.1:%d/%s" % (port, path)
+        before = t.folder_files()
+        if version == "7.5.3":  # the wizard, as a user sees it
+            proc = t.start("/log:" + wine_path(log), "E", site)
+            d = t.driver
+            d.run("find", WINDOW_TIMEOUT_MS)
+            d.run("click", "Command2")
+            d.wait_until("Frame2", "Next shows step 1", lambda s: s["visible"])
+            d.run("click", "Command2")
+            d.wait_until("Command3", "the run ended", lambda s: s["text"] == "Finish",
+                         timeout_s=RUN_TIMEOUT_S)
+            text = d.controls()["Label1"]["text"]
+            check(text == SUCCESS_EN % version, "the message reads %r" % (SUCCESS_EN % version))
+            t.screenshot("update_resume_after_break")
+            press_finish(t, proc, "vlrmain.exe")
+        else:
+            code = run_quiet(t, "/quiet", "/log:" + wine_path(log), "E", site)
+            check(code == (0 if digest else 4), "the exit code is %d (it was %r)"
+                  % (0 if digest else 4, code))
+            t.wait_lock_released()
+        asked = t.asked("/" + path + name)
+        block = t.read(log).decode("utf-8").split("== vlrupdate run")[-1].split("\r\n")
+        if not digest:
+            check(asked == [("200", "")], "the package was asked for once, without a Range")
+            check("outcome: " + UNZIP_EN in block, "the log tells the failure")
+            check(not [line for line in block if line.startswith("continuation")],
+                  "the log tells of no continuation")
+            expect_unchanged(t, before)
+            expect_no_temp(t)
+            continue
+        tag = "\"old-" if then == "changed" else "\""
+        check(len(asked) == 2 and asked[0] == ("200", "") and
+              asked[1][1].startswith("Range: bytes=%d- If-Range: %s" % (cut, tag)),
+              "the package broke, then its rest was asked for from byte %d (%r)" % (cut, asked))
+        whole = then != "range"
+        status, got = ("200", len(package)) if whole else ("206", len(package) - cut)
+        check(asked[1][0] == status, "the mirror answered %s" % status)
+        line = "continuation from byte %d -> status %s, %d bytes" % (cut, status, got)
+        check(line in block and "broken download: complete" in block and
+              "digest of the package: matches" in block,
+              "the log tells the continuation (%r) and the outcome" % line)
+        check("outcome: Update succeeded! / Version %s" % version in block,
+              "the log tells the update")
+        expect_updated(t, members)
+        expect_no_temp(t)
+
+
 def run_quiet(t, *words, others=0):
     """Runs the updater with `words` as its argument text and gives its exit code, after
     checking, all the while it ran, that it had no window on screen (beside the
@@ -753,6 +843,7 @@ CASES = {
     "quiet_damaged_package": case_quiet_damaged_package,
     "quiet_second_copy": case_quiet_second_copy,
     "quiet_no_mirror": case_quiet_no_mirror,
+    "resume_after_break": case_resume_after_break,
 }
 
 

@@ -1,6 +1,6 @@
 // A System for tests: the command line, the folder, the other copy, starting a
-// program and the clock are whatever the test says, and ending the program is
-// recorded instead of done.
+// program and the clocks are whatever the test says, and ending the program and a
+// pause are recorded instead of done.
 #pragma once
 
 #include <cstring>
@@ -24,6 +24,8 @@ class FakeSystem : public platform::System {
   double timeOfDay = 12 * 3600.0;
   double timeStep = 0.0;  // added after each reading of the clock
   std::int64_t utcSeconds = 1799928000;  // 2027-01-14 12:00:00 UTC
+  double steadySeconds = 1000.0;         // moved on by Pause only: no test really waits
+  std::vector<std::uint32_t> pauses;     // milliseconds of each Pause
 
   std::wstring ArgumentText() override { return argumentText; }
   std::wstring UpdaterFolder() override { return updaterFolder; }
@@ -42,6 +44,11 @@ class FakeSystem : public platform::System {
     if (tempPath.size() + 1 > bufferLength) return static_cast<std::uint32_t>(tempPath.size() + 1);
     std::memcpy(buffer, tempPath.c_str(), tempPath.size() + 1);
     return static_cast<std::uint32_t>(tempPath.size());
+  }
+  double SteadySeconds() override { return steadySeconds; }
+  void Pause(std::uint32_t milliseconds) override {
+    pauses.push_back(milliseconds);
+    steadySeconds += milliseconds / 1000.0;
   }
   double TimeOfDay() override {
     double t = timeOfDay;

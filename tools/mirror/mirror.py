@@ -28,9 +28,36 @@ Modes (prefixes of a body):
   /chunked/...               the body in chunked transfer encoding, without a length
   /refuse/<code>/<name>/...  a request whose last segment is <name> gets status <code>
                              with nginx's error page (CR LF lines); any other passes on
+  /break-once/<N>/<then>/<name>/...
+                             the first request of this very path, when its last segment
+                             is <name>: the whole length announced, N bytes, then an
+                             orderly close (the client gets every byte up to the break, a
+                             reset could take some of them with it). <then> says what the
+                             later requests of the path get:
+                               range         the file, a Range honoured
+                               ignore-range  the whole file, a Range ignored (200)
+                               changed       the file, while the broken answer was an older
+                                             one (same length, other bytes, other ETag and
+                                             Last-Modified): an If-Range of the old one
+                                             gets the whole file
+  /validators/<kind>/...     what a file or /size carries to identify it: strong (the
+                             default, a strong ETag and Last-Modified), date (Last-Modified
+                             only),
+                             weak (a weak ETag only), weak-date (a weak ETag and
+                             Last-Modified), none
+  /range/<how>/...           how a Range is answered: honour (the default), ignore (200,
+                             the whole body), 416, start (206 from one byte further than
+                             asked), total (206 announcing a total one byte longer), short
+                             (206 that ends one byte before the end)
+
+A file or /size body announces Accept-Ranges and answers "Range: bytes=N-" or
+"bytes=N-M" with 206 and its Content-Range, or with 416 from its length on; an If-Range
+that is not its strong ETag or its Last-Modified gets the whole body. With --verbose each
+request line of the log ends with the Range and If-Range it carried.
 
 Examples: /size/2600/version.html, /reset/3000/size/10000/x.zip,
-/redirect/3/status/404/version.html, /trickle/200/256/size/1024/a.bin.
+/redirect/3/status/404/version.html, /trickle/200/256/size/1024/a.bin,
+/break-once/15000/range/vlr753.zip/vlr753.zip.
 
 Running:
   mirror.py --root DIR [--port 0] [--port-file F] [--max-seconds S] [--max-requests N]
@@ -44,6 +71,7 @@ or after --max-requests requests, and never waits longer than a minute for a cli
 """
 
 import argparse
+import email.utils
 import http.server
 import os
 import signal
@@ -60,31 +88,72 @@ PATTERN_PERIOD = 251
 BLOCK = bytes(i % PATTERN_PERIOD for i in range(PATTERN_PERIOD * 256))  # 64,256 bytes
 
 
-class Body:
-    """What a chain ends in: a status, and the body as a length and a writer."""
+SIZE_DATE = "Sat, 01 Jan 2022 00:00:00 GMT"  # the Last-Modified of /size bodies
+OLD_DATE = "Fri, 01 Jan 2021 00:00:00 GMT"   # ... and of a changed file's older version
 
-    def __init__(self, status, length, write, content_type="application/octet-stream"):
+
+class Body:
+    """What a chain ends in: a status, and the body as a length and a writer. A file or
+    /size body has validators (a strong ETag, a Last-Modified) and can be served in
+    part."""
+
+    def __init__(self, status, length, write, content_type="application/octet-stream",
+                 etag=None, last_modified=None):
         self.status = status
         self.length = length
-        self.write = write  # write(sink, limit): writes the first `limit` bytes
+        self.write = write  # write(sink, start, limit): `limit` bytes from byte `start`
         self.content_type = content_type
+        self.etag = etag
+        self.last_modified = last_modified
 
 
 def pattern_writer(n):
-    def write(sink, limit):
-        left = min(n, limit)
+    def write(sink, start, limit):
+        left = max(0, min(n - start, limit))
+        at = start % PATTERN_PERIOD
         while left > 0:
-            piece = BLOCK[: min(left, len(BLOCK))]
+            piece = BLOCK[at: at + min(left, len(BLOCK) - PATTERN_PERIOD)]
             sink(piece)
             left -= len(piece)
+            at = (at + len(piece)) % PATTERN_PERIOD
     return write
 
 
 def bytes_writer(data):
-    def write(sink, limit):
-        if limit > 0 and data:
-            sink(data[:limit])
+    def write(sink, start, limit):
+        if limit > 0 and data[start:start + limit]:
+            sink(data[start:start + limit])
     return write
+
+
+def older_version(body):
+    """The same body as it was before: the same length, every byte inverted, and
+    validators of its own."""
+    inner = body.write
+
+    def write(sink, start, limit):
+        inner(lambda data: sink(bytes(b ^ 0xFF for b in data)), start, limit)
+    etag = '"old-%s' % body.etag[1:] if body.etag else '"old"'
+    return Body(body.status, body.length, write, body.content_type, etag, OLD_DATE)
+
+
+def parse_range(text, length):
+    """The first and last byte a "bytes=N-" or "bytes=N-M" Range asks for (the last at
+    most the body's last; a first past the end is kept, for a 416); None for any other
+    Range, which is then ignored."""
+    if not text or not text.startswith("bytes="):
+        return None
+    spec = text[len("bytes="):].strip()
+    if "," in spec or "-" not in spec:
+        return None
+    first, last = spec.split("-", 1)
+    if not first.isdigit() or (last and not last.isdigit()):
+        return None
+    first = int(first)
+    last = min(int(last), length - 1) if last else length - 1
+    if first < length and last < first:
+        return None
+    return first, last
 
 
 def nginx_page(code, text):
@@ -125,6 +194,15 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if self.server.verbose:
             sys.stderr.write("mirror: " + (fmt % args) + "\n")
 
+    def log_request(self, code="-", size="-"):
+        extra = ""
+        headers = getattr(self, "headers", None)  # none when the request line was bad
+        for name in ("Range", "If-Range"):
+            value = headers.get(name) if headers else None
+            if value is not None:
+                extra += " %s: %s" % (name, value)
+        self.log_message('"%s" %s %s%s', self.requestline, str(code), str(size), extra)
+
     def do_GET(self):
         if not self.server.count_request():
             self.close_connection = True
@@ -154,7 +232,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if head == "size":
             segments.pop(0)
             n = number(segments, "size")
-            return Body(200, n, pattern_writer(n))
+            return Body(200, n, pattern_writer(n), etag='"size-%d"' % n,
+                        last_modified=SIZE_DATE)
         if head == "empty":
             return Body(200, 0, bytes_writer(b""))
         if head == "status":
@@ -170,13 +249,15 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if (full != root and not full.startswith(root + os.sep)) or not os.path.isfile(full):
             page = html_page(404, "Not Found")
             return Body(404, len(page), bytes_writer(page), "text/html")
-        size = os.path.getsize(full)
+        stat = os.stat(full)
+        size = stat.st_size
 
-        def write_file(sink, limit, full=full):
+        def write_file(sink, start, limit, full=full):
             with open(full, "rb") as f:
-                if limit >= size and sink == self.raw_sink:
+                if start == 0 and limit >= size and sink == self.raw_sink:
                     self.connection.sendfile(f)  # the kernel copies: the client is measured
                     return
+                f.seek(start)
                 left = limit
                 while left > 0:
                     piece = f.read(min(left, 1 << 16))
@@ -184,7 +265,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
                         break
                     sink(piece)
                     left -= len(piece)
-        return Body(200, size, write_file)
+        return Body(200, size, write_file, etag='"%x-%x"' % (stat.st_mtime_ns, size),
+                    last_modified=email.utils.formatdate(stat.st_mtime, usegmt=True))
 
     def raw_sink(self, data):
         self.wfile.write(data)
@@ -193,8 +275,37 @@ class Handler(http.server.BaseHTTPRequestHandler):
         trickle = None  # (seconds, piece size)
         cut = None      # (bytes, "reset" | "short" | "silent", seconds)
         chunked = False
+        validators = "strong"
+        ranges = "honour"
+        older = False   # the broken first answer of /break-once/.../changed
         while segments:
             head = segments[0]
+            if head == "break-once":
+                segments.pop(0)
+                n = number(segments, "break-once")
+                if len(segments) < 2 or segments[0] not in ("range", "ignore-range", "changed"):
+                    raise ChainError("break-once needs a byte, range|ignore-range|changed "
+                                     "and a name")
+                then, name = segments.pop(0), segments.pop(0)
+                if segments and segments[-1] == name:
+                    if self.server.first_request(self.path):
+                        cut = (n, "short", 0)
+                        older = then == "changed"
+                    elif then == "ignore-range":
+                        ranges = "ignore"
+                continue
+            if head == "validators":
+                segments.pop(0)
+                validators = segments.pop(0) if segments else ""
+                if validators not in ("strong", "date", "weak", "weak-date", "none"):
+                    raise ChainError("validators needs strong, date, weak, weak-date or none")
+                continue
+            if head == "range":
+                segments.pop(0)
+                ranges = segments.pop(0) if segments else ""
+                if ranges not in ("honour", "ignore", "416", "start", "total", "short"):
+                    raise ChainError("range needs honour, ignore, 416, start, total or short")
+                continue
             if head == "trickle":
                 segments.pop(0)
                 ms = number(segments, "trickle")
@@ -249,19 +360,59 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if body.write is None:
             self.send_page(404, "Not Found")
             return
+        if older:
+            body = older_version(body)
+        etag, last_modified = body.etag, body.last_modified
+        if validators in ("weak", "weak-date") and etag:
+            etag = "W/" + etag
+        if validators in ("date", "none"):
+            etag = None
+        if validators in ("weak", "none"):
+            last_modified = None
 
-        self.send_response(body.status)
+        status, start, length, content_range = body.status, 0, body.length, None
+        asked = parse_range(self.headers.get("Range"), body.length)
+        if_range = self.headers.get("If-Range")
+        if (body.etag and not chunked and asked and ranges != "ignore" and
+                (if_range is None or (etag and not etag.startswith("W/") and if_range == etag)
+                 or (last_modified and if_range == last_modified))):
+            if ranges == "416" or asked[0] >= body.length:
+                self.send_response(416)
+                self.send_header("Content-Range", "bytes */%d" % body.length)
+                self.send_header("Content-Length", "0")
+                self.end_headers()
+                return
+            first, last = asked
+            total = body.length
+            if ranges == "start":
+                first = min(first + 1, last)
+            elif ranges == "short" and last > first:
+                last -= 1
+            elif ranges == "total":
+                total += 1
+            status, start, length = 206, first, last - first + 1
+            content_range = "bytes %d-%d/%d" % (first, last, total)
+
+        self.send_response(status)
         self.send_header("Content-Type", body.content_type)
+        if body.etag:  # a file or /size
+            self.send_header("Accept-Ranges", "bytes")
+            if etag:
+                self.send_header("ETag", etag)
+            if last_modified:
+                self.send_header("Last-Modified", last_modified)
+        if content_range:
+            self.send_header("Content-Range", content_range)
         if chunked:
             self.send_header("Transfer-Encoding", "chunked")
         else:
-            self.send_header("Content-Length", str(body.length))
+            self.send_header("Content-Length", str(length))
         if cut:
             self.send_header("Connection", "close")
             self.close_connection = True
         self.end_headers()
 
-        limit = body.length if cut is None else min(cut[0], body.length)
+        limit = length if cut is None else min(cut[0], length)
         sink = self.raw_sink
         if chunked:
             def sink(data, raw=self.raw_sink):
@@ -275,7 +426,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
                     outer(data[i:i + size])
                     self.wfile.flush()
                     time.sleep(delay)
-        body.write(sink, limit)
+        body.write(sink, start, limit)
         if chunked and cut is None:
             self.raw_sink(b"0\r\n\r\n")
         self.wfile.flush()
@@ -326,6 +477,7 @@ class Mirror(socketserver.ThreadingMixIn, http.server.HTTPServer):
         self.tls = tls
         self.lock = threading.Lock()
         self.stopping = threading.Event()
+        self.asked = set()  # the paths of /break-once already asked for
         super().__init__(("127.0.0.1", port), Handler)
 
     def finish_request(self, request, client_address):
@@ -338,6 +490,14 @@ class Mirror(socketserver.ThreadingMixIn, http.server.HTTPServer):
             except (OSError, ValueError):
                 return
         super().finish_request(request, client_address)
+
+    def first_request(self, path):
+        """True the first time `path` is asked for."""
+        with self.lock:
+            if path in self.asked:
+                return False
+            self.asked.add(path)
+            return True
 
     def count_request(self):
         with self.lock:

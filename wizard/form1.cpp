@@ -90,7 +90,7 @@ void Form1::EndAtStart(int code, const char* why) {
   ended_ = true;
   exitCode_ = code;
   if (log_) {
-    SkipOnError([&] { log_->Line(std::string("outcome: ") + why); });
+    SkipOnError([&] { log_->Outcome(why); });
     log_->Finish(code);
   }
   if (code == 0) platform::Get<platform::System>().EndProgram();
@@ -110,21 +110,23 @@ void Form1::Form_Load() {
       SetDownloadObserver(log_.get());
     });
   }
+  // The language letter and the mirror that follows it, read once for the log and the run.
+  const std::wstring& rest = options.rest;
+  const bool french = !rest.empty() && (rest[0] == L'F' || rest[0] == L'f');
+  std::wstring mirror;
+  SkipOnError([&] {
+    if (rest.size() > 2) mirror = rest.substr(2);
+  });
   if (log_) {
     SkipOnError([&] {
       log_->Line(options.quiet ? "mode: quiet" : "mode: wizard");
-      const std::wstring& rest = options.rest;
-      log_->Line(!rest.empty() && (rest[0] == L'F' || rest[0] == L'f') ? "language: French"
-                                                                       : "language: English");
-      log_->Line("mirror: " + (rest.size() > 2 ? WithoutPassword(LogText(rest.substr(2)))
-                                               : std::string("none")));
+      log_->Line(french ? "language: French" : "language: English");
+      log_->Line("mirror: " + (mirror.empty() ? std::string("none") : WithoutPassword(LogText(mirror))));
     });
   }
   if (another) return EndAtStart(options.quiet ? 5 : 0, "another copy of the updater is running");
   if (options.bad) return EndAtStart(6, "bad command line: \"/log:\" without a path");
-  if (arguments.empty() || (!options.quiet && options.rest.empty()))
-    return EndAtStart(0, "no command line");
-  arguments = options.rest;
+  if (arguments.empty() || (!options.quiet && rest.empty())) return EndAtStart(0, "no command line");
 
   // An extraction cut short by a crash is finished before anything else (even if this
   // run's download fails), now that no other copy can be committing.
@@ -133,7 +135,7 @@ void Form1::Form_Load() {
   });
 
   SkipOnError([&] {
-    if (!arguments.empty() && (arguments[0] == L'F' || arguments[0] == L'f')) {
+    if (french) {
       IsFrench = 1;
       Form.SetCaption(L"Mise-à-jour de Veloran");
       Command1.SetCaption(L"< Précédent");
@@ -142,9 +144,7 @@ void Form1::Form_Load() {
     }
   });
 
-  SkipOnError([&] {
-    if (arguments.size() > 2) SiteAddress = arguments.substr(2);
-  });
+  SkipOnError([&] { SiteAddress = mirror; });
 
   if (options.quiet) return RunQuiet();
   DoStep();
@@ -161,10 +161,7 @@ void Form1::RunQuiet() {
   SkipOnError([&] { result = UpdateRun(*this, message, true); });
   ended_ = true;
   exitCode_ = QuietExitCode(result.outcome);
-  if (log_) {
-    SkipOnError([&] { log_->Line("outcome: " + LogText(StepMessage(result, false))); });
-    log_->Finish(exitCode_);
-  }
+  if (log_) log_->Finish(exitCode_);
 }
 
 void Form1::DoStep() {
@@ -201,14 +198,7 @@ void Form1::DoStep() {
       SkipOnError([&] { Frame2.SetVisible(true); });
       break;
     case 2:
-      SkipOnError([&] {
-        const UpdateResult result = UpdateRun(*this, message);
-        if (log_) {
-          log_->Line(result.outcome == UpdateOutcome::kWindowClosed
-                         ? std::string("outcome: the window was closed during a download")
-                         : "outcome: " + LogText(StepMessage(result, false)));
-        }
-      });
+      SkipOnError([&] { UpdateRun(*this, message); });
       break;
     default:
       break;

@@ -52,10 +52,10 @@ RunLog::RunLog(std::wstring path) : path_(std::move(path)) {
     if (!ec && size > kRunLogRotateBytes) {
       std::filesystem::path old = file;
       old += ".old";
-      platform::MoveIntoPlace(file, old);
+      full_ = !platform::MoveIntoPlace(file, old);
     }
   } catch (...) {
-    // No rotation: the block is appended to the file as it is.
+    full_ = true;  // whether it could be rotated is unknown: it is left as it is
   }
   try {
     Line("== vlrupdate run, started " + UtcNow());
@@ -78,10 +78,19 @@ void RunLog::Line(const std::string& text) noexcept {
   }
 }
 
+void RunLog::Outcome(const std::string& text) noexcept {
+  try {
+    Line("outcome: " + text);
+  } catch (...) {
+    // Out of memory: the block ends without it.
+  }
+}
+
 void RunLog::Finish(int exitCode) noexcept {
   if (finished_) return;
   finished_ = true;
   try {
+    if (full_) return;
     block_ += "exit code: " + std::to_string(exitCode) + "\r\n\r\n";
     std::ofstream out(platform::ToPath(path_), std::ios::binary | std::ios::app);
     out.write(block_.data(), static_cast<std::streamsize>(block_.size()));

@@ -16,11 +16,16 @@ class RunLog : public DownloadObserver {
  public:
   // Renames PATH to PATH.old (replacing an older one) when it is over
   // kRunLogRotateBytes, then begins the block with the start time (UTC), the
-  // updater's version and whether the build has a package key. Never throws.
+  // updater's version and whether the build has a package key. When the full log cannot
+  // be renamed (PATH.old is a folder, or held open), this run's block is left out: the
+  // log never grows past the limit by more than one block. Never throws.
   explicit RunLog(std::wstring path);
 
   // Adds `text` (UTF-8) and a line end to the block. Never throws.
   void Line(const std::string& text) noexcept;
+
+  // The line that says how the run ended: "outcome: " and `text`. Never throws.
+  void Outcome(const std::string& text) noexcept;
 
   // Ends the block with the exit code and appends it to PATH, created if needed, in
   // one write, so that the block of another copy that ends at once (exit code 5) does
@@ -37,6 +42,7 @@ class RunLog : public DownloadObserver {
  private:
   std::wstring path_;
   std::string block_;
+  bool full_ = false;  // over the limit, and it could not be renamed
   bool finished_ = false;
 };
 

@@ -246,10 +246,15 @@ UpdateResult UpdateRun(Form1& form, std::wstring& stepMessage, bool quiet) {
   SkipOnError([&] { FetchAndUnpack(form, quiet, result); });
   // Whatever the run left in its folder goes with it.
   SkipOnError([] { platform::Get<platform::System>().RemoveRunFolder(); });
-  if (WindowClosed()) {
-    result.outcome = UpdateOutcome::kWindowClosed;
-    return result;
+  if (WindowClosed()) result.outcome = UpdateOutcome::kWindowClosed;
+  if (RunLog* log = form.Log()) {
+    SkipOnError([&] {
+      log->Outcome(result.outcome == UpdateOutcome::kWindowClosed
+                       ? std::string("the window was closed during a download")
+                       : LogText(StepMessage(result, false)));
+    });
   }
+  if (result.outcome == UpdateOutcome::kWindowClosed) return result;
   const bool french = IsFrench == 1;
   SkipOnError([&] { stepMessage = StepMessage(result, french); });
   SkipOnError([&] { form.Command3.SetCaption(french ? L"Terminer" : L"Finish"); });

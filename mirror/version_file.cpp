@@ -1,9 +1,6 @@
 #include "mirror/version_file.h"
 
-#include <fstream>
 #include <string_view>
-
-#include "platform/text.h"
 
 namespace vlr {
 
@@ -126,12 +123,6 @@ bool HasExpired(UtcDay expires, UtcDay today) { return expires < today; }
 
 std::string ExpiredText(UtcDay expires, UtcDay today) {
   return "version file expired on " + UtcDateText(expires) + " (today " + UtcDateText(today) + ")";
-}
-
-std::string ReadVersionDigits(const std::wstring& path) {
-  std::ifstream in(platform::ToPath(path), std::ios::binary);
-  if (!in) return {};
-  return VersionDigits(in);
 }
 
 }  // namespace vlr

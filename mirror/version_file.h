@@ -35,9 +35,6 @@ class VersionLines {
 // read.
 std::string VersionDigits(std::istream& in);
 
-// The same for the file at `path`; a file that cannot be read gives no digits.
-std::string ReadVersionDigits(const std::wstring& path);
-
 // The digest line a mirror gives for one of its packages, after the version file's
 // first empty line: "<!-- sha256 vlr753.zip 9f86...0a08 -->".
 std::string DigestLine(const std::string& packageName, const std::string& sha256Hex);

@@ -38,11 +38,6 @@ void Control::SetValue(bool value) {
   Notify(Property::Value);
 }
 
-void Control::SetGeometry(const Twips& geometry) {
-  geometry_ = geometry;
-  Notify(Property::Geometry);
-}
-
 bool Control::ShownInModel() const {
   for (const Control* c = this; c != nullptr; c = c->container_) {
     if (!c->visible_) return false;

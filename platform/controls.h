@@ -8,7 +8,7 @@
 namespace platform {
 
 enum class ControlKind { Window, Frame, Label, OptionButton, CommandButton };
-enum class Property { Caption, Enabled, Visible, Value, Geometry };
+enum class Property { Caption, Enabled, Visible, Value };
 
 // Positions and sizes in twips, relative to the inner area of the container.
 struct Twips {
@@ -49,7 +49,6 @@ class Control {
   bool Value() const { return value_; }  // option buttons: selected
   void SetValue(bool value);
   const Twips& Geometry() const { return geometry_; }
-  void SetGeometry(const Twips& geometry);
 
   // Shown on screen as far as the model goes: visible, and every container visible.
   bool ShownInModel() const;

@@ -94,10 +94,6 @@ void HeadlessWindowSystem::QueueClose() {
   });
 }
 
-void HeadlessWindowSystem::QueueEvent(std::function<void()> event) {
-  queue_.push_back(std::move(event));
-}
-
 int HeadlessWindowSystem::ShowMessageBox(const std::wstring& text, const std::wstring& title,
                                          unsigned style) {
   messageBoxes.push_back({text, title, style});

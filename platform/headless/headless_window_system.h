@@ -50,9 +50,6 @@ class HeadlessWindowSystem : public WindowSystem {
   bool Click(Control& control);
   void QueueClick(Control& control);
   void QueueClose();
-  // Any other event, run at the next pump (e.g. a check made from inside a download).
-  void QueueEvent(std::function<void()> event);
-  size_t PendingEvents() const { return queue_.size(); }
 
   bool Shown() const { return shown_; }
   Control* Focused() const { return focused_; }

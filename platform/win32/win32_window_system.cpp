@@ -270,9 +270,6 @@ void Win32WindowSystem::OnControlChanged(Control& control, Property property) {
     case Property::Value:
       SendMessageW(window, BM_SETCHECK, control.Value() ? BST_CHECKED : BST_UNCHECKED, 0);
       break;
-    case Property::Geometry:
-      ApplyGeometry(control);
-      break;
   }
   if (control.Kind() == ControlKind::OptionButton) SyncOptionTabStops(control.Container());
 }

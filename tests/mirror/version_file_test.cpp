@@ -103,10 +103,6 @@ TEST(VersionLines, OverlongLinesAreCutAndTheirRestIsTheNextLine) {
   EXPECT_LE(line.capacity(), 2 * cap);
 }
 
-TEST(VersionDigits, MissingFileGivesNoDigits) {
-  EXPECT_EQ(vlr::ReadVersionDigits(L"no such folder/version.html"), "");
-}
-
 }  // namespace
 
 namespace {

@@ -11,7 +11,7 @@
 
 #include "download/download_state.h"
 #include "download/download_wait.h"
-#include "download/local_file.h"
+#include "download/local_files.h"
 #include "download/progress_message.h"
 #include "download/site_address.h"
 #include "mirror/mirror_rules.h"
@@ -19,7 +19,7 @@
 #include "platform/http_resume.h"
 #include "platform/internet.h"
 #include "platform/services.h"
-#include "platform/skip_on_error.h"
+#include "common/skip_on_error.h"
 #include "platform/system.h"
 #include "platform/text.h"
 #include "platform/unique_handle.h"

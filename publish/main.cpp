@@ -5,7 +5,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "publish/command_line.h"
+#include "publish/arguments.h"
 #include "publish/interrupt_cleanup.h"
 
 #ifdef _WIN32

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "download/local_file.h"
+#include "download/local_files.h"
 #include "platform/internet.h"
 
 namespace vlrtest {

@@ -10,7 +10,7 @@
 #include <iterator>
 #include <memory>
 
-#include "download/local_file.h"
+#include "download/local_files.h"
 #endif
 
 #include <string>

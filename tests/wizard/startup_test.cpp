@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/wizard_fixture.h"
-#include "wizard/mirrors.h"
+#include "mirror/built_in_mirrors.h"
 
 namespace {
 

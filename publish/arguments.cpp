@@ -1,4 +1,4 @@
-#include "publish/command_line.h"
+#include "publish/arguments.h"
 
 #include <set>
 

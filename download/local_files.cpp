@@ -1,10 +1,10 @@
-#include "download/local_file.h"
+#include "download/local_files.h"
 
 #include <filesystem>
 #include <system_error>
 
 #include "platform/services.h"
-#include "platform/skip_on_error.h"
+#include "common/skip_on_error.h"
 #include "platform/text.h"
 
 namespace vlr {

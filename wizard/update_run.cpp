@@ -115,8 +115,9 @@ void Log(RunLog* log, const std::string& line) {
   if (log) log->Line(line);
 }
 
-// Steps 1 to 13 of the run; leaves in `result` how it ended, kNotFetched for every
-// failure before the extraction. A build with a package key takes the version file
+// Steps 1 to 13 of the run; leaves in `result` how it ended: kNotFetched when a file
+// could not be fetched or the version file gives no version, else the ending met
+// (not authentic, refused as older, up to date, or the extraction's). A build with a package key takes the version file
 // only with a good signature by one of its keys and, when it names a day it expires,
 // only up to that day (UTC), the package only with the digest that version file names
 // for it, and refuses a version older than the one recorded as installed. A

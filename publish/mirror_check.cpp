@@ -1,6 +1,5 @@
 #include "publish/mirror_check.h"
 
-#include <cerrno>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -17,6 +16,7 @@
 #include "publish/progress_line.h"
 #include "publish/release_names.h"
 #include "publish/mirror_folder.h"
+#include "platform/plain_file.h"
 #include "publish/shown_text.h"
 #include "signature/file_signature.h"
 #include "signature/public_key_pem.h"
@@ -185,14 +185,13 @@ int CheckMirror(const CheckRequest& request, std::FILE* out) {
   std::vector<CheckKey> keys;
   for (const fs::path& keyFile : request.keys) {
     const std::string keyName = Utf8FromPath(keyFile);
-    errno = 0;
-    std::ifstream in(keyFile, std::ios::binary);
-    if (!in) {
+    std::string pem;
+    unsigned long error = 0;
+    if (!platform::ReadWholeFile(keyFile, pem, error)) {
       std::fprintf(out, "cannot check: cannot read the key %s%s\n", keyName.c_str(),
-                   SystemReason(errno).c_str());
+                   SystemReason(error).c_str());
       return kCheckCannotRun;
     }
-    const std::string pem((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     std::optional<std::vector<std::uint8_t>> point = vlr::P256PointFromPem(pem);
     if (!point) {
       // The private half is what make --sign takes; check needs the public one.

@@ -1,7 +1,5 @@
 #include "publish/mirror_make.h"
 
-#include <cerrno>
-#include <fstream>
 #include <iterator>
 #include <optional>
 #include <vector>
@@ -16,6 +14,7 @@
 #include "publish/package_folder.h"
 #include "publish/progress_line.h"
 #include "publish/release_names.h"
+#include "platform/plain_file.h"
 #include "publish/shown_text.h"
 #include "publish/zip_writer.h"
 
@@ -45,12 +44,9 @@ fs::path Resolved(const fs::path& p) {
 
 // Empty when written; else why not, with the system's reason.
 std::string WriteFile(const fs::path& path, const std::string& bytes) {
-  errno = 0;
-  std::ofstream f(path, std::ios::binary | std::ios::trunc);
-  f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  f.close();
-  if (!f.fail()) return {};
-  return "cannot write " + Utf8FromPath(path) + SystemReason(errno);
+  unsigned long error = 0;
+  if (platform::WriteWholeFile(path, bytes, error)) return {};
+  return "cannot write " + Utf8FromPath(path) + SystemReason(error);
 }
 
 std::string ChangedWhilePacked(const Package& p, const PackageFile& f) {

@@ -1,7 +1,5 @@
 #include "publish/mirror_sign.h"
 
-#include <cerrno>
-#include <fstream>
 #include <iterator>
 #include <sstream>
 #include <vector>
@@ -12,6 +10,7 @@
 #include "publish/mirror_folder.h"
 #include "mirror/package_digest.h"
 #include "publish/release_names.h"
+#include "platform/plain_file.h"
 #include "publish/shown_text.h"
 #include "signature/file_signature.h"
 
@@ -28,12 +27,9 @@ void Report(std::FILE* err, const std::string& head, const std::vector<std::stri
 
 // Empty when written; else why not, with the system's reason.
 std::string WriteFile(const fs::path& path, const std::string& bytes) {
-  errno = 0;
-  std::ofstream f(path, std::ios::binary | std::ios::trunc);
-  f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  f.close();
-  if (!f.fail()) return {};
-  return "cannot write " + Utf8FromPath(path) + SystemReason(errno);
+  unsigned long error = 0;
+  if (platform::WriteWholeFile(path, bytes, error)) return {};
+  return "cannot write " + Utf8FromPath(path) + SystemReason(error);
 }
 
 // The version file read as the updater reads it: its digits, and what the lines after
@@ -93,12 +89,10 @@ int SignMirror(const SignRequest& request, std::FILE* out, std::FILE* err) {
   std::string page;
   bool pageRead = false;
   {
-    errno = 0;
-    std::ifstream in(pagePath, std::ios::binary);
-    if (in) page.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    pageRead = in && !in.bad();
+    unsigned long error = 0;
+    pageRead = platform::ReadWholeFile(pagePath, page, error);
     if (!pageRead) {
-      refusals.push_back("cannot read " + Utf8FromPath(pagePath) + SystemReason(errno) +
+      refusals.push_back("cannot read " + Utf8FromPath(pagePath) + SystemReason(error) +
                          "; sign re-signs a mirror that vlrpublish make (or a publisher) wrote");
     }
   }

@@ -14,6 +14,7 @@
 #include "platform/signature.h"
 #include "platform/unique_handle.h"
 #include "publish/package_signing.h"
+#include "platform/plain_file.h"
 #include "publish/shown_text.h"
 
 namespace vlrpub {
@@ -44,7 +45,7 @@ PackageSigner::PackageSigner(const fs::path& keyFile) : key_(std::make_unique<Ke
   errno = 0;
   std::unique_ptr<std::FILE, FileCloser> f(std::fopen(keyFile.c_str(), "rb"));
   if (!f) {
-    error_ = "cannot read the signing key " + name + SystemReason(errno);
+    error_ = "cannot read the signing key " + name + SystemReason(static_cast<unsigned long>(errno));
     return;
   }
   std::ifstream text(keyFile, std::ios::binary);
@@ -107,11 +108,11 @@ std::string PackageSigner::Sign(const fs::path& file) const {
     return "cannot sign " + name;
   }
   const fs::path sigFile = SignaturePath(file);
-  std::ofstream out(sigFile, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(signature.data()), static_cast<std::streamsize>(length));
-  out.close();
-  if (!out) {
-    const std::string why = SystemReason(errno);
+  unsigned long error = 0;
+  if (!platform::WriteWholeFile(
+          sigFile, std::string_view(reinterpret_cast<const char*>(signature.data()), length),
+          error)) {
+    const std::string why = SystemReason(error);
     std::error_code ignored;
     fs::remove(sigFile, ignored);
     return "cannot write " + Utf8FromPath(sigFile) + why;

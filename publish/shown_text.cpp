@@ -1,9 +1,9 @@
 #include "publish/shown_text.h"
 
 #include <cstdio>
-#include <system_error>
 
 #include "mirror/mirror_rules.h"
+#include "platform/system_error_text.h"
 
 namespace vlrpub {
 
@@ -92,9 +92,9 @@ std::string ShownName(const std::string& name) {
   return shown;
 }
 
-std::string SystemReason(int error) {
+std::string SystemReason(unsigned long error) {
   if (error == 0) return {};
-  return ": " + std::generic_category().message(error);
+  return ": " + platform::SystemErrorText(error);
 }
 
 }  // namespace vlrpub

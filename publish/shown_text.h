@@ -23,8 +23,8 @@ std::filesystem::path SignaturePath(const std::filesystem::path& file);
 // separates the folders of a Windows path).
 std::string ShownName(const std::string& name);
 
-// ": " and the text of errno value `error` ("No space left on device"); empty for 0,
-// when the system gave no reason.
-std::string SystemReason(int error);
+// ": " and the system's words for its error code `error` (errno, GetLastError: "No
+// space left on device"); empty for 0, when the system gave no reason.
+std::string SystemReason(unsigned long error);
 
 }  // namespace vlrpub

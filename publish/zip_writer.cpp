@@ -2,11 +2,11 @@
 
 #include <zlib.h>
 
-#include <cerrno>
 #include <ctime>
 #include <limits>
 #include <memory>
 
+#include "platform/plain_file.h"
 #include "publish/shown_text.h"
 
 namespace vlrpub {
@@ -48,6 +48,15 @@ DosStamp DosStampOf(std::int64_t utcSeconds) {
   const int seconds = local.tm_sec > 59 ? 59 : local.tm_sec;
   s.time = static_cast<std::uint16_t>((local.tm_hour << 11) | (local.tm_min << 5) | (seconds / 2));
   return s;
+}
+
+// Reads until `size` bytes are in or the file ends; `got` says how many came.
+bool ReadFull(platform::PlainFile& file, char* buffer, std::size_t size, std::size_t& got) {
+  got = 0;
+  for (std::size_t n = 1; got < size && n > 0; got += n) {
+    if (!file.Read(buffer + got, size - got, n)) return false;
+  }
+  return true;
 }
 
 constexpr std::uint32_t kLocalHeaderSig = 0x04034b50;
@@ -108,9 +117,13 @@ struct Deflater {
 }  // namespace
 
 ZipWriter::ZipWriter(const std::filesystem::path& path) : path_(path) {
-  errno = 0;  // what a failure below leaves here is its reason
-  out_.open(path, std::ios::in | std::ios::out | std::ios::binary | std::ios::trunc);
-  if (!out_) Fail("cannot create " + Utf8FromPath(path) + SystemReason(errno));
+  unsigned long error = 0;
+  out_ = platform::OpenPlainFile(path, platform::PlainFile::Mode::kCreate, error);
+  if (!out_) Fail("cannot create " + Utf8FromPath(path) + SystemReason(error));
+}
+
+bool ZipWriter::WriteFailed() {
+  return Fail("cannot write " + Utf8FromPath(path_) + SystemReason(out_->Error()));
 }
 
 bool ZipWriter::Fail(std::string why) {
@@ -131,7 +144,7 @@ void ZipWriter::PutSharedFields(std::string& h, const Entry& e) {
   Put32(h, e.size);
 }
 
-void ZipWriter::WriteLocalHeader(const Entry& e) {
+bool ZipWriter::WriteLocalHeader(const Entry& e) {
   std::string h;
   Put32(h, kLocalHeaderSig);
   PutSharedFields(h, e);
@@ -140,8 +153,7 @@ void ZipWriter::WriteLocalHeader(const Entry& e) {
   Put16(h, static_cast<std::uint32_t>(extra.size()));
   h += e.name;
   h += extra;
-  out_.seekp(static_cast<std::streamoff>(e.offset));
-  out_.write(h.data(), static_cast<std::streamsize>(h.size()));
+  return (out_->Seek(e.offset) && out_->Write(h.data(), h.size())) || WriteFailed();
 }
 
 bool ZipWriter::Add(const std::string& name, const std::filesystem::path& source,
@@ -161,8 +173,7 @@ bool ZipWriter::Add(const std::string& name, const std::filesystem::path& source
   e.utcSeconds = utcSeconds;
   e.hasUtc = utcSeconds >= std::numeric_limits<std::int32_t>::min() &&
              utcSeconds <= std::numeric_limits<std::int32_t>::max();
-  WriteLocalHeader(e);
-  if (!out_) return Fail("cannot write " + Utf8FromPath(path_) + SystemReason(errno));
+  if (!WriteLocalHeader(e)) return false;
   if (!Deflate(source, e, progress)) return false;
   if (e.compressedSize >= e.size) {
     e.method = kMethodStored;
@@ -170,20 +181,21 @@ bool ZipWriter::Add(const std::string& name, const std::filesystem::path& source
   } else {
     e.flags |= kFlagMaximumCompression;
   }
-  WriteLocalHeader(e);  // same length as before: only the fixed fields change
+  // Same length as before: only the fixed fields change.
+  if (!WriteLocalHeader(e)) return false;
   const std::uint64_t dataStart = e.offset + 30 + e.name.size() + (e.hasUtc ? 9 : 0);
   position_ = dataStart + e.compressedSize;
-  out_.seekp(static_cast<std::streamoff>(position_));
-  if (!out_) return Fail("cannot write " + Utf8FromPath(path_) + SystemReason(errno));
+  if (!out_->Seek(position_)) return WriteFailed();
   entries_.push_back(std::move(e));
   return true;
 }
 
 bool ZipWriter::Deflate(const std::filesystem::path& source, Entry& e,
                         const ReadProgress& progress) {
-  errno = 0;  // what a failure below leaves here is its reason
-  std::ifstream in(source, std::ios::binary);
-  if (!in) return Fail("cannot read " + Utf8FromPath(source) + SystemReason(errno));
+  unsigned long error = 0;
+  const std::unique_ptr<platform::PlainFile> in =
+      platform::OpenPlainFile(source, platform::PlainFile::Mode::kRead, error);
+  if (!in) return Fail("cannot read " + Utf8FromPath(source) + SystemReason(error));
   Deflater d;
   if (!d.ready) return Fail("out of memory");
   auto input = std::make_unique<char[]>(kChunk);
@@ -192,10 +204,11 @@ bool ZipWriter::Deflate(const std::filesystem::path& source, Entry& e,
   std::uint32_t crc = static_cast<std::uint32_t>(crc32(0, nullptr, 0));
   bool finished = false;
   while (!finished) {
-    in.read(input.get(), kChunk);
-    const std::streamsize n = in.gcount();
-    if (in.bad()) return Fail("cannot read " + Utf8FromPath(source) + SystemReason(errno));
-    const bool last = in.eof();
+    std::size_t n = 0;
+    if (!ReadFull(*in, input.get(), kChunk, n)) {
+      return Fail("cannot read " + Utf8FromPath(source) + SystemReason(in->Error()));
+    }
+    const bool last = n < kChunk;
     read += static_cast<std::uint64_t>(n);
     if (read > kMax32) return Fail(Utf8FromPath(source) + " is 4 GiB or larger");
     crc = static_cast<std::uint32_t>(
@@ -208,8 +221,7 @@ bool ZipWriter::Deflate(const std::filesystem::path& source, Entry& e,
       const int r = deflate(&d.zs, last ? Z_FINISH : Z_NO_FLUSH);
       if (r == Z_STREAM_ERROR) return Fail("deflating " + Utf8FromPath(source) + " failed");
       const std::size_t produced = kChunk - d.zs.avail_out;
-      out_.write(output.get(), static_cast<std::streamsize>(produced));
-      if (!out_) return Fail("cannot write " + Utf8FromPath(path_) + SystemReason(errno));
+      if (!out_->Write(output.get(), produced)) return WriteFailed();
       written += produced;
       if (r == Z_STREAM_END) finished = true;
     } while (!finished && (d.zs.avail_out == 0 || last));
@@ -223,22 +235,22 @@ bool ZipWriter::Deflate(const std::filesystem::path& source, Entry& e,
 }
 
 bool ZipWriter::Store(const std::filesystem::path& source, Entry& e, const ReadProgress& progress) {
-  errno = 0;  // what a failure below leaves here is its reason
-  std::ifstream in(source, std::ios::binary);
-  if (!in) return Fail("cannot read " + Utf8FromPath(source) + SystemReason(errno));
-  out_.seekp(static_cast<std::streamoff>(e.offset + 30 + e.name.size() + (e.hasUtc ? 9 : 0)));
+  unsigned long error = 0;
+  const std::unique_ptr<platform::PlainFile> in =
+      platform::OpenPlainFile(source, platform::PlainFile::Mode::kRead, error);
+  if (!in) return Fail("cannot read " + Utf8FromPath(source) + SystemReason(error));
+  if (!out_->Seek(e.offset + 30 + e.name.size() + (e.hasUtc ? 9 : 0))) return WriteFailed();
   auto buffer = std::make_unique<char[]>(kChunk);
   std::uint64_t read = 0;
   std::uint32_t crc = static_cast<std::uint32_t>(crc32(0, nullptr, 0));
-  while (in) {
-    in.read(buffer.get(), kChunk);
-    const std::streamsize n = in.gcount();
-    if (in.bad()) return Fail("cannot read " + Utf8FromPath(source) + SystemReason(errno));
-    read += static_cast<std::uint64_t>(n);
+  for (std::size_t n = kChunk; n == kChunk;) {
+    if (!ReadFull(*in, buffer.get(), kChunk, n)) {
+      return Fail("cannot read " + Utf8FromPath(source) + SystemReason(in->Error()));
+    }
+    read += n;
     crc = static_cast<std::uint32_t>(
         crc32(crc, reinterpret_cast<const Bytef*>(buffer.get()), static_cast<uInt>(n)));
-    out_.write(buffer.get(), n);
-    if (!out_) return Fail("cannot write " + Utf8FromPath(path_) + SystemReason(errno));
+    if (!out_->Write(buffer.get(), n)) return WriteFailed();
     if (progress) progress(read);
   }
   if (read != e.size || crc != e.crc) {
@@ -276,11 +288,10 @@ bool ZipWriter::Finish() {
   Put32(end, static_cast<std::uint32_t>(central.size()));
   Put32(end, static_cast<std::uint32_t>(position_));
   Put16(end, 0);  // comment
-  out_.seekp(static_cast<std::streamoff>(position_));
-  out_.write(central.data(), static_cast<std::streamsize>(central.size()));
-  out_.write(end.data(), static_cast<std::streamsize>(end.size()));
-  out_.close();
-  if (out_.fail()) return Fail("cannot write " + Utf8FromPath(path_) + SystemReason(errno));
+  if (!out_->Seek(position_) || !out_->Write(central.data(), central.size()) ||
+      !out_->Write(end.data(), end.size()) || !out_->Close()) {
+    return WriteFailed();
+  }
   // A member stored after a longer deflated attempt leaves bytes past the new end.
   std::error_code ec;
   std::filesystem::resize_file(path_, position_ + central.size() + end.size(), ec);

@@ -7,10 +7,12 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "platform/plain_file.h"
 
 namespace vlrpub {
 
@@ -53,15 +55,16 @@ class ZipWriter {
   };
 
   bool Fail(std::string why);
+  bool WriteFailed();  // Fail with the system's reason for the package's last failure
   static void PutSharedFields(std::string& h, const Entry& e);
-  void WriteLocalHeader(const Entry& e);
+  bool WriteLocalHeader(const Entry& e);
   // Deflates source after the local header; sets e's crc and sizes.
   bool Deflate(const std::filesystem::path& source, Entry& e, const ReadProgress& progress);
   // Stores source after the local header; the crc must come out as e.crc.
   bool Store(const std::filesystem::path& source, Entry& e, const ReadProgress& progress);
 
   std::filesystem::path path_;
-  std::fstream out_;
+  std::unique_ptr<platform::PlainFile> out_;
   std::vector<Entry> entries_;
   std::uint64_t position_ = 0;  // where the next member's local header goes
   std::string error_;

@@ -5,16 +5,11 @@
 
 #include "platform/held_file.h"
 #include "platform/text.h"
-#include "platform/unique_handle.h"
+#include "platform/posix/unique_fd.h"
 
 namespace platform {
 
 namespace {
-
-struct FdIsNone {
-  static constexpr int Value() { return -1; }
-};
-using UniqueFd = UniqueHandle<int, CloseWith<::close>, FdIsNone>;
 
 class PosixHeldFile final : public HeldFile {
  public:

@@ -6,16 +6,11 @@
 #include <cerrno>
 
 #include "platform/lock_file.h"
-#include "platform/unique_handle.h"
+#include "platform/posix/unique_fd.h"
 
 namespace platform {
 
 namespace {
-
-struct FdIsNone {
-  static constexpr int Value() { return -1; }
-};
-using UniqueFd = UniqueHandle<int, CloseWith<::close>, FdIsNone>;
 
 class PosixLockFile final : public LockFile {
  public:

@@ -15,6 +15,7 @@
 
 #include "platform/services.h"
 #include "platform/system.h"
+#include "platform/system_error_text.h"
 #include "platform/text.h"
 
 extern char** environ;
@@ -76,7 +77,7 @@ class PosixSystem final : public System {
     pid_t pid = 0;
     int rc = posix_spawn(&pid, file.c_str(), nullptr, nullptr, argv, environ);
     if (rc != 0) {
-      errorText = FromAnsi(std::strerror(rc));
+      errorText = FromUtf8(SystemErrorText(static_cast<unsigned long>(rc)));
       return false;
     }
     return true;

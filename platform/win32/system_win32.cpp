@@ -9,6 +9,7 @@
 
 #include "platform/services.h"
 #include "platform/system.h"
+#include "platform/system_error_text.h"
 #include "platform/text.h"
 #include "platform/win32/command_line.h"
 #include "platform/win32/win32_handles.h"
@@ -16,20 +17,6 @@
 namespace platform {
 
 namespace {
-
-// The system's own description of an error code, without the trailing line break.
-std::wstring ErrorText(DWORD code) {
-  wchar_t* buffer = nullptr;
-  DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                               FORMAT_MESSAGE_IGNORE_INSERTS,
-                           nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-  std::wstring text = n && buffer ? std::wstring(buffer, n) : std::wstring();
-  if (buffer) LocalFree(buffer);
-  while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
-    text.pop_back();
-  if (text.empty()) text = L"Error " + std::to_wstring(code);
-  return text;
-}
 
 class Win32System final : public System {
  public:
@@ -82,7 +69,7 @@ class Win32System final : public System {
     std::wstring commandLine = L"\"" + path + L"\"";
     if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         nullptr, &si, &pi)) {
-      errorText = ErrorText(GetLastError());
+      errorText = FromUtf8(SystemErrorText(GetLastError())) + L".";  // its own words, as shown
       return false;
     }
     win32::UniqueKernelObject process(pi.hProcess), thread(pi.hThread);

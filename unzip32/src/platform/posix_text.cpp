@@ -1,10 +1,9 @@
 // Linux: paths and texts are bytes, UTF-8 by convention.
 #include <unistd.h>
 
-#include <system_error>
-
 #include "name_text.h"
 #include "platform/platform_text.h"
+#include "platform/system_error_text.h"
 
 namespace uz32 {
 
@@ -42,9 +41,7 @@ std::vector<NativeString> PathComponents(const NativeString& relative) {
   }
 }
 
-std::string OsErrorText(unsigned long code) {
-  return std::generic_category().message(static_cast<int>(code));
-}
+std::string OsErrorText(unsigned long code) { return platform::SystemErrorText(code); }
 
 unsigned long CurrentProcessId() { return static_cast<unsigned long>(::getpid()); }
 

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "platform/platform_text.h"
+#include "platform/system_error_text.h"
 
 namespace uz32 {
 namespace {
@@ -85,20 +86,7 @@ std::vector<NativeString> PathComponents(const NativeString& relative) {
   }
 }
 
-std::string OsErrorText(unsigned long code) {
-  wchar_t* text = nullptr;
-  const DWORD n = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring message = n > 0 && text ? std::wstring(text, n) : std::wstring();
-  if (text) LocalFree(text);
-  while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' ||
-                              message.back() == L' ' || message.back() == L'.')) {
-    message.pop_back();
-  }
-  if (message.empty()) return "system error " + std::to_string(code);
-  return Narrow(CP_UTF8, message);
-}
+std::string OsErrorText(unsigned long code) { return platform::SystemErrorText(code); }
 
 unsigned long CurrentProcessId() { return GetCurrentProcessId(); }
 

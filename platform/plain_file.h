@@ -1,0 +1,48 @@
+// A file read or written through the system's own calls, so that every failure comes
+// with the system's error code (iostreams promise none), and whole small files read
+// and written that way.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+class PlainFile {
+ public:
+  enum class Mode {
+    kRead,    // an existing file, for reading (others may still read and write it)
+    kCreate,  // made anew or emptied, for reading and writing
+  };
+  virtual ~PlainFile() = default;  // closes it; an error then goes unseen: see Close
+
+  // Reads up to `size` bytes at the current position; `got` 0 at the end.
+  virtual bool Read(void* buffer, std::size_t size, std::size_t& got) = 0;
+  // Writes all `size` bytes at the current position.
+  virtual bool Write(const void* data, std::size_t size) = 0;
+  // Moves to `offset` from the file's start.
+  virtual bool Seek(std::uint64_t offset) = 0;
+  // Closes the file, reporting what the system reports then (a delayed write error).
+  virtual bool Close() = 0;
+  // The system's error code of the last call that failed.
+  virtual unsigned long Error() const = 0;
+};
+
+// Opens the file at `path`; null when it cannot, with the system's error code in `error`.
+std::unique_ptr<PlainFile> OpenPlainFile(const std::filesystem::path& path, PlainFile::Mode mode,
+                                         unsigned long& error);
+
+// The whole file at `path` into `bytes`; false, with the system's error code in
+// `error`, when it cannot be read.
+bool ReadWholeFile(const std::filesystem::path& path, std::string& bytes, unsigned long& error);
+
+// `bytes` as the whole file at `path` (made anew or emptied); false, with the system's
+// error code in `error`, when it cannot be written (the file may then hold part of it).
+bool WriteWholeFile(const std::filesystem::path& path, std::string_view bytes,
+                    unsigned long& error);
+
+}  // namespace platform

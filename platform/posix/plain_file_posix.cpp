@@ -1,0 +1,74 @@
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/plain_file.h"
+#include "platform/posix/unique_fd.h"
+
+namespace platform {
+
+namespace {
+
+class PosixPlainFile final : public PlainFile {
+ public:
+  explicit PosixPlainFile(UniqueFd fd) : fd_(std::move(fd)) {}
+
+  bool Read(void* buffer, std::size_t size, std::size_t& got) override {
+    got = 0;
+    ssize_t n;
+    do {
+      n = ::read(fd_.get(), buffer, size);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) return Failed();
+    got = static_cast<std::size_t>(n);
+    return true;
+  }
+
+  bool Write(const void* data, std::size_t size) override {
+    const char* at = static_cast<const char*>(data);
+    while (size > 0) {
+      const ssize_t n = ::write(fd_.get(), at, size);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return n < 0 ? Failed() : Failed(ENOSPC);
+      at += n;
+      size -= static_cast<std::size_t>(n);
+    }
+    return true;
+  }
+
+  bool Seek(std::uint64_t offset) override {
+    return ::lseek(fd_.get(), static_cast<off_t>(offset), SEEK_SET) >= 0 || Failed();
+  }
+
+  bool Close() override {
+    if (!fd_) return true;
+    return ::close(fd_.release()) == 0 || Failed();
+  }
+
+  unsigned long Error() const override { return error_; }
+
+ private:
+  bool Failed(int code = errno) {
+    error_ = static_cast<unsigned long>(code);
+    return false;
+  }
+
+  UniqueFd fd_;
+  unsigned long error_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<PlainFile> OpenPlainFile(const std::filesystem::path& path, PlainFile::Mode mode,
+                                         unsigned long& error) {
+  const int flags = mode == PlainFile::Mode::kRead ? O_RDONLY : O_RDWR | O_CREAT | O_TRUNC;
+  UniqueFd fd(::open(path.c_str(), flags | O_CLOEXEC, 0666));
+  if (!fd) {
+    error = static_cast<unsigned long>(errno);
+    return nullptr;
+  }
+  return std::make_unique<PosixPlainFile>(std::move(fd));
+}
+
+}  // namespace platform

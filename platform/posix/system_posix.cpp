@@ -1,6 +1,5 @@
 #include <fcntl.h>
 #include <spawn.h>
-#include <sys/file.h>
 #include <sys/time.h>
 #include <unistd.h>
 
@@ -13,6 +12,7 @@
 #include <iterator>
 #include <string>
 
+#include "platform/lock_file.h"
 #include "platform/services.h"
 #include "platform/system.h"
 #include "platform/system_error_text.h"
@@ -26,10 +26,7 @@ namespace {
 
 class PosixSystem final : public System {
  public:
-  ~PosixSystem() override {
-    if (lockFd_ >= 0) close(lockFd_);
-    RemoveRunFolder();
-  }
+  ~PosixSystem() override { RemoveRunFolder(); }
 
   // Linux keeps no raw command line: the arguments after the program's name are
   // joined with single blanks, which is what a Windows command tail looks like.
@@ -55,20 +52,14 @@ class PosixSystem final : public System {
     return slash == std::string::npos ? std::wstring() : FromAnsi(path.substr(0, slash));
   }
 
-  // Another copy is one that holds the lock on the folder's lock file; the lock ends
-  // with the process, however it ends.
+  // Another copy is one that holds the folder's lock file; the lock ends with the
+  // process, however it ends. A folder that takes no file has nothing to protect it.
   bool AnotherInstanceRunning() override {
-    if (lockFd_ >= 0) return false;
-    std::string path = ToAnsi(UpdaterFolder()) + "/.vlrupdate.lock";
-    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) return false;  // the folder takes no file: nothing to protect it with
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-      bool busy = errno == EWOULDBLOCK;
-      close(fd);
-      return busy;
-    }
-    lockFd_ = fd;
-    return false;
+    if (lock_) return false;
+    bool busy = false;
+    unsigned long error = 0;
+    lock_ = TakeLockFile(ToPath(UpdaterFolder() + L"/.vlrupdate.lock"), busy, error);
+    return busy;
   }
 
   bool StartProgram(const std::wstring& path, std::wstring& errorText) override {
@@ -135,7 +126,7 @@ class PosixSystem final : public System {
   }
 
  private:
-  int lockFd_ = -1;
+  std::unique_ptr<LockFile> lock_;
   std::string privateTemp_;  // with its final '/', once made
 };
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <utility>
 
+#include "platform/lock_file.h"
 #include "platform/services.h"
 #include "platform/system.h"
 #include "platform/system_error_text.h"
@@ -42,12 +43,10 @@ class Win32System final : public System {
   bool AnotherInstanceRunning() override {
     if (lock_ || mutex_) return false;
     std::wstring folder = UpdaterFolder();
-    std::wstring lockPath = folder + L"\\vlrupdate.lock";
-    lock_.reset(CreateFileW(lockPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                            FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
-    if (lock_) return false;
-    DWORD error = GetLastError();
-    if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) return true;
+    bool busy = false;
+    unsigned long error = 0;
+    lock_ = TakeLockFile(ToPath(folder + L"\\vlrupdate.lock"), busy, error);
+    if (lock_ || busy) return busy;
 
     std::wstring name = L"Local\\vlrupdate-";
     for (wchar_t c : folder) {
@@ -138,7 +137,7 @@ class Win32System final : public System {
 
  private:
   std::string runFolder_;  // with its final separator, once made
-  win32::UniqueFile lock_;
+  std::unique_ptr<LockFile> lock_;
   win32::UniqueKernelObject mutex_;
 };
 

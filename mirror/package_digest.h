@@ -6,12 +6,12 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/held_file.h"
+#include "platform/plain_file.h"
 
 namespace vlr {
 
 // The SHA-256 of the held file from its first byte; empty when it cannot be read.
-std::string Sha256Hex(platform::HeldFile& file);
+std::string Sha256Hex(platform::PlainFile& file);
 
 // The SHA-256 of the file at `path` (its native name: any name a folder scan gave
 // opens); empty when it cannot be read to its end. The file is left unchanged.

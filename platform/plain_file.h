@@ -1,6 +1,6 @@
-// A file read or written through the system's own calls, so that every failure comes
-// with the system's error code (iostreams promise none), and whole small files read
-// and written that way.
+// The one file class of the program: a file read or written through the system's own
+// calls, so that every failure comes with the system's error code (iostreams promise
+// none); and whole small files read and written that way.
 #pragma once
 
 #include <cstddef>
@@ -15,8 +15,11 @@ namespace platform {
 class PlainFile {
  public:
   enum class Mode {
-    kRead,    // an existing file, for reading (others may still read and write it)
-    kCreate,  // made anew or emptied, for reading and writing
+    kRead,       // an existing file, for reading (others may still read and write it)
+    kHold,       // an existing file, for reading; see HoldFile (held_file.h)
+    kCreate,     // made anew or emptied, for reading and writing
+    kCreateNew,  // made anew for writing, never through a link: on Linux the name must
+                 // be free; on Windows a file there is emptied
   };
   virtual ~PlainFile() = default;  // closes it; an error then goes unseen: see Close
 

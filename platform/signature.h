@@ -9,7 +9,7 @@
 #include <span>
 #include <string>
 
-#include "platform/held_file.h"
+#include "platform/plain_file.h"
 
 namespace platform {
 
@@ -23,7 +23,7 @@ using Sha256Digest = std::array<std::uint8_t, 32>;
 
 // The SHA-256 digest of what `file` holds from where it stands to its end, read in
 // pieces so that memory stays small whatever its size; nothing when a read fails.
-std::optional<Sha256Digest> Sha256Of(HeldFile& file);
+std::optional<Sha256Digest> Sha256Of(PlainFile& file);
 
 // True when `signature` (r || s, 32 bytes each, big-endian) is a valid ECDSA P-256
 // signature over `digest`, made with the private half of `publicKey` (the 65-byte

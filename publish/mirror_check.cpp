@@ -92,8 +92,10 @@ bool JudgeSignature(const std::string& address, const std::string& name, const f
   std::vector<std::span<const std::uint8_t>> points;
   for (const CheckKey& k : keys) points.emplace_back(k.point);
   std::optional<std::size_t> by;
-  if (std::unique_ptr<platform::HeldFile> held = platform::HoldFile(platform::FromUtf8(Utf8FromPath(file)))) {
-    by = vlr::VerifyingKey(points, *held, platform::FromUtf8(Utf8FromPath(sigFile)));
+  unsigned long ignored = 0;
+  if (const std::unique_ptr<platform::PlainFile> page =
+          platform::OpenPlainFile(file, platform::PlainFile::Mode::kRead, ignored)) {
+    by = vlr::VerifyingKey(points, *page, platform::FromUtf8(Utf8FromPath(sigFile)));
   }
   if (by && keys.size() > 1) {
     std::fprintf(out, ", signature good, by the key in %s\n", keys[*by].file.c_str());

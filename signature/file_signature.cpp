@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/held_file.h"
 #include "platform/signature.h"
 #include "platform/text.h"
 #include "signature/der_signature.h"
@@ -29,13 +30,13 @@ std::optional<std::vector<std::uint8_t>> ReadSignatureFile(const std::wstring& p
 }  // namespace
 
 std::optional<std::size_t> VerifyingKey(std::span<const std::span<const std::uint8_t>> keys,
-                                        platform::HeldFile& file, const std::wstring& signaturePath) {
+                                        platform::PlainFile& file, const std::wstring& signaturePath) {
   try {
     if (keys.empty()) return std::nullopt;
     std::optional<std::vector<std::uint8_t>> der = ReadSignatureFile(signaturePath);
     if (!der) return std::nullopt;
     std::optional<RawP256Signature> raw = DerToRawP256(*der);
-    if (!raw || !file.Rewind()) return std::nullopt;
+    if (!raw || !file.Seek(0)) return std::nullopt;
     // One digest for all the keys: the file is read once.
     std::optional<platform::Sha256Digest> digest = platform::Sha256Of(file);
     if (!digest) return std::nullopt;
@@ -48,7 +49,7 @@ std::optional<std::size_t> VerifyingKey(std::span<const std::span<const std::uin
   }
 }
 
-bool IsSignedBy(std::span<const std::uint8_t> publicKey, platform::HeldFile& file,
+bool IsSignedBy(std::span<const std::uint8_t> publicKey, platform::PlainFile& file,
                 const std::wstring& signaturePath) {
   const std::span<const std::uint8_t> keys[] = {publicKey};
   return VerifyingKey(keys, file, signaturePath).has_value();
@@ -56,7 +57,7 @@ bool IsSignedBy(std::span<const std::uint8_t> publicKey, platform::HeldFile& fil
 
 bool IsSignedBy(std::span<const std::uint8_t> publicKey, const std::wstring& path,
                 const std::wstring& signaturePath) {
-  std::unique_ptr<platform::HeldFile> file = platform::HoldFile(path);
+  std::unique_ptr<platform::PlainFile> file = platform::HoldFile(path);
   return file && IsSignedBy(publicKey, *file, signaturePath);
 }
 

@@ -6,7 +6,7 @@
 #include <span>
 #include <string>
 
-#include "platform/held_file.h"
+#include "platform/plain_file.h"
 
 namespace vlr {
 
@@ -24,13 +24,13 @@ bool IsSignedBy(std::span<const std::uint8_t> publicKey, const std::wstring& pat
 
 // The same for the bytes of a held file, read from its first byte (the file is left at
 // its end, or wherever a failed read stopped).
-bool IsSignedBy(std::span<const std::uint8_t> publicKey, platform::HeldFile& file,
+bool IsSignedBy(std::span<const std::uint8_t> publicKey, platform::PlainFile& file,
                 const std::wstring& signaturePath);
 
 // The same for several keys, read from the held file's first byte: the position in
 // `keys` of the first key that verifies the signature, nothing when none does (or when
 // `keys` is empty or a file cannot be read). The file is left as IsSignedBy leaves it.
 std::optional<std::size_t> VerifyingKey(std::span<const std::span<const std::uint8_t>> keys,
-                                        platform::HeldFile& file, const std::wstring& signaturePath);
+                                        platform::PlainFile& file, const std::wstring& signaturePath);
 
 }  // namespace vlr

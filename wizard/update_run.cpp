@@ -57,7 +57,7 @@ struct SignatureCheck {
 // that is a failed connection, as for any other download. The signature file is
 // deleted again.
 SignatureCheck CheckSignature(std::span<const PublicKeyPoint> keys, const std::wstring& remoteName,
-                              const std::wstring& localPath, platform::HeldFile& file) {
+                              const std::wstring& localPath, platform::PlainFile& file) {
   const std::wstring signatureName = platform::FromUtf8(SignatureName(platform::ToUtf8(remoteName)));
   const std::wstring signaturePath = localPath + L".sig";
   SignatureCheck check;
@@ -98,9 +98,9 @@ struct VersionFacts {
   std::optional<UtcDay> expires;
 };
 
-VersionFacts ReadVersionFacts(platform::HeldFile& page, bool french) {
+VersionFacts ReadVersionFacts(platform::PlainFile& page, bool french) {
   VersionFacts facts;
-  if (!page.Rewind()) return facts;
+  if (!page.Seek(0)) return facts;
   platform::HeldFileBuffer buffer(page);
   std::istream in(&buffer);
   facts.digits = VersionDigits(in);
@@ -140,7 +140,7 @@ void FetchAndUnpack(Form1& form, bool quiet, UpdateResult& result) {
   // A version file that was stopped or broke is gone: no digits, as in a keyless run.
   VersionFacts facts;
   {
-    std::unique_ptr<platform::HeldFile> page;
+    std::unique_ptr<platform::PlainFile> page;
     SkipOnError([&] { page = platform::HoldFile(localPath); });
     if (!signedBuild) Log(log, "signature of version.html: not checked (no package key)");
     if (page && signedBuild) {
@@ -204,7 +204,7 @@ void FetchAndUnpack(Form1& form, bool quiet, UpdateResult& result) {
   bool unpacked = false;
   {
     // Held until the extraction is over: the library reads the very bytes checked.
-    std::unique_ptr<platform::HeldFile> package;
+    std::unique_ptr<platform::PlainFile> package;
     SkipOnError([&] { package = platform::HoldFile(localPath); });
     if (package && facts.digest) {
       const bool matches = Sha256Hex(*package) == *facts.digest;

@@ -2,7 +2,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 
+#include "platform/local_file.h"
 #include "platform/plain_file.h"
 #include "platform/posix/unique_fd.h"
 
@@ -60,15 +62,41 @@ class PosixPlainFile final : public PlainFile {
 
 }  // namespace
 
+// A file made anew is never written through a link and never over a file someone else
+// put there: a name that is taken fails the creation.
 std::unique_ptr<PlainFile> OpenPlainFile(const std::filesystem::path& path, PlainFile::Mode mode,
                                          unsigned long& error) {
-  const int flags = mode == PlainFile::Mode::kRead ? O_RDONLY : O_RDWR | O_CREAT | O_TRUNC;
-  UniqueFd fd(::open(path.c_str(), flags | O_CLOEXEC, 0666));
+  int flags = O_RDONLY;
+  mode_t access = 0666;
+  switch (mode) {
+    case PlainFile::Mode::kRead:
+      break;
+    case PlainFile::Mode::kHold:
+      flags = O_RDONLY | O_NOFOLLOW;
+      break;
+    case PlainFile::Mode::kCreate:
+      flags = O_RDWR | O_CREAT | O_TRUNC;
+      break;
+    case PlainFile::Mode::kCreateNew:
+      flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW;
+      access = 0600;
+      break;
+  }
+  UniqueFd fd(::open(path.c_str(), flags | O_CLOEXEC, access));
   if (!fd) {
     error = static_cast<unsigned long>(errno);
     return nullptr;
   }
   return std::make_unique<PosixPlainFile>(std::move(fd));
+}
+
+bool FlushToDisk(const std::filesystem::path& path) {
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  return fd && ::fsync(fd.get()) == 0 && ::close(fd.release()) == 0;
+}
+
+bool MoveIntoPlace(const std::filesystem::path& from, const std::filesystem::path& to) {
+  return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
 }  // namespace platform

@@ -47,14 +47,14 @@ std::vector<unsigned char> ToDer(std::span<const std::uint8_t, 64> raw) {
 
 }  // namespace
 
-std::optional<Sha256Digest> Sha256Of(HeldFile& file) {
+std::optional<Sha256Digest> Sha256Of(PlainFile& file) {
   DigestContext context(EVP_MD_CTX_new());
   if (!context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1)
     return std::nullopt;
   std::vector<unsigned char> buffer(64 * 1024);
   for (;;) {
     std::size_t n = 0;
-    if (!file.Read(buffer.data(), buffer.size(), &n)) return std::nullopt;
+    if (!file.Read(buffer.data(), buffer.size(), n)) return std::nullopt;
     if (n == 0) break;
     if (EVP_DigestUpdate(context.get(), buffer.data(), n) != 1) return std::nullopt;
   }

@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include "platform/local_file.h"
 #include "platform/plain_file.h"
 #include "platform/win32/win32_handles.h"
 
@@ -60,16 +61,46 @@ class Win32PlainFile final : public PlainFile {
 
 std::unique_ptr<PlainFile> OpenPlainFile(const std::filesystem::path& path, PlainFile::Mode mode,
                                          unsigned long& error) {
-  const bool read = mode == PlainFile::Mode::kRead;
-  win32::UniqueFile file(CreateFileW(path.c_str(), read ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                     read ? OPEN_EXISTING : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                     nullptr));
+  DWORD access = GENERIC_READ;
+  DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+  DWORD disposition = OPEN_EXISTING;
+  DWORD flags = FILE_ATTRIBUTE_NORMAL;
+  switch (mode) {
+    case PlainFile::Mode::kRead:
+      break;
+    case PlainFile::Mode::kHold:
+      // Shared for reading only: a writer, a rename over it or a delete is refused
+      // until the file is let go.
+      share = FILE_SHARE_READ;
+      flags = FILE_FLAG_SEQUENTIAL_SCAN;
+      break;
+    case PlainFile::Mode::kCreate:
+    case PlainFile::Mode::kCreateNew:
+      access = mode == PlainFile::Mode::kCreate ? GENERIC_READ | GENERIC_WRITE : GENERIC_WRITE;
+      disposition = CREATE_ALWAYS;
+      break;
+  }
+  win32::UniqueFile file(
+      CreateFileW(path.c_str(), access, share, nullptr, disposition, flags, nullptr));
   if (!file) {
     error = GetLastError();
     return nullptr;
   }
   return std::make_unique<Win32PlainFile>(std::move(file));
+}
+
+bool FlushToDisk(const std::filesystem::path& path) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) return true;
+  const win32::UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return file && FlushFileBuffers(file.get()) != FALSE;
+}
+
+bool MoveIntoPlace(const std::filesystem::path& from, const std::filesystem::path& to) {
+  return MoveFileExW(from.c_str(), to.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
 }
 
 }  // namespace platform

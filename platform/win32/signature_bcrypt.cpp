@@ -28,7 +28,7 @@ Algorithm OpenAlgorithm(const wchar_t* name) {
 
 }  // namespace
 
-std::optional<Sha256Digest> Sha256Of(HeldFile& file) {
+std::optional<Sha256Digest> Sha256Of(PlainFile& file) {
   Algorithm sha = OpenAlgorithm(BCRYPT_SHA256_ALGORITHM);
   BCRYPT_HASH_HANDLE h = nullptr;
   if (!sha || !Succeeded(BCryptCreateHash(sha.get(), &h, nullptr, 0, nullptr, 0, 0)))
@@ -37,7 +37,7 @@ std::optional<Sha256Digest> Sha256Of(HeldFile& file) {
   std::vector<UCHAR> buffer(64 * 1024);
   for (;;) {
     std::size_t read = 0;
-    if (!file.Read(buffer.data(), buffer.size(), &read)) return std::nullopt;
+    if (!file.Read(buffer.data(), buffer.size(), read)) return std::nullopt;
     if (read == 0) break;
     if (!Succeeded(BCryptHashData(hash.get(), buffer.data(), static_cast<ULONG>(read), 0)))
       return std::nullopt;

@@ -24,7 +24,7 @@ TEST(HeldFile, NoWriterRenameOrDeleteWhileHeldButReadersMay) {
   std::ofstream(dir / "other.zip", std::ios::binary) << "unsigned bytes";
 
   {
-    std::unique_ptr<platform::HeldFile> held = platform::HoldFile(package);
+    std::unique_ptr<platform::PlainFile> held = platform::HoldFile(package);
     ASSERT_NE(held, nullptr);
     EXPECT_EQ(CreateFileW(package.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                           OPEN_EXISTING, 0, nullptr),
@@ -39,7 +39,7 @@ TEST(HeldFile, NoWriterRenameOrDeleteWhileHeldButReadersMay) {
     if (reader != INVALID_HANDLE_VALUE) CloseHandle(reader);
     char text[32] = {};
     std::size_t got = 0;
-    ASSERT_TRUE(held->Read(text, sizeof text, &got));
+    ASSERT_TRUE(held->Read(text, sizeof text, got));
     EXPECT_EQ(std::string(text, got), "checked bytes");
   }
   // Let go: the file can be deleted again.

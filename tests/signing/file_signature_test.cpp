@@ -1,6 +1,7 @@
 // Files signed by the stock openssl command, checked by the system's cryptography: CNG
 // in the Windows build, libcrypto in the native one.
 #include "mirror/package_digest.h"
+#include "platform/held_file.h"
 #include "signature/file_signature.h"
 #include "signature/public_key_pem.h"
 
@@ -97,7 +98,7 @@ TEST(FileSignature, AnyKeyOfAListMayHaveSigned) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.file + " " + row.signature + " " + std::to_string(row.keys.size()));
-    std::unique_ptr<platform::HeldFile> file = platform::HoldFile(Signed(row.file));
+    std::unique_ptr<platform::PlainFile> file = platform::HoldFile(Signed(row.file));
     ASSERT_TRUE(file);
     EXPECT_EQ(vlr::VerifyingKey(row.keys, *file, Signed(row.signature)), row.key);
   }
@@ -105,7 +106,7 @@ TEST(FileSignature, AnyKeyOfAListMayHaveSigned) {
 
 // The digest in lower-case hex, or "none".
 std::string Sha256Text(const std::string& name) {
-  std::unique_ptr<platform::HeldFile> file = platform::HoldFile(Signed(name));
+  std::unique_ptr<platform::PlainFile> file = platform::HoldFile(Signed(name));
   if (!file) return "none";
   const std::string hex = vlr::Sha256Hex(*file);
   return hex.empty() ? "none" : hex;

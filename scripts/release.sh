@@ -55,7 +55,6 @@ if [ -e "$out" ] || [ -L "$out" ]; then
   [ -d "$out" ] && [ ! -L "$out" ] || refuse "$out exists and is not a folder"
   [ -z "$(ls -A "$out")" ] || refuse "$out is not empty (a release never replaces another)"
 fi
-[ -d "$(dirname "$out")" ] || refuse "the folder $(dirname "$out") does not exist"
 
 if [ -n "$pfx" ] && [ -z "$pass_file" ]; then
   refuse "--pfx needs --pfx-pass-file FILE (the file holds the .pfx's password)"

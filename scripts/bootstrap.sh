@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Installs on a Debian machine what the build, the tests, the demo and the benchmarks
-# need, skipping what is already there. Needs root (or sudo) only when something is
-# missing.
+# Installs on a Debian machine what the build, the tests, the demo, the benchmarks and a
+# release (scripts/release.sh) need, skipping what is already there. Needs root (or
+# sudo) only when something is missing.
 set -euo pipefail
 
 packages=(
@@ -12,6 +12,7 @@ packages=(
   libcurl4-openssl-dev libssl-dev openssl zlib1g-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
   python3 libarchive-tools p7zip-full curl zip time
+  git osslsigncode
   clang libclang-rt-14-dev
 )
 

@@ -1,0 +1,183 @@
+#!/usr/bin/env bash
+# release_test.sh SOURCE
+# scripts/release.sh on a git repository made from a copy of SOURCE's working tree
+# (the developer's own tree is never touched), with a throw-away CA, a code-signing
+# certificate and a loopback RFC 3161 time-stamp server made here:
+#   - what it refuses, each with its message, exit code 2 and no DIR written: a
+#     modified tracked file, an untracked file, a missing and a wrong password file,
+#     an unreadable key, a private key given as a key, a DIR that is not empty;
+#   - a signed, time-stamped release with a key and mirrors: exactly the three files,
+#     each signature verifies with `osslsigncode verify -CAfile` and carries a verified
+#     time stamp, SHA256SUMS checks, the digests and the commit are printed, the
+#     updater carries the key and the mirrors, and the tree is still clean;
+#   - anyone's check: the released files without their signatures match a rebuild's
+#     SHA256SUMS;
+#   - a signature that does not verify (a .pfx without its CA) fails the release.
+set -euo pipefail
+src=$(cd "$1" && pwd)
+here=$(cd "$(dirname "$0")" && pwd)
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/vlr-release-test.XXXXXX")
+tsa_pid=""
+cleanup() {
+  if [ -n "$tsa_pid" ]; then kill "$tsa_pid" 2>/dev/null || true; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+failures=0
+check() {  # check WHAT COMMAND...: runs COMMAND, reports
+  local what=$1; shift
+  if "$@"; then echo "ok: $what"; else echo "FAIL: $what"; failures=$((failures + 1)); fi
+}
+
+# The repository: the working tree as it is, committed.
+repo=$work/repo
+bash "$here/copy_tree.sh" "$src" "$repo"
+git() { command git -C "$repo" -c user.name=test -c user.email=test@localhost "$@"; }
+git -c init.defaultBranch=main init -q
+git add -A
+git commit -q -m "the tree under test"
+commit=$(git rev-parse HEAD)
+release() { bash "$repo/scripts/release.sh" "$@"; }
+
+# The certificates: a CA, a code-signing certificate in a .pfx with the CA's
+# certificate, the same without it, and a time-stamp authority's certificate.
+pki=$work/pki
+mkdir -p "$pki"
+(
+  cd "$pki"
+  quiet() { "$@" >/dev/null 2>&1 || { echo "failed: $*" >&2; exit 1; }; }
+  quiet openssl req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.pem -days 2 \
+        -subj "/CN=Throw-away Release Test CA" \
+        -addext basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign,cRLSign
+  issue() {  # issue NAME SUBJECT EXTENDED_KEY_USAGE
+    quiet openssl req -newkey rsa:2048 -nodes -keyout "$1.key" -out "$1.csr" -subj "$2"
+    printf 'basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=%s\n' \
+           "$3" >"$1.ext"
+    quiet openssl x509 -req -in "$1.csr" -CA ca.pem -CAkey ca.key -CAcreateserial -days 2 \
+          -extfile "$1.ext" -out "$1.pem"
+  }
+  issue signer "/CN=Release Test Publisher" codeSigning
+  issue tsa "/CN=Release Test Time Stamps" critical,timeStamping
+  printf 'a pass phrase\n' >pass.txt
+  printf 'another pass phrase\n' >wrong.txt
+  quiet openssl pkcs12 -export -inkey signer.key -in signer.pem -certfile ca.pem \
+        -passout file:pass.txt -out signer.pfx
+  quiet openssl pkcs12 -export -inkey signer.key -in signer.pem -passout file:pass.txt \
+        -out alone.pfx
+  cp ca.pem chain.pem
+  echo 01 >serial
+  cat >ts.cnf <<EOF
+[tsa]
+default_tsa = tsa_config
+[tsa_config]
+serial = $pki/serial
+crypto_device = builtin
+signer_digest = sha256
+default_policy = 1.2.3.4.1
+digests = sha256, sha384, sha512
+accuracy = secs:1
+ess_cert_id_alg = sha256
+certs = $pki/chain.pem
+EOF
+)
+python3 "$here/timestamp_server.py" "$pki" >"$work/tsa.port" &
+tsa_pid=$!
+for _ in $(seq 100); do [ -s "$work/tsa.port" ] && break; sleep 0.1; done
+port=$(cat "$work/tsa.port")
+[ -n "$port" ] || { echo "the time-stamp server did not start"; exit 1; }
+
+key=$src/tests/signing/keys/test_public.pem
+mirrors="one.example/vlr;two.example/vlr;https://three.example/vlr"
+signing=(--pfx "$pki/signer.pfx" --pfx-pass-file "$pki/pass.txt")
+
+# Refusals: each before anything is built.
+refused() {  # refused WHAT TEXT DIR ARGS...: exit code 2, TEXT said, DIR not written
+  local what=$1 text=$2 dir=$3 before="" output rc=0
+  shift 3
+  before=$(ls -A "$dir" 2>/dev/null || true)
+  output=$(release --out "$dir" "$@" 2>&1) || rc=$?
+  if [ "$rc" -eq 2 ] && grep -qF -- "$text" <<<"$output" &&
+     [ "$(ls -A "$dir" 2>/dev/null || true)" = "$before" ]; then
+    echo "ok: refused: $what"
+  else
+    echo "FAIL: refused: $what (exit $rc, DIR now: $(ls -A "$dir" 2>&1 | tr '\n' ' ')):"
+    printf '%s\n' "$output" | tail -n 15
+    failures=$((failures + 1))
+  fi
+}
+out=$work/out
+echo "Veloran" >>"$repo/README.md"
+refused "a modified file" "the working tree differs from its commit" "$out" "${signing[@]}"
+git checkout -q -- README.md
+touch "$repo/wizard/new_step.cpp"
+refused "an untracked file" "the working tree differs from its commit" "$out"
+rm "$repo/wizard/new_step.cpp"
+refused "a missing password file" "cannot read the password file" "$out" \
+        --pfx "$pki/signer.pfx" --pfx-pass-file "$pki/none.txt"
+refused "a wrong password" "does not open with the password" "$out" \
+        --pfx "$pki/signer.pfx" --pfx-pass-file "$pki/wrong.txt"
+refused "an unreadable key" "cannot read the key" "$out" --key "$pki/none.pem"
+refused "a private key as the key" "is not a PEM public key" "$out" --key "$pki/signer.key"
+mkdir "$work/full" && touch "$work/full/earlier"
+refused "a DIR that is not empty" "is not empty" "$work/full"
+
+# A signed, time-stamped release.
+if ! release --out "$out" --key "$key" --mirrors "$mirrors" "${signing[@]}" \
+       --timestamp-url "http://127.0.0.1:$port/" >"$work/release.out" 2>"$work/release.err"; then
+  tail -n 40 "$work/release.err"
+  echo "FAIL: the release failed"
+  exit 1
+fi
+check "exactly the three files" \
+      test "$(ls -A "$out" | tr '\n' ' ')" = "SHA256SUMS unzip32.dll vlrupdate.exe "
+check "SHA256SUMS checks" sh -c 'cd "$1" && sha256sum --quiet --strict -c SHA256SUMS' sh "$out"
+check "the commit is printed" grep -qxF "commit: $commit" "$work/release.out"
+check "the digests are printed" sh -c 'grep -qxFf "$1/SHA256SUMS" "$2" &&
+  [ "$(grep -cxFf "$1/SHA256SUMS" "$2")" -eq 2 ]' sh "$out" "$work/release.out"
+for f in vlrupdate.exe unzip32.dll; do
+  verified() {
+    local report
+    report=$(osslsigncode verify -CAfile "$pki/ca.pem" -TSA-CAfile "$pki/ca.pem" -in "$out/$f" 2>&1) &&
+      grep -q '^Timestamp Server Signature verification: ok' <<<"$report" &&
+      grep -q 'Subject: /CN=Release Test Publisher' <<<"$report" ||
+      { printf '%s\n' "$report" | tail -n 20; return 1; }
+  }
+  check "$f: signature and time stamp verify with -CAfile" verified
+done
+check "the updater carries the key and the mirrors" python3 - "$out/vlrupdate.exe" "$key" "$mirrors" <<'EOF'
+import subprocess, sys
+program = open(sys.argv[1], "rb").read()
+der = subprocess.run(["openssl", "pkey", "-pubin", "-in", sys.argv[2], "-outform", "DER"],
+                     check=True, capture_output=True).stdout
+wanted = [der[-65:]] + [m.encode("utf-16-le") for m in sys.argv[3].split(";")]
+sys.exit(0 if all(w in program for w in wanted) else 1)
+EOF
+check "the tree is still clean" test -z "$(git status --porcelain)"
+
+# Anyone's check: rebuild the commit unsigned, strip the signatures from the release,
+# and the two agree.
+rebuilt=$work/rebuilt stripped=$work/stripped
+mkdir "$stripped"
+if release --out "$rebuilt" --key "$key" --mirrors "$mirrors" >"$work/rebuild.out" 2>&1; then
+  for f in vlrupdate.exe unzip32.dll; do
+    osslsigncode remove-signature -in "$out/$f" -out "$stripped/$f" >/dev/null
+  done
+  check "the release less its signatures matches a rebuild's SHA256SUMS" \
+        sh -c 'cd "$1" && sha256sum --quiet --strict -c "$2/SHA256SUMS"' sh "$stripped" "$rebuilt"
+else
+  tail -n 20 "$work/rebuild.out"
+  echo "FAIL: the rebuild failed"
+  failures=$((failures + 1))
+fi
+
+# A .pfx whose chain leads nowhere trusted: its signatures do not verify, the release fails.
+rc=0
+release --out "$work/untrusted" --key "$key" --mirrors "$mirrors" --pfx "$pki/alone.pfx" \
+        --pfx-pass-file "$pki/pass.txt" >"$work/untrusted.out" 2>&1 || rc=$?
+check "a signature that does not verify fails the release, nothing written" \
+      sh -c '[ "$1" -eq 1 ] && grep -q "does not verify" "$2" && [ ! -e "$3" ]' \
+      sh "$rc" "$work/untrusted.out" "$work/untrusted"
+
+[ "$failures" -eq 0 ] || { echo "$failures check(s) failed"; exit 1; }
+echo "all release checks passed"

@@ -6,10 +6,10 @@
 #   - what it refuses, each with its message, exit code 2 and no DIR written: a
 #     modified tracked file, an untracked file, a missing and a wrong password file,
 #     an unreadable key, a private key given as a key, a DIR that is not empty;
-#   - a signed, time-stamped release with a key and mirrors: exactly the three files,
+#   - a signed, time-stamped release with two keys and mirrors: exactly the three files,
 #     each signature verifies with `osslsigncode verify -CAfile` and carries a verified
 #     time stamp, SHA256SUMS checks, the digests and the commit are printed, the
-#     updater carries the key and the mirrors, and the tree is still clean;
+#     updater carries both keys and the mirrors, and the tree is still clean;
 #   - anyone's check: the released files without their signatures match a rebuild's
 #     SHA256SUMS;
 #   - a signature that does not verify (a .pfx without its CA) fails the release.
@@ -88,6 +88,7 @@ port=$(cat "$work/tsa.port")
 [ -n "$port" ] || { echo "the time-stamp server did not start"; exit 1; }
 
 key=$src/tests/signing/keys/test_public.pem
+backup=$src/tests/signing/keys/other_public.pem  # a second key: a release may trust several
 mirrors="one.example/vlr;two.example/vlr;https://three.example/vlr"
 signing=(--pfx "$pki/signer.pfx" --pfx-pass-file "$pki/pass.txt")
 
@@ -123,7 +124,7 @@ mkdir "$work/full" && touch "$work/full/earlier"
 refused "a DIR that is not empty" "is not empty" "$work/full"
 
 # A signed, time-stamped release.
-if ! release --out "$out" --key "$key" --mirrors "$mirrors" "${signing[@]}" \
+if ! release --out "$out" --key "$key" --key "$backup" --mirrors "$mirrors" "${signing[@]}" \
        --timestamp-url "http://127.0.0.1:$port/" >"$work/release.out" 2>"$work/release.err"; then
   tail -n 40 "$work/release.err"
   echo "FAIL: the release failed"
@@ -145,12 +146,12 @@ for f in vlrupdate.exe unzip32.dll; do
   }
   check "$f: signature and time stamp verify with -CAfile" verified
 done
-check "the updater carries the key and the mirrors" python3 - "$out/vlrupdate.exe" "$key" "$mirrors" <<'EOF'
+check "the updater carries both keys and the mirrors" python3 - "$out/vlrupdate.exe" "$mirrors" "$key" "$backup" <<'EOF'
 import subprocess, sys
 program = open(sys.argv[1], "rb").read()
-der = subprocess.run(["openssl", "pkey", "-pubin", "-in", sys.argv[2], "-outform", "DER"],
-                     check=True, capture_output=True).stdout
-wanted = [der[-65:]] + [m.encode("utf-16-le") for m in sys.argv[3].split(";")]
+points = [subprocess.run(["openssl", "pkey", "-pubin", "-in", k, "-outform", "DER"],
+                         check=True, capture_output=True).stdout[-65:] for k in sys.argv[3:]]
+wanted = points + [m.encode("utf-16-le") for m in sys.argv[2].split(";")]
 sys.exit(0 if all(w in program for w in wanted) else 1)
 EOF
 check "the tree is still clean" test -z "$(git status --porcelain)"
@@ -159,7 +160,8 @@ check "the tree is still clean" test -z "$(git status --porcelain)"
 # and the two agree.
 rebuilt=$work/rebuilt stripped=$work/stripped
 mkdir "$stripped"
-if release --out "$rebuilt" --key "$key" --mirrors "$mirrors" >"$work/rebuild.out" 2>&1; then
+if release --out "$rebuilt" --key "$key" --key "$backup" --mirrors "$mirrors" \
+     >"$work/rebuild.out" 2>&1; then
   for f in vlrupdate.exe unzip32.dll; do
     osslsigncode remove-signature -in "$out/$f" -out "$stripped/$f" >/dev/null
   done

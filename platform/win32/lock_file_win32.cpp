@@ -1,7 +1,7 @@
 #include <windows.h>
 
 #include "platform/lock_file.h"
-#include "platform/win32/win32_handles.h"
+#include "platform/win32/kernel_handles.h"
 
 namespace platform {
 

@@ -2,7 +2,7 @@
 
 #include "platform/local_file.h"
 #include "platform/plain_file.h"
-#include "platform/win32/win32_handles.h"
+#include "platform/win32/kernel_handles.h"
 
 namespace platform {
 

@@ -1,10 +1,11 @@
-// The Windows handles: how each kind closes, and the scoped device context and
-// selection the window system measures with.
+// The window system's handles: how each kind closes, and the scoped device context and
+// selection the window system measures with. The kernel's are in kernel_handles.h.
 #pragma once
 
 #include <windows.h>
 
 #include "platform/unique_handle.h"
+#include "platform/win32/kernel_handles.h"
 
 namespace platform::win32 {
 
@@ -13,17 +14,10 @@ struct WindowDeleter {
     if (IsWindow(h)) DestroyWindow(h);
   }
 };
-// CreateFileW's "no handle".
-struct InvalidHandleIsNone {
-  static HANDLE Value() { return INVALID_HANDLE_VALUE; }
-};
 
 using UniqueWindow = UniqueHandle<HWND, WindowDeleter>;
 using UniqueFont = UniqueHandle<HFONT, CloseWith<DeleteObject>>;
 using UniqueIcon = UniqueHandle<HICON, CloseWith<DestroyIcon>>;
-// A mutex, process or thread: null when there is none.
-using UniqueKernelObject = UniqueHandle<HANDLE, CloseWith<CloseHandle>>;
-using UniqueFile = UniqueHandle<HANDLE, CloseWith<CloseHandle>, InvalidHandleIsNone>;
 
 struct DcReleaser {
   HWND window;

@@ -232,6 +232,55 @@ TEST(Unzip32Transaction, AFailedCommitEndsAllOldOrIsFinishedByTheRecovery) {
   EXPECT_GT(unfinished, 0);
 }
 
+// A member that fails on a worker (a bad CRC, a write error) fails the run as a run
+// staging one member after the other would: with the first failure in the archive's
+// order, the lines of the members before it, and the folder as it was. In
+// two_bad_crcs.zip the workers meet the second, small, bad member while the first,
+// large, one is still being decoded.
+TEST(Unzip32Run, AMemberThatFailsOnAWorkerFailsTheRunAndChangesNothing) {
+  struct Case {
+    const char* archive;
+    int failWritesOf;
+    int32_t code;
+    std::string printedUpTo;  // "" for "any member": which one meets the write error varies
+  };
+  std::string m00To09;
+  for (int i = 0; i < 10; ++i) m00To09 += "  inflating: m0" + std::to_string(i) + ".txt\n";
+  const std::vector<Case> cases = {
+      {"bad_crc_last.zip", 0, UNZIP_ERR_FORMAT,
+       "  inflating: one.txt\n  inflating: two.txt\nerror: three.txt: bad CRC "},
+      {"two_bad_crcs.zip", 0, UNZIP_ERR_FORMAT, m00To09 + "error: m10.txt: bad CRC "},
+      {"many.zip", 100, UNZIP_ERR_DISK_FULL, ""},
+  };
+  for (const unsigned workers : {1u, 4u}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(testing::Message() << c.archive << ", " << workers << " workers");
+      const fs::path folder = FreshFolder("worker_failure");
+      for (const char* name : {"two.txt", "m05.txt", "m21.txt", "member100.dat"}) {
+        Put(folder / name, "old");
+      }
+      const auto before = Tree(folder);
+      RunOptions options;
+      options.archive = NativeFromAscii(std::string(UZ32_FIXTURES) + "/" + c.archive);
+      options.archiveUtf8 = c.archive;
+      options.folder = NativeFromAscii(folder.string());
+      options.overwrite = OverwritePolicy::Always;
+      options.workers = workers;
+      FaultyFiles files;
+      files.failWritesOf = c.failWritesOf;
+      EXPECT_EQ(RunPrinting(options, files), c.code) << printed;
+      const std::string archiveLine = std::string("Archive:  ") + c.archive + "\n";
+      EXPECT_EQ(printed.substr(0, archiveLine.size() + c.printedUpTo.size()),
+                archiveLine + c.printedUpTo);
+      if (c.failWritesOf) {
+        EXPECT_NE(printed.find("injected write failure"), std::string::npos) << printed;
+      }
+      EXPECT_NE(printed.find("the folder is as it was"), std::string::npos) << printed;
+      EXPECT_EQ(Tree(folder), before);
+    }
+  }
+}
+
 // A commit must not replace a file that a target's name reaches under another name:
 // Windows' short names also reach the library's own staged files and journal, which
 // exist only from staging on.

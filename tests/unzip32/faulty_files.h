@@ -3,9 +3,11 @@
 // every one from a chosen one on fails, or the process ends at one before it is made,
 // as if killed.
 // Links and replacing can be refused (a volume without links, a file in use), names
-// can get another type or listed name, and the free space can be set. Nothing waits.
+// can get another type or listed name, a chosen new file can fail its writes, and the
+// free space can be set. Nothing waits.
 #pragma once
 
+#include <atomic>
 #include <cstdlib>
 #include <functional>
 #include <optional>
@@ -26,6 +28,7 @@ class FaultyFiles final : public FileSystem {
   std::function<std::optional<PathType>(const NativeString&)> typeOf;
   std::function<std::optional<NativeString>(const NativeString&)> listedName;
   std::optional<uint64_t> freeSpace;
+  int failWritesOf = 0;  // the n-th file created (from 1; any thread) fails every write
 
   int moves() const { return moves_; }
 
@@ -33,7 +36,9 @@ class FaultyFiles final : public FileSystem {
     return real_->OpenArchive(p, out);
   }
   Status CreateNew(const NativeString& p, std::unique_ptr<OutputFile>& out, bool& exists) override {
-    return real_->CreateNew(p, out, exists);
+    Status s = real_->CreateNew(p, out, exists);
+    if (s.ok() && ++creates_ == failWritesOf) out = std::make_unique<FailingWrites>(std::move(out));
+    return s;
   }
   Status Rename(const NativeString& from, const NativeString& to) override {
     if (Faulty()) return Status::Fail(UNZIP_ERR_DISK_FULL, "injected failure");
@@ -51,9 +56,7 @@ class FaultyFiles final : public FileSystem {
   bool Link(const NativeString& existing, const NativeString& name) override {
     return links && real_->Link(existing, name);
   }
-  Status Flush(const std::vector<NativeString>& files, const NativeString& folder) override {
-    return real_->Flush(files, folder);
-  }
+  Status FlushFolder(const NativeString& folder) override { return real_->FlushFolder(folder); }
   bool Remove(const NativeString& p) override { return real_->Remove(p); }
   PathType TypeOf(const NativeString& p) override {
     ++typeQueries;
@@ -88,6 +91,18 @@ class FaultyFiles final : public FileSystem {
   void Pause(unsigned) override {}
 
  private:
+  class FailingWrites final : public OutputFile {
+   public:
+    explicit FailingWrites(std::unique_ptr<OutputFile> real) : real_(std::move(real)) {}
+    Status Write(std::span<const uint8_t>) override {
+      return Status::Fail(UNZIP_ERR_DISK_FULL, "injected write failure");
+    }
+    Status Finish(const FileStamp& stamp) override { return real_->Finish(stamp); }
+
+   private:
+    std::unique_ptr<OutputFile> real_;
+  };
+
   bool Faulty() {
     ++moves_;
     if (moves_ == endAt) std::_Exit(137);
@@ -97,6 +112,7 @@ class FaultyFiles final : public FileSystem {
 
   std::unique_ptr<FileSystem> real_ = MakeNativeFileSystem();
   int moves_ = 0;
+  std::atomic<int> creates_{0};
 };
 
 }  // namespace uz32

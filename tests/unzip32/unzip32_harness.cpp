@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -160,10 +161,12 @@ void Call::Exclude(std::vector<std::string> names) {
 
 UzpVersion2Fn VersionFunction() { return Lib().version; }
 
-// The running test case's full name as a folder name: ctest runs cases in parallel.
+// The running test case's full name as a folder name: ctest runs cases in parallel,
+// also the suite's second run with a forced worker count beside the first.
 std::string CurrentTestFolder() {
   const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
   std::string id = info ? std::string(info->test_suite_name()) + "." + info->name() : "none";
+  if (const char* workers = std::getenv("UZ32_WORKERS")) id += std::string(".workers") + workers;
   for (char& c : id) {
     if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.') c = '_';
   }

@@ -2,10 +2,11 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <optional>
-#include <string>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "alias_check.h"
 #include "central_directory.h"
@@ -16,6 +17,7 @@
 #include "name_text.h"
 #include "password_keeper.h"
 #include "platform/platform_text.h"
+#include "staging_pool.h"
 #include "transaction.h"
 
 namespace uz32 {
@@ -126,9 +128,11 @@ class Run {
     DiscardSink sink;
     for (const PlannedMember& m : plan_.files) {
       if (reporter_.ServiceSaysStop(m.storedName, m.entry->uncompressedSize)) return Stopped();
-      if (Status s = Decode(m, [&](std::string_view password) {
-            return DecodeMember(*source_, *m.entry, m.span, password, sink, buffers_);
-          });
+      if (Status s = Decode(
+              m, [&](std::string_view password) {
+                return DecodeMember(*source_, *m.entry, m.span, password, sink, buffers_);
+              },
+              [&](const std::string& line) { reporter_.Info(line); });
           !s.ok()) {
         return s;
       }
@@ -160,41 +164,35 @@ class Run {
       if (Status s = CheckFolderPlace(folder); !s.ok()) return s;
       tx.AddFolder(folder);
     }
+    // Members are staged on worker threads, in the order they are handed over. This
+    // thread asks every question and prints every line, in the archive's order: a
+    // member's lines wait until the members before it are staged, and the first
+    // failure in the archive's order is the run's, as if one member were staged after
+    // the other. Encrypted members are staged here: their password questions depend on
+    // how their data checks.
+    StagingPool pool(fs_, tx, options_.archive, *source_, buffers_, WorkerCount(options_.workers),
+                     plan_.files.size());
+    std::vector<Said> said(plan_.files.size());
+    size_t told = 0;  // members whose lines are printed
+    size_t walked = plan_.files.size();
+    Status refused;  // what ended the walk at member walked - 1
     std::vector<const PlannedMember*> written;
-    bool replaceAll = false;
-    bool keepAll = false;
-    for (const PlannedMember& m : plan_.files) {
-      if (reporter_.ServiceSaysStop(m.storedName, m.entry->uncompressedSize)) return Stopped();
-      const NativeString target = JoinPath(options_.folder, m.fileName);
-      const PathType type = fs_.TypeOf(target);
-      if (type == PathType::Folder || type == PathType::Other) {
-        return Status::Fail(UNZIP_ERR_DISK_FULL,
-                            "cannot replace " + Utf8FromNative(target) + ": it is not a file");
+    Answers answers;
+    for (size_t i = 0; i < plan_.files.size(); ++i) {
+      if (Status s = Show(said, told, i, pool, false); !s.ok()) return s;
+      if (pool.Failing()) {  // a member not yet shown failed: ask nothing more
+        walked = i;
+        break;
       }
-      const FileStamp stamp{m.entry->unixMtime, m.entry->dosDate, m.entry->dosTime};
-      if (const char* why = TimeRuleSkips(target, type, stamp)) {
-        reporter_.Info("   skipping: " + m.fileNameUtf8 + " (" + why + ")");
-        continue;
+      if (Status s = Hand(plan_.files[i], tx, pool, answers, said[i]); !s.ok()) {
+        refused = s;
+        walked = i + 1;
+        break;
       }
-      if (type == PathType::File && !MayReplace(target, replaceAll, keepAll)) {
-        reporter_.Info("   skipping: " + m.fileNameUtf8 + " (the existing file is kept)");
-        continue;
-      }
-      if (Status s = Decode(m,
-                            [&](std::string_view password) {
-                              return tx.Stage(m.fileName, stamp, [&](OutputFile& file) {
-                                FileSink sink(file);
-                                return DecodeMember(*source_, *m.entry, m.span, password, sink,
-                                                    buffers_);
-                              });
-                            });
-          !s.ok()) {
-        return s;
-      }
-      reporter_.Info((m.entry->method == kMethodStored ? " extracting: " : "  inflating: ") +
-                     m.fileNameUtf8);
-      written.push_back(&m);
+      if (said[i].written) written.push_back(&plan_.files[i]);
     }
+    if (Status s = Show(said, told, walked, pool, true); !s.ok()) return s;
+    if (!refused.ok()) return refused;
     if (Status s = tx.Commit(); !s.ok()) return s;
     for (const NativeString& folder : tx.createdFolders()) {
       std::string shown = Utf8FromNative(folder);
@@ -202,6 +200,77 @@ class Run {
       reporter_.Info("   creating: " + shown + "/");
     }
     for (const PlannedMember* m : written) reporter_.Report(ReportOf(*m->entry, m->storedName));
+    return Status::Ok();
+  }
+
+  // The overwrite answers that hold for all later members.
+  struct Answers {
+    bool replaceAll = false;
+    bool keepAll = false;
+  };
+
+  // A member's lines to print, the staging job that must end well before they are, and
+  // whether it is to be written.
+  struct Said {
+    std::vector<std::string> lines;
+    std::optional<StagingPool::Ticket> job;
+    bool written = false;
+  };
+
+  // Asks what is to be asked about m and decides whether it is written: when it is, it
+  // goes to the pool, or, encrypted, is staged here. Fails with what ends the run at m
+  // (the service procedure's stop, a target that is no file, an encrypted member's
+  // failure); said gets the lines m prints once the members before it are staged.
+  Status Hand(const PlannedMember& m, Transaction& tx, StagingPool& pool, Answers& answers,
+              Said& said) {
+    if (reporter_.ServiceSaysStop(m.storedName, m.entry->uncompressedSize)) return Stopped();
+    const NativeString target = JoinPath(options_.folder, m.fileName);
+    const PathType type = fs_.TypeOf(target);
+    if (type == PathType::Folder || type == PathType::Other) {
+      return Status::Fail(UNZIP_ERR_DISK_FULL,
+                          "cannot replace " + Utf8FromNative(target) + ": it is not a file");
+    }
+    const FileStamp stamp{m.entry->unixMtime, m.entry->dosDate, m.entry->dosTime};
+    if (const char* why = TimeRuleSkips(target, type, stamp)) {
+      said.lines.push_back("   skipping: " + m.fileNameUtf8 + " (" + why + ")");
+      return Status::Ok();
+    }
+    if (type == PathType::File && !MayReplace(target, answers.replaceAll, answers.keepAll)) {
+      said.lines.push_back("   skipping: " + m.fileNameUtf8 + " (the existing file is kept)");
+      return Status::Ok();
+    }
+    if (!m.entry->encrypted()) {
+      said.job = pool.Submit(StagingPool::Job{tx.Reserve(m.fileName), m.entry, m.span, stamp});
+    } else if (Status s = Decode(
+                   m,
+                   [&](std::string_view password) {
+                     return tx.Stage(m.fileName, stamp, [&](OutputFile& file) {
+                       FileSink sink(file);
+                       return DecodeMember(*source_, *m.entry, m.span, password, sink, buffers_);
+                     });
+                   },
+                   [&](const std::string& line) { said.lines.push_back(line); });
+               !s.ok()) {
+      return s;
+    }
+    said.lines.push_back((m.entry->method == kMethodStored ? " extracting: " : "  inflating: ") +
+                         m.fileNameUtf8);
+    said.written = true;
+    return Status::Ok();
+  }
+
+  // Prints the lines of the members from told on, up to end, in order, counting told
+  // on. A member whose job has not ended stops it, or with wait is waited for; one
+  // whose job failed stops it with that failure.
+  Status Show(std::vector<Said>& said, size_t& told, size_t end, StagingPool& pool, bool wait) {
+    for (; told < end; ++told) {
+      if (const std::optional<StagingPool::Ticket> job = said[told].job) {
+        const std::optional<Status> outcome = wait ? pool.Wait(*job) : pool.Outcome(*job);
+        if (!outcome) return Status::Ok();
+        if (!outcome->ok()) return *outcome;
+      }
+      for (const std::string& line : said[told].lines) reporter_.Info(line);
+    }
     return Status::Ok();
   }
 
@@ -286,9 +355,10 @@ class Run {
 
   // Runs attempt with the right password for an encrypted member (none otherwise).
   // A password that passes the check byte but whose data fails its checks was a wrong
-  // one: the search goes on without it.
+  // one: the search goes on without it, and say gets a line saying so.
   Status Decode(const PlannedMember& m,
-                const std::function<Status(std::string_view password)>& attempt) {
+                const std::function<Status(std::string_view password)>& attempt,
+                const std::function<void(const std::string&)>& say) {
     if (!m.entry->encrypted()) return attempt({});
     EncryptionHeader header{};
     if (Status s = ReadEncryptionHeader(*source_, *m.entry, m.span, header); !s.ok()) return s;
@@ -304,7 +374,7 @@ class Run {
         return s;
       }
       if (s.code() != UNZIP_ERR_FORMAT) return s;
-      reporter_.Info(m.storedName + ": the data does not check with this password");
+      say(m.storedName + ": the data does not check with this password");
       search.failed.push_back(std::move(password));
     }
   }

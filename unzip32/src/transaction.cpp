@@ -17,45 +17,86 @@ Transaction::~Transaction() {
 
 Status Transaction::Stage(const NativeString& targetName, const FileStamp& stamp,
                           const std::function<Status(OutputFile&)>& fill) {
+  const Place place = Reserve(targetName);
   std::unique_ptr<OutputFile> file;
-  NativeString name;
+  if (Status s = Create(place, file); !s.ok()) return s;
+  if (Status s = fill(*file); !s.ok()) {
+    Drop(place, std::move(file));
+    return s;
+  }
+  return Finish(place, std::move(file), stamp);
+}
+
+Transaction::Place Transaction::Reserve(const NativeString& targetName) {
+  const std::lock_guard<std::mutex> hold(mutex_);
+  places_[nextPlace_].target = targetName;
+  return nextPlace_++;
+}
+
+Status Transaction::Create(Place place, std::unique_ptr<OutputFile>& file) {
   for (int tries = 0;; ++tries) {
     if (tries == kReservedNameTries) {
+      Drop(place);
       return Status::Fail(UNZIP_ERR_DISK_FULL, "cannot write into " + Utf8FromNative(folder_) +
                                                    ": no free temporary name");
     }
-    name = StagedName(counter_++);
+    NativeString name;
+    {
+      const std::lock_guard<std::mutex> hold(mutex_);
+      name = StagedName(counter_++);
+    }
     bool exists = false;
     const Status created = fs_.CreateNew(JoinPath(folder_, name), file, exists);
-    if (created.ok()) break;
-    if (!exists) return created;
+    if (created.ok()) {
+      const std::lock_guard<std::mutex> hold(mutex_);
+      places_[place].name = std::move(name);
+      return created;
+    }
+    if (!exists) {
+      Drop(place);
+      return created;
+    }
   }
-  Status s = fill(*file);
+}
+
+Status Transaction::Finish(Place place, std::unique_ptr<OutputFile> file, const FileStamp& stamp) {
   const Status finished = file->Finish(stamp);
-  file.reset();
-  if (s.ok()) s = finished;
-  if (!s.ok()) {
-    fs_.Remove(JoinPath(folder_, name));
-    return s;
+  if (!finished.ok()) {
+    Drop(place, std::move(file));
+    return finished;
   }
-  staged_.push_back(Staged{targetName, name, {}});
-  return Status::Ok();
+  const std::lock_guard<std::mutex> hold(mutex_);
+  places_[place].finished = true;
+  return finished;
+}
+
+void Transaction::Drop(Place place, std::unique_ptr<OutputFile> file) {
+  file.reset();  // closed before it is deleted: Windows deletes no open file
+  NativeString name;
+  {
+    const std::lock_guard<std::mutex> hold(mutex_);
+    const auto it = places_.find(place);
+    if (it == places_.end()) return;
+    name = std::move(it->second.name);
+    places_.erase(it);
+  }
+  if (!name.empty()) fs_.Remove(JoinPath(folder_, name));
 }
 
 void Transaction::RemoveStaged() {
   for (const Staged& s : staged_) fs_.Remove(JoinPath(folder_, s.name));
+  for (const auto& [place, s] : places_) {
+    if (!s.name.empty()) fs_.Remove(JoinPath(folder_, s.name));
+  }
 }
 
 Status Transaction::WriteJournal() {
   Journal journal;
   journal.folders = folders_;
-  std::vector<NativeString> paths;
-  for (const Staged& s : staged_) {
-    journal.files.push_back(Entry(s));
-    paths.push_back(JoinPath(folder_, s.name));
-  }
-  // The staged files are whole on the disk before a journal says they are.
-  if (Status s = fs_.Flush(paths, folder_); !s.ok()) return s;
+  for (const Staged& s : staged_) journal.files.push_back(Entry(s));
+  // The staged files are whole on the disk (each was flushed as it was finished);
+  // their names are too before a journal says they are there.
+  if (Status s = fs_.FlushFolder(folder_); !s.ok()) return s;
   std::unique_ptr<OutputFile> file;
   bool exists = false;
   if (Status s = fs_.CreateNew(journal_, file, exists); !s.ok()) {
@@ -69,13 +110,18 @@ Status Transaction::WriteJournal() {
   const Status finished = file->Finish(FileStamp{});
   file.reset();
   if (s.ok()) s = finished;
-  if (s.ok()) s = fs_.Flush({journal_}, folder_);
+  if (s.ok()) s = fs_.FlushFolder(folder_);
   if (!s.ok()) fs_.Remove(journal_);
   return s;
 }
 
 Status Transaction::Commit() {
+  for (const auto& [place, s] : places_) {
+    if (!s.finished) return Status::Fail(UNZIP_ERR_SEVERE, "a member was not staged whole");
+  }
   committed_ = true;
+  for (auto& [place, s] : places_) staged_.push_back(std::move(s));
+  places_.clear();
   const bool journaled = !staged_.empty();
   if (journaled) {
     if (Status s = WriteJournal(); !s.ok()) {

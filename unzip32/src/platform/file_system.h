@@ -32,17 +32,21 @@ struct FileStamp {
 
 enum class PathType { Missing, File, Folder, Other };
 
-// A file being written. Destroying it closes the handle but keeps the file.
+// A file being written. Destroying it closes the handle but keeps the file. One thread
+// at a time uses a file; it may be handed to another between calls.
 class OutputFile {
  public:
   virtual ~OutputFile() = default;
   // Appends data. Fails with UNZIP_ERR_DISK_FULL (disk full or any write error).
   virtual Status Write(std::span<const uint8_t> data) = 0;
-  // Sets the modification time and closes the file. Fails with UNZIP_ERR_DISK_FULL
-  // when the close reports an error (a time that cannot be set is not an error).
+  // Sets the modification time, writes the content through to the disk so that it
+  // outlasts a power cut, and closes the file. Fails with UNZIP_ERR_DISK_FULL when the
+  // flush or the close reports an error (a time that cannot be set is not an error).
   virtual Status Finish(const FileStamp& stamp) = 0;
 };
 
+// CreateNew and Remove may be called from several threads at once, each on files of
+// its own; the rest from one thread at a time.
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -67,10 +71,9 @@ class FileSystem {
   // ...) or, on Windows, when existing is in use (it could not be replaced, and the link
   // could not be removed while it is), leaving nothing behind.
   virtual bool Link(const NativeString& existing, const NativeString& newName) = 0;
-  // Writes the content of files, and the names in folder, through to the disk, so that
-  // they outlast a power cut. Fails with UNZIP_ERR_DISK_FULL at the first one that
-  // cannot be, the files left as they are.
-  virtual Status Flush(const std::vector<NativeString>& files, const NativeString& folder) = 0;
+  // Writes the names in folder through to the disk, so that they outlast a power cut
+  // (file contents are flushed by OutputFile::Finish). Fails with UNZIP_ERR_DISK_FULL.
+  virtual Status FlushFolder(const NativeString& folder) = 0;
   // Deletes a file (read-only or not). True when it is gone afterwards.
   virtual bool Remove(const NativeString& path) = 0;
   // What the name is, without following a final symbolic link (a link counts as a

@@ -1,4 +1,4 @@
-// Linux files: POSIX descriptors, pread, rename, link, futimens, fsync and syncfs.
+// Linux files: POSIX descriptors, pread, rename, link, futimens and fsync.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -91,11 +91,15 @@ class PosixOutput final : public OutputFile {
     }
     return Status::Ok();
   }
+  // fsync waits for a journal commit of the file system; the extraction finishes
+  // files on several threads at once, and their waits share commits.
   Status Finish(const FileStamp& stamp) override {
     SetTime(stamp);
-    // Starts writing the file to the disk while the next members are decoded, so the
-    // flush before the commit has little left to wait for.
-    ::sync_file_range(fd_.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
+    if (::fsync(fd_.get()) != 0) {
+      const int err = errno;
+      CloseReporting(fd_);
+      return WriteFailure(path_, err);
+    }
     if (const int err = CloseReporting(fd_); err != 0) return WriteFailure(path_, err);
     return Status::Ok();
   }
@@ -159,18 +163,7 @@ class PosixFileSystem final : public FileSystem {
     return ::link(existing.c_str(), newName.c_str()) == 0;
   }
 
-  // One file: it and the folder. Several: the whole file system in one pass (syncfs),
-  // which writes them all back together; an fsync each would wait for one journal
-  // commit per file, ten times the extraction's own time for a few hundred members.
-  Status Flush(const std::vector<NativeString>& files, const NativeString& folder) override {
-    if (files.size() > 1) {
-      Fd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-      if (!fd || ::syncfs(fd.get()) != 0) return WriteFailure(folder, errno);
-      return Status::Ok();
-    }
-    for (const NativeString& file : files) {
-      if (Status s = Sync(file, O_RDONLY); !s.ok()) return s;
-    }
+  Status FlushFolder(const NativeString& folder) override {
     return Sync(folder, O_RDONLY | O_DIRECTORY);
   }
 

@@ -103,8 +103,15 @@ class WinOutput final : public OutputFile {
     }
     return Status::Ok();
   }
+  // Both the flush and the close may wait long (a virus scanner reads a new file as it
+  // is closed): the extraction finishes files on several threads at once.
   Status Finish(const FileStamp& stamp) override {
     SetTime(stamp);
+    if (!FlushFileBuffers(h_.get())) {
+      const DWORD err = GetLastError();
+      CloseReporting(h_);
+      return WriteFailure(path_, err);
+    }
     if (const DWORD err = CloseReporting(h_); err != 0) return WriteFailure(path_, err);
     return Status::Ok();
   }
@@ -184,16 +191,7 @@ class WinFileSystem final : public FileSystem {
   }
 
   // The folder's names need nothing: NTFS logs its own changes to them.
-  Status Flush(const std::vector<NativeString>& files, const NativeString&) override {
-    for (const NativeString& file : files) {
-      File h(CreateFileW(file.c_str(), GENERIC_WRITE,
-                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-      if (!h || !FlushFileBuffers(h.get())) return WriteFailure(file, GetLastError());
-      if (const DWORD err = CloseReporting(h); err != 0) return WriteFailure(file, err);
-    }
-    return Status::Ok();
-  }
+  Status FlushFolder(const NativeString&) override { return Status::Ok(); }
 
   bool Remove(const NativeString& path) override {
     if (DeleteFileW(path.c_str())) return true;

@@ -245,7 +245,7 @@ TEST(Unzip32Kill, ARefusalThenAnEndNeverLeavesANameMissingOrAMix) {
           EXPECT_EQ(Read(folder), fresh);
         }
         const auto real = MakeNativeFileSystem();
-        std::unique_ptr<FileSystem::Lock> lock;
+        std::unique_ptr<platform::LockFile> lock;
         ASSERT_TRUE(LockFolder(*real, folder.string(), lock).ok());
         ASSERT_TRUE(RecoverFolder(*real, folder.string()).ok());
         lock.reset();

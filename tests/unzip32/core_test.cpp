@@ -366,7 +366,7 @@ TEST(Unzip32Run, AnExtractionWaitsForAnotherInTheSameFolder) {
   const fs::path folder = FreshFolder("locked");
   Put(folder / ".~uz32-999999-0.tmp", "the other run's");
   FaultyFiles files;
-  std::unique_ptr<FileSystem::Lock> other;
+  std::unique_ptr<platform::LockFile> other;
   ASSERT_TRUE(LockFolder(files, NativeFromAscii(folder.string()), other).ok());
   EXPECT_EQ(RunPrinting(TreeIntoFolder(folder), files), UNZIP_ERR_FOLDER_BUSY);
   EXPECT_NE(printed.find("another extraction"), std::string::npos) << printed;

@@ -85,9 +85,6 @@ class FaultyFiles final : public FileSystem {
     }
     return real_->ListedName(p);
   }
-  Status TakeLock(const NativeString& p, std::unique_ptr<Lock>& out, bool& busy) override {
-    return real_->TakeLock(p, out, busy);
-  }
   void Pause(unsigned) override {}
 
  private:

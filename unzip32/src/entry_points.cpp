@@ -49,7 +49,7 @@ UZ_EXPORT int32_t UZ_WINAPI UzpRecoverFolder(const char* folder) {
     const uz32::NativeString path = uz32::NativeFromAnsi(folder);
     const auto fs = uz32::MakeNativeFileSystem();
     if (!fs->IsFolder(path)) return UNZIP_ERR_DISK_FULL;
-    std::unique_ptr<uz32::FileSystem::Lock> lock;
+    std::unique_ptr<platform::LockFile> lock;
     if (const uz32::Status s = uz32::LockFolder(*fs, path, lock); !s.ok()) return s.code();
     return uz32::RecoverFolder(*fs, path).code();
   } catch (const std::bad_alloc&) {

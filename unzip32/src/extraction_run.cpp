@@ -152,7 +152,7 @@ class Run {
     openedFolder_ = true;
     // One extraction at a time in a folder: another one's staged files are not left
     // over from an interruption.
-    std::unique_ptr<FileSystem::Lock> lock;
+    std::unique_ptr<platform::LockFile> lock;
     if (Status s = LockFolder(fs_, options_.folder, lock); !s.ok()) return s;
     // What an interrupted run left is finished or cleared first; a folder whose last
     // commit cannot be finished takes no other.

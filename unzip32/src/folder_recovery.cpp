@@ -1,10 +1,12 @@
 #include "folder_recovery.h"
 
+#include <filesystem>
 #include <string>
 
 #include "commit_journal.h"
 #include "journal_apply.h"
 #include "platform/platform_text.h"
+#include "platform/system_error_text.h"
 #include "reserved_names.h"
 
 namespace uz32 {
@@ -82,12 +84,17 @@ void ClearLeftovers(FileSystem& fs, const NativeString& folder) {
 }  // namespace
 
 Status LockFolder(FileSystem& fs, const NativeString& folder,
-                  std::unique_ptr<FileSystem::Lock>& held) {
+                  std::unique_ptr<platform::LockFile>& held) {
   const NativeString path = JoinPath(folder, NativeFromAscii(kLockNameAscii));
   for (int waits = 0;; ++waits) {
     bool busy = false;
-    const Status s = fs.TakeLock(path, held, busy);
-    if (s.ok() || !busy) return s;
+    unsigned long error = 0;
+    held = platform::TakeLockFile(std::filesystem::path(path), busy, error);
+    if (held) return Status::Ok();
+    if (!busy) {
+      return Status::Fail(UNZIP_ERR_DISK_FULL, "cannot write " + Utf8FromNative(path) + ": " +
+                                                   platform::SystemErrorText(error));
+    }
     if (waits == kLockWaits) {
       return Status::Fail(UNZIP_ERR_FOLDER_BUSY,
                           "cannot work in " + Utf8FromNative(folder) +

@@ -6,15 +6,17 @@
 #include <memory>
 
 #include "platform/file_system.h"
+#include "platform/lock_file.h"
 #include "status.h"
 
 namespace uz32 {
 
-// Takes the folder's lock file (kLockNameAscii), waiting up to about ten seconds while
-// another extraction or recovery holds it. Fails with UNZIP_ERR_FOLDER_BUSY when it is
+// Takes the folder's lock file (kLockNameAscii; platform/lock_file.h, the updater's own),
+// waiting up to about ten seconds (fs.Pause) while another extraction or recovery holds
+// it. Fails with UNZIP_ERR_FOLDER_BUSY when it is
 // still held then, or UNZIP_ERR_DISK_FULL when the lock file cannot be made.
 Status LockFolder(FileSystem& fs, const NativeString& folder,
-                  std::unique_ptr<FileSystem::Lock>& held);
+                  std::unique_ptr<platform::LockFile>& held);
 
 // With a commit journal in folder, finishes that commit by applying the journal
 // (journal_apply.h), then removes it; an entry that can never be applied (a link or

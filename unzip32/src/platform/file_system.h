@@ -110,16 +110,6 @@ class FileSystem {
     return std::nullopt;
   }
 
-  // Held while one extraction (or recovery) works in a folder; releasing it lets the
-  // next one in.
-  class Lock {
-   public:
-    virtual ~Lock() = default;
-  };
-  // Takes the lock file at path for this process, made if missing; the lock goes when
-  // out does (and with the process). When another holder has it, sets busy and fails;
-  // a lock file that cannot be made fails with UNZIP_ERR_DISK_FULL.
-  virtual Status TakeLock(const NativeString& path, std::unique_ptr<Lock>& out, bool& busy) = 0;
   // Waits (another program may let go of a file meanwhile).
   virtual void Pause(unsigned milliseconds) = 0;
 };

@@ -41,8 +41,5 @@ std::vector<NativeString> PathComponents(const NativeString& relative);
 // This process's id (names of temporary files).
 unsigned long CurrentProcessId();
 
-// Text of an operating-system error code (errno or GetLastError), UTF-8: the updater's
-// own platform::SystemErrorText.
-std::string OsErrorText(unsigned long code);
 
 }  // namespace uz32

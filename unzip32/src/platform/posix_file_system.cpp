@@ -1,7 +1,6 @@
 // Linux files: POSIX descriptors, pread, rename, link, futimens and fsync.
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -13,15 +12,13 @@
 #include "dos_time.h"
 #include "platform/file_system.h"
 #include "platform/platform_text.h"
-#include "platform/unique_handle.h"
+#include "platform/system_error_text.h"
+#include "platform/posix/unique_fd.h"
 
 namespace uz32 {
 namespace {
 
-struct FdIsNone {
-  static constexpr int Value() { return -1; }
-};
-using Fd = platform::UniqueHandle<int, platform::CloseWith<::close>, FdIsNone>;
+using Fd = platform::UniqueFd;
 
 // Closes fd now; the close's errno, 0 when it went well (a delayed write error shows
 // here).
@@ -33,7 +30,7 @@ int CloseReporting(Fd& fd) {
 Status WriteFailure(const std::string& path, int err) {
   const bool full = err == ENOSPC || err == EDQUOT;
   return Status::Fail(UNZIP_ERR_DISK_FULL, "cannot write " + path + ": " +
-                                               (full ? "the disk is full" : OsErrorText(err)));
+                                               (full ? "the disk is full" : platform::SystemErrorText(err)));
 }
 
 // The time a stamp stands for: its UTC seconds, or its DOS fields read as local time.
@@ -66,7 +63,7 @@ class PosixInput final : public ByteSource {
       const ssize_t n = ::pread(fd_.get(), out.data() + done, out.size() - done,
                                 static_cast<off_t>(offset + done));
       if (n < 0 && errno == EINTR) continue;
-      if (n < 0) return Status::Fail(UNZIP_ERR_FORMAT, "cannot read the archive: " + OsErrorText(errno));
+      if (n < 0) return Status::Fail(UNZIP_ERR_FORMAT, "cannot read the archive: " + platform::SystemErrorText(errno));
       if (n == 0) return UnexpectedEnd();
       done += static_cast<size_t>(n);
     }
@@ -148,7 +145,7 @@ class PosixFileSystem final : public FileSystem {
   Status Rename(const NativeString& from, const NativeString& to) override {
     if (::rename(from.c_str(), to.c_str()) != 0) {
       return Status::Fail(UNZIP_ERR_DISK_FULL,
-                          "cannot rename " + from + " to " + to + ": " + OsErrorText(errno));
+                          "cannot rename " + from + " to " + to + ": " + platform::SystemErrorText(errno));
     }
     return Status::Ok();
   }
@@ -224,42 +221,9 @@ class PosixFileSystem final : public FileSystem {
     return static_cast<int64_t>(*when);
   }
 
-  // An advisory lock on the file. The holder deletes the file when it lets go, so a
-  // lock taken on a file that is no longer the one at path is taken again.
-  Status TakeLock(const NativeString& path, std::unique_ptr<Lock>& out, bool& busy) override {
-    busy = false;
-    for (int tries = 0; tries < 8; ++tries) {
-      Fd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
-      if (!fd) return WriteFailure(path, errno);
-      if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
-        busy = errno == EWOULDBLOCK;
-        return WriteFailure(path, errno);
-      }
-      struct stat held {}, named {};
-      if (::fstat(fd.get(), &held) == 0 && ::lstat(path.c_str(), &named) == 0 &&
-          held.st_ino == named.st_ino && held.st_dev == named.st_dev) {
-        out = std::make_unique<PosixLock>(std::move(fd), path);
-        return Status::Ok();
-      }
-    }
-    busy = true;
-    return Status::Fail(UNZIP_ERR_DISK_FULL, "cannot lock " + path);
-  }
-
   void Pause(unsigned milliseconds) override {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
   }
-
- private:
-  class PosixLock final : public Lock {
-   public:
-    PosixLock(Fd fd, std::string path) : fd_(std::move(fd)), path_(std::move(path)) {}
-    ~PosixLock() override { ::unlink(path_.c_str()); }  // before the close lets go
-
-   private:
-    Fd fd_;
-    std::string path_;
-  };
 };
 
 }  // namespace

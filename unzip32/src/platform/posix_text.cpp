@@ -3,7 +3,6 @@
 
 #include "name_text.h"
 #include "platform/platform_text.h"
-#include "platform/system_error_text.h"
 
 namespace uz32 {
 
@@ -40,8 +39,6 @@ std::vector<NativeString> PathComponents(const NativeString& relative) {
     start = cut + 1;
   }
 }
-
-std::string OsErrorText(unsigned long code) { return platform::SystemErrorText(code); }
 
 unsigned long CurrentProcessId() { return static_cast<unsigned long>(::getpid()); }
 

@@ -6,16 +6,14 @@
 #include "dos_time.h"
 #include "platform/file_system.h"
 #include "platform/platform_text.h"
-#include "platform/unique_handle.h"
+#include "platform/system_error_text.h"
+#include "platform/win32/kernel_handles.h"
 
 namespace uz32 {
 namespace {
 
-struct InvalidHandleIsNone {
-  static HANDLE Value() { return INVALID_HANDLE_VALUE; }
-};
-using File = platform::UniqueHandle<HANDLE, platform::CloseWith<CloseHandle>, InvalidHandleIsNone>;
-using Search = platform::UniqueHandle<HANDLE, platform::CloseWith<FindClose>, InvalidHandleIsNone>;
+using File = platform::win32::UniqueFile;
+using Search = platform::win32::UniqueSearch;
 
 // Closes h now; the error code, 0 when it went well (a delayed write error shows here).
 DWORD CloseReporting(File& h) {
@@ -26,7 +24,7 @@ DWORD CloseReporting(File& h) {
 Status WriteFailure(const NativeString& path, DWORD err) {
   const bool full = err == ERROR_DISK_FULL || err == ERROR_HANDLE_DISK_FULL;
   return Status::Fail(UNZIP_ERR_DISK_FULL, "cannot write " + Utf8FromNative(path) + ": " +
-                                               (full ? "the disk is full" : OsErrorText(err)));
+                                               (full ? "the disk is full" : platform::SystemErrorText(err)));
 }
 
 constexpr int64_t kTicksPerSecond = 10000000;
@@ -74,7 +72,7 @@ class WinInput final : public ByteSource {
       if (!ReadFile(h_.get(), out.data() + done, want, &got, &ov)) {
         if (GetLastError() == ERROR_HANDLE_EOF) return UnexpectedEnd();
         return Status::Fail(UNZIP_ERR_FORMAT,
-                            "cannot read the archive: " + OsErrorText(GetLastError()));
+                            "cannot read the archive: " + platform::SystemErrorText(GetLastError()));
       }
       if (got == 0) return UnexpectedEnd();
       done += got;
@@ -158,7 +156,7 @@ class WinFileSystem final : public FileSystem {
     if (!MoveFileExW(from.c_str(), to.c_str(), 0)) {
       const DWORD err = GetLastError();
       return Status::Fail(UNZIP_ERR_DISK_FULL, "cannot rename " + Utf8FromNative(from) + " to " +
-                                                   Utf8FromNative(to) + ": " + OsErrorText(err));
+                                                   Utf8FromNative(to) + ": " + platform::SystemErrorText(err));
     }
     return Status::Ok();
   }
@@ -172,7 +170,7 @@ class WinFileSystem final : public FileSystem {
       const DWORD err = GetLastError();
       inUse = err == ERROR_ACCESS_DENIED;
       return Status::Fail(UNZIP_ERR_DISK_FULL, "cannot replace " + Utf8FromNative(to) + " by " +
-                                                   Utf8FromNative(from) + ": " + OsErrorText(err));
+                                                   Utf8FromNative(from) + ": " + platform::SystemErrorText(err));
     }
     return Status::Ok();
   }
@@ -274,33 +272,7 @@ class WinFileSystem final : public FileSystem {
     return UnixSeconds(*utc);
   }
 
-  // Open without sharing, and deleted when closed: a second opener (also on another
-  // machine sharing the folder) meets a sharing violation, or "access denied" while
-  // the file waits to be deleted.
-  Status TakeLock(const NativeString& path, std::unique_ptr<Lock>& out, bool& busy) override {
-    File h(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                       FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
-    if (!h) {
-      const DWORD err = GetLastError();
-      busy = err == ERROR_SHARING_VIOLATION ||
-             (err == ERROR_ACCESS_DENIED && TypeOf(path) != PathType::Missing);
-      return WriteFailure(path, err);
-    }
-    busy = false;
-    out = std::make_unique<WinLock>(std::move(h));
-    return Status::Ok();
-  }
-
   void Pause(unsigned milliseconds) override { Sleep(milliseconds); }
-
- private:
-  class WinLock final : public Lock {
-   public:
-    explicit WinLock(File h) : h_(std::move(h)) {}
-
-   private:
-    File h_;
-  };
 };
 
 }  // namespace

@@ -2,7 +2,6 @@
 #include <windows.h>
 
 #include "platform/platform_text.h"
-#include "platform/system_error_text.h"
 
 namespace uz32 {
 namespace {
@@ -85,8 +84,6 @@ std::vector<NativeString> PathComponents(const NativeString& relative) {
     start = cut + 1;
   }
 }
-
-std::string OsErrorText(unsigned long code) { return platform::SystemErrorText(code); }
 
 unsigned long CurrentProcessId() { return GetCurrentProcessId(); }
 

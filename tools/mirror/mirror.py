@@ -143,10 +143,10 @@ def parse_range(text, length):
     Range, which is then ignored."""
     if not text or not text.startswith("bytes="):
         return None
-    spec = text[len("bytes="):].strip()
-    if "," in spec or "-" not in spec:
+    asked = text[len("bytes="):].strip()
+    if "," in asked or "-" not in asked:
         return None
-    first, last = spec.split("-", 1)
+    first, last = asked.split("-", 1)
     if not first.isdigit() or (last and not last.isdigit()):
         return None
     first = int(first)

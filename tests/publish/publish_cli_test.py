@@ -387,6 +387,17 @@ def case_interrupt_during_make(t):
     check(not leftovers(t.work), "no working folder is left")
 
 
+def stopped_in_swap(t, en, out, version):
+    """A make of `version` over the mirror `out`, stopped by itself between the two
+    renames of its swap (VLRPUBLISH_TEST_PAUSE_IN_SWAP)."""
+    env = dict(os.environ, VLRPUBLISH_TEST_PAUSE_IN_SWAP="1")
+    proc = start(t.program, "make", "--version", version, "--en", en, "--out", out, "--force",
+                 env=env)
+    wait_for(lambda: proc.poll() is not None or stopped(proc), "make stops in the swap")
+    check(proc.poll() is None, "make stopped between the two renames")
+    return proc
+
+
 def case_interrupt_during_swap(t):
     """A signal between the two renames of the swap (the process stops itself there
     under VLRPUBLISH_TEST_PAUSE_IN_SWAP): SIGINT waits for the swap to end, leaving the
@@ -398,15 +409,11 @@ def case_interrupt_during_swap(t):
                      "--out", native(out))
     check(code == 0, "make succeeds")
     made = folder_bytes(out)
-    env = dict(os.environ, VLRPUBLISH_TEST_PAUSE_IN_SWAP="1")
 
     def swapping(version, sent):
-        proc = start(t.program, "make", "--version", version, "--en", en, "--out", out,
-                     "--force", env=env)
+        proc = stopped_in_swap(t, en, out, version)
         try:
-            wait_for(lambda: proc.poll() is not None or stopped(proc), "make stops in the swap")
-            check(proc.poll() is None and not os.path.exists(out),
-                  "make stopped between the two renames, with no mirror in place")
+            check(not os.path.exists(out), "no mirror is in place between the two renames")
             proc.send_signal(sent)
             proc.send_signal(signal.SIGCONT)
             return proc.wait(timeout=30)
@@ -442,11 +449,8 @@ def case_two_makes_at_once(t):
     code, _, _ = run(t.program, "make", "--version", "7.5.3", "--en", native(en),
                      "--out", native(out))
     check(code == 0, "make succeeds")
-    env = dict(os.environ, VLRPUBLISH_TEST_PAUSE_IN_SWAP="1")
-    proc = start(t.program, "make", "--version", "7.5.4", "--en", en, "--out", out,
-                 "--force", env=env)
+    proc = stopped_in_swap(t, en, out, "7.5.4")
     try:
-        wait_for(lambda: proc.poll() is not None or stopped(proc), "make stops in the swap")
         held = sorted(leftovers(t.work))
         code, _, err = run(t.program, "make", "--version", "7.5.5", "--en", native(en),
                            "--out", native(out), "--force")

@@ -15,6 +15,13 @@ constexpr unsigned kRetryWaitsMs[] = {50, 100, 200, 400, 800};
 
 Status Refused(const std::string& why) { return Status::Fail(UNZIP_ERR_DISK_FULL, why); }
 
+// Something other than a file stands where one is to be moved from or to: a folder
+// stays in the way (`blocked`); what cannot be asked about may not.
+Status InTheWay(PathType type, const std::string& why, bool& blocked) {
+  blocked = type == PathType::Folder;
+  return Refused(why);
+}
+
 bool RealFolder(FileSystem& fs, const NativeString& path) {
   return fs.TypeOf(path) == PathType::Folder && !fs.IsLink(path);
 }
@@ -73,28 +80,17 @@ Status JournalApplier::Place(const JournalFile& file, OldFile* old, bool& blocke
   blocked = false;
   const NativeString staged = JoinPath(folder_, file.staged);
   const NativeString target = JoinPath(folder_, file.target);
-  switch (fs_.TypeOf(staged)) {
-    case PathType::Missing:
-      return Status::Ok();
-    case PathType::File:
-      break;
-    case PathType::Folder:
-      blocked = true;
-      [[fallthrough]];
-    default:
-      return Refused(Utf8FromNative(staged) + " is not a file");
+  const PathType stagedType = fs_.TypeOf(staged);
+  if (stagedType == PathType::Missing) return Status::Ok();
+  if (stagedType != PathType::File) {
+    return InTheWay(stagedType, Utf8FromNative(staged) + " is not a file", blocked);
   }
   if (Status s = CheckParents(file.target, blocked); !s.ok()) return s;
-  switch (fs_.TypeOf(target)) {
-    case PathType::Missing:
-      return Retried([&] { return fs_.Rename(staged, target); });
-    case PathType::File:
-      break;
-    case PathType::Folder:
-      blocked = true;
-      [[fallthrough]];
-    default:
-      return Refused("cannot replace " + Utf8FromNative(target) + ": it is not a file");
+  const PathType targetType = fs_.TypeOf(target);
+  if (targetType == PathType::Missing) return Retried([&] { return fs_.Rename(staged, target); });
+  if (targetType != PathType::File) {
+    return InTheWay(targetType, "cannot replace " + Utf8FromNative(target) + ": it is not a file",
+                    blocked);
   }
   // Windows also opens a file by its short name: one of this library's own files (or
   // another file) reached that way must not be replaced.

@@ -356,15 +356,22 @@ def stopped(proc):
         return f.read().rsplit(")", 1)[1].split()[0] == "T"
 
 
-def case_interrupt_during_make(t):
-    """SIGINT while a package is being written: exit 130, the old mirror as it was, no
-    working folder left."""
+def first_mirror(t):
+    """An English folder and version 7.5.3 made from it into the mirror folder; both
+    paths."""
     en = os.path.join(t.work, "en")
     english_files(en)
     out = os.path.join(t.work, "mirror")
     code, _, _ = run(t.program, "make", "--version", "7.5.3", "--en", native(en),
                      "--out", native(out))
     check(code == 0, "make succeeds")
+    return en, out
+
+
+def case_interrupt_during_make(t):
+    """SIGINT while a package is being written: exit 130, the old mirror as it was, no
+    working folder left."""
+    en, out = first_mirror(t)
     made = folder_bytes(out)
     big_english(en)
     proc = start(t.program, "make", "--version", "7.5.4", "--en", en, "--out", out, "--force")
@@ -402,12 +409,7 @@ def case_interrupt_during_swap(t):
     """A signal between the two renames of the swap (the process stops itself there
     under VLRPUBLISH_TEST_PAUSE_IN_SWAP): SIGINT waits for the swap to end, leaving the
     new mirror whole; SIGKILL leaves the old one aside, and the next run puts it back."""
-    en = os.path.join(t.work, "en")
-    english_files(en)
-    out = os.path.join(t.work, "mirror")
-    code, _, _ = run(t.program, "make", "--version", "7.5.3", "--en", native(en),
-                     "--out", native(out))
-    check(code == 0, "make succeeds")
+    en, out = first_mirror(t)
     made = folder_bytes(out)
 
     def swapping(version, sent):
@@ -443,12 +445,7 @@ def case_two_makes_at_once(t):
     """A make on a mirror that another make is working on (held between the renames of
     its swap) is refused and touches nothing of the first one's; the first then ends
     well."""
-    en = os.path.join(t.work, "en")
-    english_files(en)
-    out = os.path.join(t.work, "mirror")
-    code, _, _ = run(t.program, "make", "--version", "7.5.3", "--en", native(en),
-                     "--out", native(out))
-    check(code == 0, "make succeeds")
+    en, out = first_mirror(t)
     proc = stopped_in_swap(t, en, out, "7.5.4")
     try:
         held = sorted(leftovers(t.work))

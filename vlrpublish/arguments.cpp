@@ -1,8 +1,8 @@
-#include "publish/arguments.h"
+#include "vlrpublish/arguments.h"
 
 #include <set>
 
-#include "publish/shown_text.h"
+#include "vlrpublish/shown_text.h"
 
 namespace vlrpub {
 

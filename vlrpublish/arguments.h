@@ -5,9 +5,9 @@
 #include <variant>
 #include <vector>
 
-#include "publish/mirror_check.h"
-#include "publish/mirror_make.h"
-#include "publish/mirror_sign.h"
+#include "vlrpublish/mirror_check.h"
+#include "vlrpublish/mirror_make.h"
+#include "vlrpublish/mirror_sign.h"
 
 namespace vlrpub {
 

@@ -1,4 +1,4 @@
-#include "publish/file_identity.h"
+#include "vlrpublish/file_identity.h"
 
 #include <algorithm>
 #include <memory>

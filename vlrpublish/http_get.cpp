@@ -1,4 +1,4 @@
-#include "publish/http_get.h"
+#include "vlrpublish/http_get.h"
 
 #include <cstdlib>
 #include <fstream>

@@ -1,4 +1,4 @@
-#include "publish/interrupt_cleanup.h"
+#include "vlrpublish/interrupt_cleanup.h"
 
 #include <atomic>
 #include <cerrno>

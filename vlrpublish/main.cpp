@@ -5,8 +5,8 @@
 #include <type_traits>
 #include <vector>
 
-#include "publish/arguments.h"
-#include "publish/interrupt_cleanup.h"
+#include "vlrpublish/arguments.h"
+#include "vlrpublish/interrupt_cleanup.h"
 
 #ifdef _WIN32
 #include <windows.h>

@@ -1,4 +1,4 @@
-#include "publish/mirror_check.h"
+#include "vlrpublish/mirror_check.h"
 
 #include <fstream>
 #include <iterator>
@@ -10,14 +10,14 @@
 #include "mirror/mirror_rules.h"
 #include "mirror/version_file.h"
 #include "platform/text.h"
-#include "publish/http_get.h"
-#include "publish/package_check.h"
+#include "vlrpublish/http_get.h"
+#include "vlrpublish/package_check.h"
 #include "mirror/package_digest.h"
-#include "publish/progress_line.h"
-#include "publish/release_names.h"
-#include "publish/mirror_folder.h"
+#include "vlrpublish/progress_line.h"
+#include "vlrpublish/release_names.h"
+#include "vlrpublish/mirror_folder.h"
 #include "platform/plain_file.h"
-#include "publish/shown_text.h"
+#include "vlrpublish/shown_text.h"
 #include "signature/file_signature.h"
 #include "signature/public_key_pem.h"
 

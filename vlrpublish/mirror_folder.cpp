@@ -1,4 +1,4 @@
-#include "publish/mirror_folder.h"
+#include "vlrpublish/mirror_folder.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -8,8 +8,8 @@
 #include <system_error>
 
 #include "mirror/mirror_rules.h"
-#include "publish/interrupt_cleanup.h"
-#include "publish/shown_text.h"
+#include "vlrpublish/interrupt_cleanup.h"
+#include "vlrpublish/shown_text.h"
 
 #ifndef _WIN32
 #include <fcntl.h>

@@ -1,22 +1,22 @@
-#include "publish/mirror_make.h"
+#include "vlrpublish/mirror_make.h"
 
 #include <iterator>
 #include <optional>
 #include <vector>
 
 #include "mirror/mirror_rules.h"
-#include "publish/file_identity.h"
-#include "publish/mirror_folder.h"
-#include "publish/mirror_sign.h"
+#include "vlrpublish/file_identity.h"
+#include "vlrpublish/mirror_folder.h"
+#include "vlrpublish/mirror_sign.h"
 #include "mirror/package_digest.h"
-#include "publish/package_signing.h"
-#include "publish/package_check.h"
-#include "publish/package_folder.h"
-#include "publish/progress_line.h"
-#include "publish/release_names.h"
+#include "vlrpublish/package_signing.h"
+#include "vlrpublish/package_check.h"
+#include "vlrpublish/package_folder.h"
+#include "vlrpublish/progress_line.h"
+#include "vlrpublish/release_names.h"
 #include "platform/plain_file.h"
-#include "publish/shown_text.h"
-#include "publish/zip_writer.h"
+#include "vlrpublish/shown_text.h"
+#include "vlrpublish/zip_writer.h"
 
 namespace vlrpub {
 

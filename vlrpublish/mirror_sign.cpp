@@ -1,4 +1,4 @@
-#include "publish/mirror_sign.h"
+#include "vlrpublish/mirror_sign.h"
 
 #include <iterator>
 #include <sstream>
@@ -7,11 +7,11 @@
 #include "mirror/mirror_rules.h"
 #include "mirror/version_file.h"
 #include "platform/text.h"
-#include "publish/mirror_folder.h"
+#include "vlrpublish/mirror_folder.h"
 #include "mirror/package_digest.h"
-#include "publish/release_names.h"
+#include "vlrpublish/release_names.h"
 #include "platform/plain_file.h"
-#include "publish/shown_text.h"
+#include "vlrpublish/shown_text.h"
 #include "signature/file_signature.h"
 
 namespace vlrpub {

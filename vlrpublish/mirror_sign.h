@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "publish/package_signing.h"
+#include "vlrpublish/package_signing.h"
 
 namespace vlrpub {
 

@@ -1,6 +1,6 @@
 // The library's own entry point is compiled into vlrpublish, so the package is judged by
 // the very code the updater loads, and vlrpublish needs no DLL beside it.
-#include "publish/package_check.h"
+#include "vlrpublish/package_check.h"
 
 #include <algorithm>
 #include <chrono>
@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "platform/text.h"
-#include "publish/mirror_folder.h"
-#include "publish/progress_line.h"
-#include "publish/shown_text.h"
+#include "vlrpublish/mirror_folder.h"
+#include "vlrpublish/progress_line.h"
+#include "vlrpublish/shown_text.h"
 #include "unzip32/unzip32.h"
 
 namespace vlrpub {

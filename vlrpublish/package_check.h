@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "publish/package_folder.h"
+#include "vlrpublish/package_folder.h"
 
 namespace vlrpub {
 

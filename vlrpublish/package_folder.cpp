@@ -1,4 +1,4 @@
-#include "publish/package_folder.h"
+#include "vlrpublish/package_folder.h"
 
 #include <algorithm>
 #include <chrono>
@@ -8,8 +8,8 @@
 
 #include "name_safety.h"
 #include "name_text.h"
-#include "platform/platform_text.h"
-#include "publish/shown_text.h"
+#include "os/platform_text.h"
+#include "vlrpublish/shown_text.h"
 
 #ifndef _WIN32
 #include <locale.h>

@@ -13,9 +13,9 @@
 
 #include "platform/signature.h"
 #include "platform/unique_handle.h"
-#include "publish/package_signing.h"
+#include "vlrpublish/package_signing.h"
 #include "platform/plain_file.h"
-#include "publish/shown_text.h"
+#include "vlrpublish/shown_text.h"
 
 namespace vlrpub {
 

@@ -1,6 +1,6 @@
 // The Windows build of vlrpublish signs nothing: reading a PEM private key would take
 // a parser of our own, and `openssl dgst -sha256 -sign` or the Linux build do the job.
-#include "publish/package_signing.h"
+#include "vlrpublish/package_signing.h"
 
 namespace vlrpub {
 

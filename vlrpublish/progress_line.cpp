@@ -1,4 +1,4 @@
-#include "publish/progress_line.h"
+#include "vlrpublish/progress_line.h"
 
 #ifdef _WIN32
 #include <io.h>

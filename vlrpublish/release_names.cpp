@@ -1,4 +1,4 @@
-#include "publish/release_names.h"
+#include "vlrpublish/release_names.h"
 
 #include <algorithm>
 #include <ctime>

@@ -1,4 +1,4 @@
-#include "publish/shown_text.h"
+#include "vlrpublish/shown_text.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "publish/zip_writer.h"
+#include "vlrpublish/zip_writer.h"
 
 #include <zlib.h>
 
@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "platform/plain_file.h"
-#include "publish/shown_text.h"
+#include "vlrpublish/shown_text.h"
 
 namespace vlrpub {
 

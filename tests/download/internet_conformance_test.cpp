@@ -9,7 +9,7 @@
 #include <string>
 
 #include "platform/http_policy.h"
-#include "platform/http_resume.h"
+#include "download/http_resume.h"
 #include "platform/internet.h"
 #include "platform/services.h"
 #include "platform/text.h"

@@ -19,7 +19,7 @@
 #include "fuzz/archive_probe.h"
 #include "member_decoder.h"
 #include "name_patterns.h"
-#include "platform/platform_text.h"
+#include "os/platform_text.h"
 #include "tests/support/test_paths.h"
 #include "reserved_names.h"
 #include "transaction.h"

@@ -12,7 +12,7 @@
 #include <functional>
 #include <optional>
 
-#include "platform/file_system.h"
+#include "os/file_system.h"
 
 namespace uz32 {
 

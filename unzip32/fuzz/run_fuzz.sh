@@ -21,7 +21,7 @@ sources=(
   "$src/extra_fields.cpp" "$src/extraction_plan.cpp" "$src/local_header.cpp"
   "$src/member_decoder.cpp" "$src/member_kind.cpp" "$src/member_path.cpp"
   "$src/name_patterns.cpp" "$src/name_safety.cpp"
-  "$src/name_text.cpp" "$src/traditional_cipher.cpp" "$src/platform/posix_text.cpp"
+  "$src/name_text.cpp" "$src/traditional_cipher.cpp" "$src/os/posix_text.cpp"
 )
 bin=$out/fuzz_archive_reader
 if [ ! -x "$bin" ] || [ -n "$(find "$here" "$src" -newer "$bin" -name '*.[ch]*' | head -1)" ]; then

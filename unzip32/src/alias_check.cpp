@@ -1,6 +1,6 @@
 #include "alias_check.h"
 
-#include "platform/platform_text.h"
+#include "os/platform_text.h"
 
 namespace uz32 {
 

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "extraction_plan.h"
-#include "platform/file_system.h"
+#include "os/file_system.h"
 #include "status.h"
 
 namespace uz32 {

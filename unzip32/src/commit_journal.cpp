@@ -2,7 +2,7 @@
 
 #include "name_safety.h"
 #include "name_text.h"
-#include "platform/platform_text.h"
+#include "os/platform_text.h"
 #include "reserved_names.h"
 
 namespace uz32 {

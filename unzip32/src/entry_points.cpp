@@ -4,7 +4,7 @@
 
 #include "extraction_run.h"
 #include "folder_recovery.h"
-#include "platform/platform_text.h"
+#include "os/platform_text.h"
 #include "reporter.h"
 #include "run_options.h"
 #include "unzip32.h"

@@ -7,7 +7,7 @@
 #include "member_path.h"
 #include "name_safety.h"
 #include "name_text.h"
-#include "platform/platform_text.h"
+#include "os/platform_text.h"
 
 namespace uz32 {
 namespace {

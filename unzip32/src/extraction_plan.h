@@ -10,7 +10,7 @@
 #include "central_directory.h"
 #include "local_header.h"
 #include "name_patterns.h"
-#include "platform/file_system.h"
+#include "os/file_system.h"
 #include "status.h"
 
 namespace uz32 {

@@ -16,7 +16,7 @@
 #include "member_kind.h"
 #include "name_text.h"
 #include "password_keeper.h"
-#include "platform/platform_text.h"
+#include "os/platform_text.h"
 #include "staging_pool.h"
 #include "transaction.h"
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "platform/file_system.h"
+#include "os/file_system.h"
 #include "reporter.h"
 #include "run_options.h"
 

@@ -5,7 +5,7 @@
 
 #include "commit_journal.h"
 #include "journal_apply.h"
-#include "platform/platform_text.h"
+#include "os/platform_text.h"
 #include "platform/system_error_text.h"
 #include "reserved_names.h"
 

@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "platform/file_system.h"
+#include "os/file_system.h"
 #include "platform/lock_file.h"
 #include "status.h"
 

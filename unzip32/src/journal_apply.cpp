@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "platform/platform_text.h"
+#include "os/platform_text.h"
 #include "reserved_names.h"
 
 namespace uz32 {

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "commit_journal.h"
-#include "platform/file_system.h"
+#include "os/file_system.h"
 #include "status.h"
 
 namespace uz32 {

@@ -1,7 +1,7 @@
 #include "name_patterns.h"
 
 #include "name_text.h"
-#include "platform/platform_text.h"
+#include "os/platform_text.h"
 #include "unzip32.h"
 
 namespace uz32 {

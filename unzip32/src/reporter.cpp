@@ -6,7 +6,7 @@
 
 #include "dos_time.h"
 #include "member_kind.h"
-#include "platform/platform_text.h"
+#include "os/platform_text.h"
 
 namespace uz32 {
 namespace {

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "name_safety.h"
-#include "platform/platform_text.h"
+#include "os/platform_text.h"
 
 namespace uz32 {
 namespace {

@@ -5,7 +5,7 @@
 
 #include <optional>
 
-#include "platform/file_system.h"
+#include "os/file_system.h"
 #include "status.h"
 
 namespace uz32 {

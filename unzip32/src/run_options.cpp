@@ -1,6 +1,6 @@
 #include "run_options.h"
 
-#include "platform/platform_text.h"
+#include "os/platform_text.h"
 
 namespace uz32 {
 namespace {

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "name_patterns.h"
-#include "platform/file_system.h"
+#include "os/file_system.h"
 #include "status.h"
 #include "unzip32.h"
 

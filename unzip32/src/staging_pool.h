@@ -20,7 +20,7 @@
 #include "byte_source.h"
 #include "local_header.h"
 #include "member_decoder.h"
-#include "platform/file_system.h"
+#include "os/file_system.h"
 #include "status.h"
 #include "transaction.h"
 #include "zip_records.h"

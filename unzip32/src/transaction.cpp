@@ -1,7 +1,7 @@
 #include "transaction.h"
 
 #include "commit_journal.h"
-#include "platform/platform_text.h"
+#include "os/platform_text.h"
 #include "reserved_names.h"
 
 namespace uz32 {

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "journal_apply.h"
-#include "platform/file_system.h"
+#include "os/file_system.h"
 #include "status.h"
 
 namespace uz32 {

@@ -17,7 +17,7 @@ enum class OnBreak {
   kFail,      // the file is deleted and the call ends
   // Up to kMaxContinuations further requests, each after a wait (download_wait.h)
   // in which the window's events run: the rest of the same file when the server
-  // proves it unchanged (platform/http_resume.h), else the whole file again. Only for
+  // proves it unchanged (download/http_resume.h), else the whole file again. Only for
   // a file whose digest is checked once it is complete: nothing spliced passes.
   kContinue,
 };

@@ -1,4 +1,4 @@
-#include "platform/http_resume.h"
+#include "download/http_resume.h"
 
 #include <limits>
 #include <string_view>

@@ -4,7 +4,7 @@
 #include <system_error>
 
 #include "platform/services.h"
-#include "common/skip_on_error.h"
+#include "skip_on_error.h"
 #include "platform/text.h"
 
 namespace vlr {

@@ -1,7 +1,7 @@
 #include "extract/unzip_callbacks.h"
 
 #include "extract/library_text.h"
-#include "common/skip_on_error.h"
+#include "skip_on_error.h"
 
 namespace vlr {
 

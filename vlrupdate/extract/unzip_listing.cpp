@@ -2,7 +2,7 @@
 #include "extract/library_text.h"
 #include "extract/listing_line.h"
 #include "extract/unzip_callbacks.h"
-#include "common/skip_on_error.h"
+#include "skip_on_error.h"
 
 namespace vlr {
 

@@ -6,7 +6,7 @@
 #include "extract/library_text.h"
 #include "extract/unzip_callbacks.h"
 #include "platform/services.h"
-#include "common/skip_on_error.h"
+#include "skip_on_error.h"
 #include "platform/text.h"
 #include "platform/window_system.h"
 

@@ -5,7 +5,7 @@
 #include "extract/unzip_callbacks.h"
 #include "extract/unzip_recovery.h"
 #include "platform/services.h"
-#include "common/skip_on_error.h"
+#include "skip_on_error.h"
 #include "platform/system.h"
 #include "platform/text.h"
 #include "platform/window_system.h"

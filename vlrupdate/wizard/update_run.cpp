@@ -18,7 +18,7 @@
 #include "mirror/version_file.h"
 #include "platform/held_file.h"
 #include "platform/services.h"
-#include "common/skip_on_error.h"
+#include "skip_on_error.h"
 #include "platform/system.h"
 #include "platform/text.h"
 #include "platform/window_system.h"

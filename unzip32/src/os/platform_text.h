@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/file_system.h"
+#include "os/file_system.h"
 
 namespace uz32 {
 

@@ -10,8 +10,8 @@
 #include <thread>
 
 #include "dos_time.h"
-#include "platform/file_system.h"
-#include "platform/platform_text.h"
+#include "os/file_system.h"
+#include "os/platform_text.h"
 #include "platform/system_error_text.h"
 #include "platform/posix/unique_fd.h"
 

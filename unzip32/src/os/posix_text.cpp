@@ -2,7 +2,7 @@
 #include <unistd.h>
 
 #include "name_text.h"
-#include "platform/platform_text.h"
+#include "os/platform_text.h"
 
 namespace uz32 {
 

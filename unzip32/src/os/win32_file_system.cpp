@@ -4,8 +4,8 @@
 #include <algorithm>
 
 #include "dos_time.h"
-#include "platform/file_system.h"
-#include "platform/platform_text.h"
+#include "os/file_system.h"
+#include "os/platform_text.h"
 #include "platform/system_error_text.h"
 #include "platform/win32/kernel_handles.h"
 

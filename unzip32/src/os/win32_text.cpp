@@ -1,7 +1,7 @@
 // Windows: ANSI texts in the system code page, native names in UTF-16.
 #include <windows.h>
 
-#include "platform/platform_text.h"
+#include "os/platform_text.h"
 
 namespace uz32 {
 namespace {

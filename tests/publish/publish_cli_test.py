@@ -579,13 +579,13 @@ def case_signed_mirror(t):
     checked(t, files, 1, ["version.html.sig is no signature of version.html by this key"],
             key=os.path.join(KEYS, "other_public.pem"))
 
-    # The README's recipe for a mirror made by hand, run as it stands on pages whose last
-    # line ends in CR LF, CR, LF alone or nothing: check --key passes on each.
-    readme = read(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..",
-                               "README.md")).decode()
-    recipe = [line.strip() for line in readme.splitlines()
-              if line.startswith("    printf ") or line.startswith("    openssl dgst ")]
-    check(len(recipe) == 3, "the README gives the three lines of the recipe")
+    # The publishers' recipe for a mirror made by hand, run as it stands on pages whose
+    # last line ends in CR LF, CR, LF alone or nothing: check --key passes on each.
+    page = read(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..",
+                             "docs", "publishers.md")).decode()
+    recipe = [line.strip() for line in page.splitlines()
+              if line.startswith("printf ") or line.startswith("openssl dgst ")]
+    check(len(recipe) == 3, "docs/publishers.md gives the three lines of the recipe")
     hand = os.path.join(t.work, "hand")
     for page in (b"<p>7.5.3</p>\r\n", b"<p>7.5.3</p>\r", b"<p>\n7.5.3</p>\n", b"7.5.3"):
         shutil.rmtree(hand, ignore_errors=True)

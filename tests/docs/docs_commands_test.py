@@ -4,8 +4,9 @@
 Every command block of README.md and docs/*.md is marked (see doc_blocks.py): the
 blocks marked run are run with bash, each in a scratch folder of its own (also its
 HOME) with the build's programs first on PATH, after the fixtures its mark names; each
-must end with 0. The skipped ones are listed with their reasons. The pages' links to
-files of the tree, and to headings of those files, must lead somewhere.
+must end with 0. The skipped ones are listed with their reasons. The pages' links (and
+those of the products' own READMEs) to files of the tree, and to headings of those
+files, must lead somewhere.
 
   docs_commands_test.py --source-dir DIR --bin-dir BUILD/bin --work-dir DIR
 """
@@ -137,6 +138,10 @@ def main():
                 print("ran %s" % name)
             else:
                 problems.append("%s ended with %s:\n%s%s" % (name, code, block.text, output))
+
+    # The pages of the products' own folders, linked from the docs, link back into them.
+    for other in ("vlrpublish/README.md", "unzip32/README.md", "bench/update/README.md"):
+        problems += link_problems(os.path.join(source, other))
 
     for problem in problems:
         print("FAIL " + problem)

@@ -6,6 +6,8 @@ non-blank line above its opening fence, one of
 
     <!-- docs-test: run [FIXTURE ...] -->   run by the docs test in a scratch folder
     <!-- docs-test: skip REASON -->         cannot run here; REASON says why
+
+An indented code block cannot carry a mark, so the pages have none.
 """
 import os
 import re
@@ -66,9 +68,43 @@ def blocks(path):
         if mark is None and info != "text":
             problems.append("%s:%d: a command block with no docs-test mark" % (path, start + 1))
         found.append(Block(path, start + 1, info, mark, words, "\n".join(body) + "\n"))
+    problems += ["%s:%d: an indented block: fence it and mark it" % (path, n)
+                 for n in indented_blocks(lines)]
     for line in sorted(marks - used):
         problems.append("%s:%d: a docs-test mark with no block under it" % (path, line + 1))
     return found, problems
+
+
+def indented_blocks(lines):
+    """Lines (from 1) that open an indented code block, outside fences: after a blank
+    line, four blanks more than the text of the paragraph or list item above."""
+    found, fence, column, blank, inside = [], None, 0, False, False
+    for n, line in enumerate(lines, 1):
+        opening = FENCE.match(line)
+        if fence:
+            if re.match(r"^\s*" + fence + r"\s*$", line):
+                fence = None
+            continue
+        if opening:
+            fence = opening.group(2)
+            continue
+        if not line.strip():
+            blank = True
+            continue
+        indent = len(line) - len(line.lstrip(" "))
+        was_inside = inside
+        inside = indent >= column + 4 and (inside or blank)
+        blank = False
+        if inside:
+            if not was_inside:
+                found.append(n)
+            continue  # the block's own lines do not move the column
+        item = re.match(r"^(\s*)([-*]|\d+\.)\s+", line)
+        if item:
+            column = len(item.group(0))
+        elif indent < column:
+            column = indent
+    return found
 
 
 def pages(source_dir):

@@ -24,7 +24,10 @@ import time
 import zipfile
 
 # The end-to-end scripts' way of stating a fact and failing on it.
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
+sys.path.insert(0, os.path.join(HERE, "..", "docs"))
+import doc_blocks  # noqa: E402
 from e2e_support import Failure, check, utc_today  # noqa: E402
 
 WINDOWS = False
@@ -579,20 +582,17 @@ def case_signed_mirror(t):
     checked(t, files, 1, ["version.html.sig is no signature of version.html by this key"],
             key=os.path.join(KEYS, "other_public.pem"))
 
-    # The README's recipe for a mirror made by hand, run as it stands on pages whose last
-    # line ends in CR LF, CR, LF alone or nothing: check --key passes on each.
-    readme = read(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..",
-                               "README.md")).decode()
-    recipe = [line.strip() for line in readme.splitlines()
-              if line.startswith("    printf ") or line.startswith("    openssl dgst ")]
-    check(len(recipe) == 3, "the README gives the three lines of the recipe")
+    # The publishers' recipe for a mirror made by hand, run as it stands on pages whose
+    # last line ends in CR LF, CR, LF alone or nothing: check --key passes on each.
+    recipe = doc_blocks.marked(os.path.join(HERE, "..", "..", "docs", "publishers.md"),
+                               "hand-mirror").text
     hand = os.path.join(t.work, "hand")
     for page in (b"<p>7.5.3</p>\r\n", b"<p>7.5.3</p>\r", b"<p>\n7.5.3</p>\n", b"7.5.3"):
         shutil.rmtree(hand, ignore_errors=True)
         write(os.path.join(hand, "version.html"), page)
         write(os.path.join(hand, "vlr753.zip"), files["vlr753.zip"])
         shutil.copy(key, os.path.join(hand, "private.pem"))
-        subprocess.run(["bash", "-c", "\n".join(recipe)], cwd=hand, check=True)
+        subprocess.run(["bash", "-e", "-c", recipe], cwd=hand, check=True)
         made = {n: read(os.path.join(hand, n))
                 for n in ("version.html", "version.html.sig", "vlr753.zip")}
         checked(t, made, 0, ["signature good", "as version.html names it", "(Version 7.5.3)"],

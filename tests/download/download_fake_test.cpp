@@ -122,7 +122,7 @@ TEST_F(DownloadFakeTest, FailedReadDeletesTheFileWithoutAPump) {
   internet = vlrtest::FakeInternet();
   internet.chunks = {256, 256};
   internet.failAtEnd = true;
-  EXPECT_EQ(Download(), 1);  // chunks had been written
+  EXPECT_EQ(Download(), 0);  // chunks had been written, and were deleted: nothing fetched
   EXPECT_EQ(files.files.count(kLocal), 0u);
   EXPECT_EQ(windows.PumpCount(), 2);  // none in the pass of the failed read
   EXPECT_EQ(files.log.back(), "delete");
@@ -296,16 +296,15 @@ TEST_F(DownloadFakeTest, FallOfTheClockAtMidnightCountsAsASecond) {
   EXPECT_EQ(form->Label1.Caption(), L"version.html\r\n1 k");  // 768 bytes after chunk 3
 }
 
-TEST_F(DownloadFakeTest, RunningTotalPastTheSigned32BitLimitEndsTheTransfer) {
+TEST_F(DownloadFakeTest, RunningTotalPastThePackageLimitFailsTheDownload) {
   // 256-byte chunks without end, counted but not stored: 8,388,607 chunks fit
-  // (2,147,483,392 bytes); the next one would pass 2,147,483,647.
+  // (2,147,483,392 bytes); the next one would pass 2,147,483,647, kMaxPackageBytes.
   internet.endlessChunk = 256;
   internet.onRead = nullptr;
   files.countOnly = true;
-  EXPECT_EQ(Download(), 1);
-  EXPECT_EQ(files.files[kLocal].size, 2147483392u);
-  EXPECT_FALSE(files.files[kLocal].open);  // closed, and not deleted
-  EXPECT_EQ(files.log, (std::vector<std::string>{"delete", "create", "close"}));
+  EXPECT_EQ(Download(), 0);
+  EXPECT_EQ(files.files.count(kLocal), 0u);  // closed and deleted: nothing fetched
+  EXPECT_EQ(files.log, (std::vector<std::string>{"delete", "create", "close", "delete"}));
   EXPECT_EQ(internet.reads, 8388608u);
   EXPECT_EQ(vlr::DownloadState, 0);
   EXPECT_EQ(internet.closed.size(), 2u);

@@ -83,9 +83,10 @@ class DownloadMirrorTest : public vlrtest::WizardTest {
 
   // Downloads `remote` from the mirror path `prefix` into the scratch folder.
   std::int16_t Fetch(const std::wstring& prefix, const std::wstring& remote,
-                     const std::wstring& local, vlr::OnBreak onBreak = vlr::OnBreak::kFail) {
+                     const std::wstring& local, vlr::OnBreak onBreak = vlr::OnBreak::kFail,
+                     const vlr::DownloadLimits& limits = {}) {
     vlr::SiteAddress = site_ + prefix;
-    return vlr::DownloadFile(remote, folder_ + local, onBreak);
+    return vlr::DownloadFile(remote, folder_ + local, onBreak, limits);
   }
 
   // A name no earlier run asked the mirror for: it breaks the first answer of a path once.
@@ -169,7 +170,7 @@ TEST_F(DownloadMirrorTest, ClosedPortLeavesTheOlderFile) {
 
 TEST_F(DownloadMirrorTest, ResetMidBodyDeletesTheFile) {
   vlrtest::WriteAll(Local(L"p.zip"), "older");
-  EXPECT_EQ(Fetch(L"reset/3000/size/10000/", L"p.zip", L"p.zip"), 1);
+  EXPECT_EQ(Fetch(L"reset/3000/size/10000/", L"p.zip", L"p.zip"), 0);  // nothing fetched
   EXPECT_FALSE(vlrtest::FileExists(Local(L"p.zip")));
   EXPECT_EQ(vlr::DownloadState, 0);
 }
@@ -208,7 +209,7 @@ TEST_F(DownloadMirrorTest, CancelAfterTheFinalEmptyReadDeletesTheCompleteFile) {
 
 TEST_F(DownloadMirrorTest, BodyShorterThanAnnouncedIsDeleted) {
   vlrtest::WriteAll(Local(L"s.zip"), "older");
-  EXPECT_EQ(Fetch(L"short/300/size/1000/", L"s.zip", L"s.zip"), 1);
+  EXPECT_EQ(Fetch(L"short/300/size/1000/", L"s.zip", L"s.zip"), 0);
   EXPECT_FALSE(vlrtest::FileExists(Local(L"s.zip")));
   // Without an announced length the end of the connection is the end of the body.
   EXPECT_EQ(Fetch(L"chunked/size/1000/", L"c.zip", L"c.zip"), 1);
@@ -284,7 +285,7 @@ TEST_F(DownloadMirrorTest, BrokenDownloadIsContinuedOnlyWithTheSameFile) {
   const std::wstring name = Fresh(L"q");
   TimeRequests();
   system.pauses.clear();
-  EXPECT_EQ(Fetch(L"break-once/3000/range/" + name + L"/size/10000/", name, L"q.zip"), 1);
+  EXPECT_EQ(Fetch(L"break-once/3000/range/" + name + L"/size/10000/", name, L"q.zip"), 0);
   EXPECT_FALSE(vlrtest::FileExists(Local(L"q.zip")));
   EXPECT_EQ(opened.size(), 1u);
   EXPECT_TRUE(system.pauses.empty());
@@ -297,7 +298,7 @@ TEST_F(DownloadMirrorTest, ContinuationsEndAtTheFourthBreakAWrongAnswerOrAStop) 
   LastReport last;
   // Every answer, the parts too, is reset after 3,000 bytes.
   TimeRequests();
-  EXPECT_EQ(Fetch(L"reset/3000/size/20000/", L"a.zip", L"a.zip", vlr::OnBreak::kContinue), 1);
+  EXPECT_EQ(Fetch(L"reset/3000/size/20000/", L"a.zip", L"a.zip", vlr::OnBreak::kContinue), 0);
   EXPECT_FALSE(vlrtest::FileExists(Local(L"a.zip")));
   ASSERT_EQ(opened.size(), 5u);
   for (std::size_t i = 1; i < opened.size(); ++i) {
@@ -323,7 +324,7 @@ TEST_F(DownloadMirrorTest, ContinuationsEndAtTheFourthBreakAWrongAnswerOrAStop) 
   TimeRequests();
   EXPECT_EQ(Fetch(L"break-once/3000/range/" + name + L"/range/416/size/10000/", name, L"b.zip",
                   vlr::OnBreak::kContinue),
-            1);
+            0);
   EXPECT_FALSE(vlrtest::FileExists(Local(L"b.zip")));
   EXPECT_EQ(opened.size(), 2u);
   ASSERT_EQ(last.report.continuations.size(), 1u);
@@ -362,6 +363,95 @@ TEST_F(DownloadMirrorTest, ContinuationsEndAtTheFourthBreakAWrongAnswerOrAStop) 
   EXPECT_EQ(vlr::DownloadState, 0);
   EXPECT_TRUE(system.started.empty());  // the click stopped the download, nothing else
   EXPECT_EQ(last.report.outcome, vlr::BreakOutcome::kStopped);
+}
+
+// A hostile mirror gets no more than the length announced for the file: a 206 that runs
+// on past its part, for 5 MB or for ever, is read up to the end of the file; a 206 that
+// names another ETag, or a first answer announcing more than a package may hold, fails
+// the download with nothing written.
+TEST_F(DownloadMirrorTest, HostileAnswersEndAtTheLengthsAnnounced) {
+  LastReport last;
+  for (const wchar_t* how : {L"overrun", L"endless"}) {
+    SCOPED_TRACE(platform::ToUtf8(how));
+    const std::wstring name = Fresh(L"o");
+    EXPECT_EQ(Fetch(L"break-once/3000/range/" + name + L"/range/" + how + L"/size/10000/", name,
+                    L"o.zip", vlr::OnBreak::kContinue),
+              1);
+    EXPECT_EQ(vlrtest::ReadAll(Local(L"o.zip")), vlrtest::MirrorPattern(10000));
+    EXPECT_EQ(last.report.bound, vlr::DownloadBound::kOverrun);
+    EXPECT_EQ(last.report.announced, 10000);
+    ASSERT_EQ(last.report.continuations.size(), 1u);
+    EXPECT_EQ(last.report.continuations[0].status, 206u);
+    EXPECT_EQ(last.report.continuations[0].bytes, 7000);
+    EXPECT_EQ(last.report.outcome, vlr::BreakOutcome::kComplete);
+  }
+
+  const std::wstring name = Fresh(L"e");
+  EXPECT_EQ(Fetch(L"break-once/3000/range/" + name + L"/range/etag/size/10000/", name, L"e.zip",
+                  vlr::OnBreak::kContinue),
+            0);
+  EXPECT_FALSE(vlrtest::FileExists(Local(L"e.zip")));
+  ASSERT_EQ(last.report.continuations.size(), 1u);
+  EXPECT_EQ(last.report.continuations[0].status, 206u);
+  EXPECT_EQ(last.report.outcome, vlr::BreakOutcome::kRefused);
+
+  vlrtest::WriteAll(Local(L"h.zip"), "older");
+  EXPECT_EQ(Fetch(L"announce/99999999999/size/1000/", L"h.zip", L"h.zip"), 0);
+  EXPECT_FALSE(vlrtest::FileExists(Local(L"h.zip")));
+  EXPECT_EQ(last.report.bound, vlr::DownloadBound::kTooLarge);
+  EXPECT_EQ(last.report.announced, 99999999999);
+  EXPECT_EQ(last.report.bytes, 0);
+  // At the limit a length is taken (the body that follows is shorter: a break).
+  EXPECT_EQ(Fetch(L"announce/2147483647/size/1000/", L"h.zip", L"h.zip"), 0);
+  EXPECT_EQ(last.report.bound, vlr::DownloadBound::kNone);
+  EXPECT_EQ(last.report.bytes, 1000);
+}
+
+// A mirror that drips two bytes a second never falls silent: the minimum rate makes
+// each of its answers a break, and the deadline ends the download wherever it is. The
+// steady clock is the test's: each read moves it on by a second.
+TEST_F(DownloadMirrorTest, DrippingMirrorIsBrokenByTheMinimumRateAndEndedByTheDeadline) {
+  LastReport last;
+  internet.onRead = [this](std::uint32_t) { system.steadySeconds += 1.0; };
+  vlr::DownloadLimits limits;
+  limits.rateWindowSeconds = 2.0;
+
+  EXPECT_EQ(Fetch(L"drip/size/100000/", L"a.zip", L"a.zip", vlr::OnBreak::kFail, limits), 0);
+  EXPECT_FALSE(vlrtest::FileExists(Local(L"a.zip")));
+  EXPECT_EQ(last.report.slowAnswers, 1);
+
+  // Each continuation drips too: after the fourth, the download gives up.
+  EXPECT_EQ(Fetch(L"drip/size/100000/", L"b.zip", L"b.zip", vlr::OnBreak::kContinue, limits), 0);
+  EXPECT_FALSE(vlrtest::FileExists(Local(L"b.zip")));
+  EXPECT_EQ(last.report.slowAnswers, 5);
+  ASSERT_EQ(last.report.continuations.size(), 4u);
+  EXPECT_EQ(last.report.continuations[3].status, 206u);
+  EXPECT_EQ(last.report.outcome, vlr::BreakOutcome::kGaveUp);
+
+  // The deadline: during a read (no minimum rate), before a continuation's wait, before
+  // the request.
+  vlr::DownloadLimits late;
+  late.rateWindowSeconds = 0.0;
+  late.deadline = system.steadySeconds + 1.5;
+  EXPECT_EQ(Fetch(L"drip/size/100000/", L"c.zip", L"c.zip", vlr::OnBreak::kContinue, late), 0);
+  EXPECT_FALSE(vlrtest::FileExists(Local(L"c.zip")));
+  EXPECT_EQ(last.report.bound, vlr::DownloadBound::kDeadline);
+  EXPECT_EQ(last.report.bytes, 2);
+
+  limits.deadline = system.steadySeconds + 3.0;  // passed during the wait after a break
+  TimeRequests();
+  EXPECT_EQ(Fetch(L"drip/size/100000/", L"d.zip", L"d.zip", vlr::OnBreak::kContinue, limits), 0);
+  EXPECT_EQ(opened.size(), 1u);
+  EXPECT_EQ(last.report.outcome, vlr::BreakOutcome::kDeadline);
+  EXPECT_EQ(last.report.bound, vlr::DownloadBound::kDeadline);
+
+  vlrtest::WriteAll(Local(L"e.zip"), "older");
+  limits.deadline = system.steadySeconds;  // already passed when the download begins
+  TimeRequests();
+  EXPECT_EQ(Fetch(L"size/1000/", L"e.zip", L"e.zip", vlr::OnBreak::kFail, limits), 0);
+  EXPECT_TRUE(opened.empty());
+  EXPECT_EQ(vlrtest::ReadAll(Local(L"e.zip")), "older");
+  EXPECT_EQ(last.report.bound, vlr::DownloadBound::kDeadline);
 }
 
 }  // namespace

@@ -218,6 +218,7 @@ TEST_F(InternetConformanceTest, ContinuationsAreAskedAndJudgedByOneRule) {
       {"range/total/size/5000/x", "\"size-5000\"", Verdict::kRefuse},
       {"range/short/size/5000/x", "\"size-5000\"", Verdict::kRefuse},
       {"range/416/size/5000/x", "\"size-5000\"", Verdict::kRefuse},
+      {"range/etag/size/5000/x", "\"size-5000\"", Verdict::kRefuse},  // a part of another file
       // The file changed after the break: the old answer's tag gets the new file whole.
       {"break-once/1000/changed/" + once + "/size/5000/" + once, "\"old-size-5000\"",
        Verdict::kRestart},
@@ -237,7 +238,8 @@ TEST_F(InternetConformanceTest, ContinuationsAreAskedAndJudgedByOneRule) {
     ASSERT_NE(Open(row.path, headers), 0u);
     const auto status = platform::AnswerStatus(net, url_);
     const auto range = platform::AnswerHeader(net, url_, platform::kHttpQueryContentRange);
-    EXPECT_EQ(platform::JudgeContinuation(!headers.empty(), status, range, offset, file),
+    const auto etag = platform::AnswerHeader(net, url_, platform::kHttpQueryEtag);
+    EXPECT_EQ(platform::JudgeContinuation(!headers.empty(), status, range, etag, offset, file),
               row.verdict)
         << (status ? *status : 0) << " " << range.value_or("(no Content-Range)");
     std::string body;
@@ -361,10 +363,20 @@ TEST(HttpResume, ValidatorsAndRangesAreReadStrictly) {
       {true, std::nullopt, "bytes 1000-4999/5000", Verdict::kRefuse},
   };
   for (const Row& row : rows) {
-    EXPECT_EQ(platform::JudgeContinuation(row.rangeAsked, row.status, row.contentRange, 1000, file),
+    EXPECT_EQ(platform::JudgeContinuation(row.rangeAsked, row.status, row.contentRange,
+                                          std::nullopt, 1000, file),
               row.verdict)
         << row.status.value_or(0) << " " << row.contentRange.value_or("-");
   }
+  // A 206 that names a tag names the one asked for; a file known by its date has no tag
+  // to compare.
+  const std::optional<std::string> part = "bytes 1000-4999/5000";
+  EXPECT_EQ(platform::JudgeContinuation(true, 206, part, " \"a\" ", 1000, file), Verdict::kAppend);
+  EXPECT_EQ(platform::JudgeContinuation(true, 206, part, "\"b\"", 1000, file), Verdict::kRefuse);
+  EXPECT_EQ(platform::JudgeContinuation(true, 206, part, "W/\"a\"", 1000, file), Verdict::kRefuse);
+  EXPECT_EQ(platform::JudgeContinuation(true, 206, part, "\"b\"", 1000,
+                                        IdentityFrom(std::nullopt, date, "5000")),
+            Verdict::kAppend);
 }
 
 // The one redirect rule of both backends: http or https only, and https stays https,

@@ -13,9 +13,13 @@
 #include "download/local_files.h"
 #endif
 
+#include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "download/temp_folder.h"
+#include "platform/run_folders.h"
 #include "platform/services.h"
 #include "platform/system.h"
 #include "platform/text.h"
@@ -97,5 +101,43 @@ TEST(TempFolderTest, LinuxDownloadsGoToAPrivateFolderAndFollowNoLink) {
   std::filesystem::remove_all(scratch);
 }
 #endif
+
+// A run's folder outlives a run that was killed; the next run removes it, and every
+// other folder of an ended run, but not a running one's, not one that no run has taken
+// yet (its run may be about to), and nothing that is not a run folder.
+TEST(TempFolderTest, FoldersOfEndedRunsGoWithTheNextRun) {
+  namespace fs = std::filesystem;
+  const fs::path base = fs::current_path() / "vlr-run-folders-test";
+  fs::remove_all(base);
+  const fs::path own = base / "vlrupdate-own", live = base / "vlrupdate-live",
+                 ended = base / "vlrupdate-ended", fresh = base / "vlrupdate-fresh",
+                 old = base / "vlrupdate-old", other = base / "other";
+  for (const fs::path& folder : {own, live, ended, fresh, old, other}) {
+    fs::create_directories(folder);
+    std::ofstream(folder / "vlr753.zip") << "part";
+  }
+#ifndef _WIN32
+  fs::last_write_time(old, fs::file_time_type::clock::now() - std::chrono::hours(48));
+#else
+  // MinGW's library cannot set a folder's time: the old folder is never taken, but new.
+  fs::remove_all(old);
+#endif
+  auto ownLock = platform::HoldRunFolder(own);
+  auto liveLock = platform::HoldRunFolder(live);
+  ASSERT_TRUE(ownLock && liveLock);
+  ASSERT_TRUE(platform::HoldRunFolder(ended));  // taken, then let go as by a killed run
+  platform::RemoveStaleRunFolders(base, own);
+  for (const fs::path& stays : {own, live, fresh, other})
+    EXPECT_TRUE(fs::exists(stays / "vlr753.zip")) << stays;
+  EXPECT_FALSE(fs::exists(ended));
+  EXPECT_FALSE(fs::exists(old));
+
+  liveLock.reset();
+  platform::RemoveStaleRunFolders(base, own);
+  EXPECT_FALSE(fs::exists(live));
+  EXPECT_TRUE(fs::exists(own / "vlr753.zip"));
+  ownLock.reset();
+  fs::remove_all(base);
+}
 
 }  // namespace

@@ -700,14 +700,14 @@ def case_resume_after_break(t):
             press_finish(t, proc, "vlrmain.exe")
         else:
             code = run_quiet(t, "/quiet", "/log:" + wine_path(log), "E", site)
-            check(code == (0 if digest else 4), "the exit code is %d (it was %r)"
-                  % (0 if digest else 4, code))
+            check(code == (0 if digest else 1), "the exit code is %d (it was %r)"
+                  % (0 if digest else 1, code))
             t.wait_lock_released()
         asked = t.asked("/" + path + name)
         block = t.read(log).decode("utf-8").split("== vlrupdate run")[-1].split("\r\n")
         if not digest:
             check(asked == [("200", "")], "the package was asked for once, without a Range")
-            check("outcome: " + UNZIP_EN in block, "the log tells the failure")
+            check("outcome: " + CONNECT_EN in block, "the log tells the failure: nothing fetched")
             check(not [line for line in block if line.startswith("continuation")],
                   "the log tells of no continuation")
             expect_unchanged(t, before)
@@ -816,6 +816,86 @@ def case_quiet_no_mirror(t):
     check(t.none_started(), "Veloran was not started")
 
 
+def log_block(t, log):
+    """The lines of the last block of the run log at `log`."""
+    return t.read(log).decode("utf-8").split("== vlrupdate run")[-1].split("\r\n")
+
+
+def case_quiet_hostile_mirror(t):
+    """Mirrors that drip, run on past a part's end, name another ETag on a part or
+    announce more than a package may hold: each unattended run ends bounded, with exit
+    code 1 (nothing fetched) or 0 (the file up to the length announced), and a log line
+    that says which bound acted. A run killed on a dripping mirror leaves its log lines;
+    its run folder goes with the next run."""
+    members = package_members("7.5.3")
+    package = make_zip(members)
+    page = b"7.5.3\r\n\r\n<!-- sha256 vlr753.zip %s -->\r\n" % (
+        hashlib.sha256(package).hexdigest().encode())
+    port = t.serve({"version.html": page, "vlr753.zip": package})
+    log = os.path.join(os.path.dirname(t.folder), "update.log")
+    cut = len(package) // 2
+
+    def quiet(path, *options):
+        start = time.monotonic()
+        code = run_quiet(t, "/quiet", "/log:" + wine_path(log), *options, "E",
+                         "127.0.0.1:%d/%s" % (port, path))
+        t.wait_lock_released()
+        return code, time.monotonic() - start, log_block(t, log)
+
+    # Killed while version.html drips in: its lines are in the log, its folder stays.
+    proc = t.start("/quiet", "/log:" + wine_path(log), "E", "127.0.0.1:%d/drip/" % port)
+    deadline = time.monotonic() + 30
+    while not (os.path.exists(log) and "deadline: 1800 s for the whole run" in log_block(t, log)):
+        if time.monotonic() > deadline or proc.poll() is not None:
+            raise Failure("the run did not begin its log block")
+        time.sleep(0.2)
+    time.sleep(2.0)
+    proc.kill()
+    proc.wait()
+    left = [p for p in t.temp_leftovers() if os.path.basename(p).startswith("vlrupdate-")]
+    check(len(left) == 1, "the killed run left its run folder (%r)" % left)
+    block = log_block(t, log)
+    check("minimum rate: 1024 bytes/s over 60 s" in block and
+          not [line for line in block if line.startswith("exit code")],
+          "the killed run's block holds its lines, and no exit code")
+    t.wait_lock_released()
+
+    code, took, block = quiet("drip/", "/deadline:4")
+    check(code == 1, "a dripping mirror: exit code 1 (it was %r)" % code)
+    check(4 <= took < 20, "it ended soon after its deadline of 4 s (%.1f s)" % took)
+    check("deadline: 4 s for the whole run" in block and
+          "download stopped: the run's deadline passed" in block, "the log tells the deadline")
+    check(not os.path.exists(left[0]), "the next run removed the killed run's folder")
+
+    name = "vlr753.zip"
+    # The ETag first: the endless part then updates the folder.
+    rounds = [("etag", 1, "broken download: failed, the answer does not continue the file"),
+              ("endless", 0, "download stopped at the announced length of %d bytes: the answer "
+                             "went on" % len(package))]
+    for how, expected, line in rounds:
+        path = "break-once/%d/range/%s/range/%s/%s/" % (cut, name, how, how)
+        os.makedirs(os.path.join(t.root, how), exist_ok=True)
+        for file_name, data in (("version.html", page), (name, package)):
+            t.write(os.path.join(t.root, how, file_name), data)
+        before = t.folder_files()
+        code, took, block = quiet(path)
+        check(code == expected, "a 206 %s: exit code %d (it was %r)" % (how, expected, code))
+        check(line in block, "the log tells %r" % line)
+        if expected:
+            expect_unchanged(t, before)
+        else:
+            expect_updated(t, members)
+            check("broken download: complete" in block, "the file was complete")
+        expect_no_temp(t)
+
+    code, took, block = quiet("announce/99999999999/")
+    check(code == 1, "a huge announced length: exit code 1 (it was %r)" % code)
+    check("download refused: 99999999999 bytes announced, above the limit of 2147483647" in block,
+          "the log tells the refused length")
+    expect_no_temp(t)
+    check(t.none_started(), "Veloran was not started")
+
+
 CASES = {
     "encrypted_package": case_encrypted_package,
     "encrypted_declined": case_encrypted_declined,
@@ -839,6 +919,7 @@ CASES = {
     "recover_at_start": case_recover_at_start,
     "published_mirror": case_published_mirror,
     "quiet_success": case_quiet_success,
+    "quiet_hostile_mirror": case_quiet_hostile_mirror,
     "quiet_version_forbidden": case_quiet_version_forbidden,
     "quiet_damaged_package": case_quiet_damaged_package,
     "quiet_second_copy": case_quiet_second_copy,

@@ -15,6 +15,10 @@ Bodies (the end of a chain):
 
 Modes (prefixes of a body):
   /trickle/<ms>/<bytes>/...  the body in pieces of <bytes>, <ms> milliseconds apart
+  /drip/...                  the body one byte at a time, two bytes a second (never silent
+                             long enough for a timeout)
+  /announce/<N>/...          Content-Length N whatever the body's length, the body, then an
+                             orderly close
   /reset/<N>/...             Content-Length of the whole body, its first N bytes, a short
                              pause (so that they arrive), then a TCP reset
   /short/<N>/...             Content-Length of the whole body, its first N bytes, then an
@@ -48,7 +52,11 @@ Modes (prefixes of a body):
   /range/<how>/...           how a Range is answered: honour (the default), ignore (200,
                              the whole body), 416, start (206 from one byte further than
                              asked), total (206 announcing a total one byte longer), short
-                             (206 that ends one byte before the end)
+                             (206 that ends one byte before the end), overrun (206 without
+                             Content-Length, its part, then 5,000,000 bytes more and an
+                             orderly close), endless (206 without Content-Length, its part,
+                             then bytes until the client leaves), etag (206 with another
+                             strong ETag than the one its If-Range named)
 
 A file or /size body announces Accept-Ranges and answers "Range: bytes=N-" or
 "bytes=N-M" with 206 and its Content-Range, or with 416 from its length on; an If-Range
@@ -278,6 +286,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         validators = "strong"
         ranges = "honour"
         older = False   # the broken first answer of /break-once/.../changed
+        announce = None  # the Content-Length of /announce
         while segments:
             head = segments[0]
             if head == "break-once":
@@ -303,14 +312,22 @@ class Handler(http.server.BaseHTTPRequestHandler):
             if head == "range":
                 segments.pop(0)
                 ranges = segments.pop(0) if segments else ""
-                if ranges not in ("honour", "ignore", "416", "start", "total", "short"):
-                    raise ChainError("range needs honour, ignore, 416, start, total or short")
+                if ranges not in ("honour", "ignore", "416", "start", "total", "short",
+                                  "overrun", "endless", "etag"):
+                    raise ChainError("range needs honour, ignore, 416, start, total, short, "
+                                     "overrun, endless or etag")
                 continue
             if head == "trickle":
                 segments.pop(0)
                 ms = number(segments, "trickle")
                 piece = max(1, number(segments, "trickle"))
                 trickle = (ms / 1000.0, piece)
+            elif head == "drip":
+                segments.pop(0)
+                trickle = (0.5, 1)
+            elif head == "announce":
+                segments.pop(0)
+                announce = number(segments, "announce")
             elif head in ("reset", "short"):
                 segments.pop(0)
                 cut = (number(segments, head), head, 0)
@@ -393,6 +410,13 @@ class Handler(http.server.BaseHTTPRequestHandler):
             status, start, length = 206, first, last - first + 1
             content_range = "bytes %d-%d/%d" % (first, last, total)
 
+        # A part that runs on past its end, or that names another file.
+        beyond = status == 206 and ranges in ("overrun", "endless")
+        if status == 206 and ranges == "etag" and etag:
+            etag = '"other-' + etag.strip('"') + '"'
+        if beyond or announce is not None:
+            self.close_connection = True
+
         self.send_response(status)
         self.send_header("Content-Type", body.content_type)
         if body.etag:  # a file or /size
@@ -405,9 +429,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send_header("Content-Range", content_range)
         if chunked:
             self.send_header("Transfer-Encoding", "chunked")
-        else:
+        elif announce is not None:
+            self.send_header("Content-Length", str(announce))
+        elif not beyond:
             self.send_header("Content-Length", str(length))
-        if cut:
+        if cut or beyond or announce is not None:
             self.send_header("Connection", "close")
             self.close_connection = True
         self.end_headers()
@@ -429,6 +455,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         body.write(sink, start, limit)
         if chunked and cut is None:
             self.raw_sink(b"0\r\n\r\n")
+        if beyond:
+            self.send_beyond(ranges == "endless")
         self.wfile.flush()
 
         if cut:
@@ -440,6 +468,15 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER,
                                            struct.pack("ii", 1, 0))
                 self.connection.close()
+
+    def send_beyond(self, endless):
+        """Bytes after a part's end: 5,000,000 of them, or until the client leaves (at
+        most 64 GiB, or the mirror stops)."""
+        left = (64 << 30) if endless else 5000000
+        while left > 0 and not self.server.stopping.is_set():
+            piece = BLOCK[: min(left, len(BLOCK))]
+            self.raw_sink(piece)
+            left -= len(piece)
 
     def redirect(self, target, host=None):
         host = host or self.headers.get("Host") or "127.0.0.1:%d" % self.server.server_address[1]

@@ -1,5 +1,6 @@
 #include "download/download_file.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include <random>
 #include <string>
 
+#include "download/download_limits.h"
 #include "download/download_state.h"
 #include "download/download_wait.h"
 #include "download/local_files.h"
@@ -66,9 +68,11 @@ class Transfer {
  public:
   Transfer(Connection& connection, const std::wstring& remoteName,
            const std::wstring& localPath, std::unique_ptr<LocalFile>& file,
-           std::int16_t& result, DownloadReport& report, OnBreak onBreak)
+           std::int16_t& result, DownloadReport& report, OnBreak onBreak,
+           const DownloadLimits& limits)
       : c_(connection), remoteName_(remoteName), localPath_(localPath), file_(file),
-        result_(result), report_(report), continuing_(onBreak == OnBreak::kContinue) {}
+        result_(result), report_(report), continuing_(onBreak == OnBreak::kContinue),
+        limits_(limits), rate_(limits) {}
 
   // Replaces the local file with the body read from the URL handle. Any exception
   // leaving here is a failure that ends the transfer with the file kept as written;
@@ -76,9 +80,18 @@ class Transfer {
   void Run();
 
  private:
+  // What became of the bytes of one read.
+  enum class Kept {
+    kGoOn,  // written; read on
+    kEnd,   // the announced length is reached and the answer went past it: it ends here
+    kQuit,  // the transfer ends now (a failure; Fail has run where the file must go)
+  };
+  Kept Keep(const char* buffer, std::uint32_t count);
+  bool TooLarge();
   AfterBreak Break();
   AfterBreak Continue();
   void Drop();
+  void Fail(DownloadBound bound = DownloadBound::kNone);
 
   Connection& c_;
   const std::wstring& remoteName_;
@@ -87,7 +100,12 @@ class Transfer {
   std::int16_t& result_;
   DownloadReport& report_;
   const bool continuing_;
+  const DownloadLimits& limits_;
+  RateWatch rate_;
   LocalFiles& files_ = platform::Get<LocalFiles>();
+  platform::System& system_ = platform::Get<platform::System>();
+  bool signature_ = false;
+  double lastProgress_ = 0.0;
   std::int32_t total_ = 0;
   platform::FileIdentity identity_;  // of the answer that the file's bytes come from
 };
@@ -98,22 +116,80 @@ void Transfer::Drop() {
   files_.Delete(localPath_);
 }
 
+// A failed download: no file, and nothing fetched. A download that had broken ends
+// with the bound's reason.
+void Transfer::Fail(DownloadBound bound) {
+  if (file_) Drop();
+  result_ = 0;
+  if (bound == DownloadBound::kNone) return;
+  report_.bound = bound;
+  if (report_.outcome != BreakOutcome::kNone)
+    report_.outcome = bound == DownloadBound::kDeadline ? BreakOutcome::kDeadline
+                                                        : BreakOutcome::kRefused;
+}
+
+// True, with the report told, when the answer being read announces more than a
+// package may hold: nothing of it is read.
+bool Transfer::TooLarge() {
+  if (identity_.length < 0 || static_cast<std::uint64_t>(identity_.length) <= kMaxPackageBytes)
+    return false;
+  report_.announced = identity_.length;
+  return true;
+}
+
+Transfer::Kept Transfer::Keep(const char* buffer, std::uint32_t count) {
+  // A platform that reports more than it was asked for has not filled the buffer
+  // with it: that is a failed transfer step, not data.
+  if (count > platform::kReadChunkBytes) return Kept::kQuit;
+  // Bytes past the announced length belong to no file we asked for.
+  std::uint32_t keep = count;
+  const bool past = identity_.length >= 0 && total_ + static_cast<std::int64_t>(count) > identity_.length;
+  if (past) keep = static_cast<std::uint32_t>(std::max<std::int64_t>(0, identity_.length - total_));
+  if (static_cast<std::uint64_t>(total_) + keep > kMaxPackageBytes) {
+    Fail(DownloadBound::kPastLimit);
+    return Kept::kQuit;
+  }
+  const std::int32_t bytesRead = static_cast<std::int32_t>(keep);
+  total_ += bytesRead;
+  std::int32_t& answerBytes =
+      report_.continuations.empty() ? report_.bytes : report_.continuations.back().bytes;
+  answerBytes += bytesRead;
+  if (signature_ && static_cast<std::uint32_t>(total_) > kMaxSignatureBytes) {
+    // No signature is that large: the answer is not one, and stops here.
+    Fail();
+    return Kept::kQuit;
+  }
+  if (keep > 0) {
+    if (!file_->Write(buffer, keep)) return Kept::kQuit;
+    result_ = 1;
+    if (std::fabs(system_.TimeOfDay() - lastProgress_) > 1.0) {
+      lastProgress_ = system_.TimeOfDay();
+      if (progressLabel) progressLabel->SetCaption(ProgressMessage(remoteName_, total_));
+    }
+  }
+  if (!past) return Kept::kGoOn;
+  report_.bound = DownloadBound::kOverrun;
+  report_.announced = identity_.length;
+  return Kept::kEnd;
+}
+
 void Transfer::Run() {
   files_.Delete(localPath_);
   // Nothing of another answer is written, and the call ends as after a failed read.
   if (NotTheFile(c_.internet, c_.url.get(), report_.status)) return;
+  identity_ = platform::AnswerIdentity(c_.internet, c_.url.get());
+  if (TooLarge()) return Fail(DownloadBound::kTooLarge);
   file_ = files_.Create(localPath_);
   if (!file_) return;
-  if (continuing_) identity_ = platform::AnswerIdentity(c_.internet, c_.url.get());
 
-  platform::System& system = platform::Get<platform::System>();
   platform::WindowSystem& windows = platform::Get<platform::WindowSystem>();
   char buffer[platform::kReadChunkBytes];
-  const bool signature = IsSignatureName(platform::ToUtf8(remoteName_));
-  double lastProgress = 0.0;
+  signature_ = IsSignatureName(platform::ToUtf8(remoteName_));
+  rate_.Begin(system_.SteadySeconds(), 0);
   bool more = true;
 
   while (more && DownloadState == 1) {
+    if (PastDeadline(limits_, system_.SteadySeconds())) return Fail(DownloadBound::kDeadline);
     std::uint32_t count = 0;
     bool broke = !c_.internet.InternetReadFile(c_.url.get(), buffer, platform::kReadChunkBytes,
                                                &count);
@@ -121,40 +197,27 @@ void Transfer::Run() {
     // A body that ends before its announced length is a break too, wherever the
     // platform did not fail the read for it.
     if (ended && continuing_ && identity_.length > total_) broke = true;
+    if (!broke && !ended) {
+      const Kept kept = Keep(buffer, count);
+      if (kept == Kept::kQuit) return;
+      if (kept == Kept::kEnd) {
+        more = false;
+      } else if (rate_.TooSlow(system_.SteadySeconds(), total_)) {
+        // A mirror that drips keeps the connection alive for ever: broken.
+        ++report_.slowAnswers;
+        broke = true;
+      }
+    }
     if (broke) {
       // Without continuations, a broken transfer leaves no file behind: a partial
       // body must not pass for a complete one.
       const AfterBreak next = continuing_ ? Break() : AfterBreak::kDrop;
-      if (next == AfterBreak::kDrop) return Drop();
+      if (next == AfterBreak::kDrop) return Fail();
       if (next == AfterBreak::kQuit) return;
       if (next == AfterBreak::kEnd) more = false;
       continue;  // the wait let the events run
     }
-    if (ended) {
-      more = false;
-    } else {
-      // A platform that reports more than it was asked for has not filled the buffer
-      // with it: that is a failed transfer step, not data.
-      if (count > platform::kReadChunkBytes) return;
-      std::int32_t bytesRead = static_cast<std::int32_t>(count);
-      if (total_ > std::numeric_limits<std::int32_t>::max() - bytesRead) return;
-      total_ += bytesRead;
-      std::int32_t& answerBytes =
-          report_.continuations.empty() ? report_.bytes : report_.continuations.back().bytes;
-      answerBytes += bytesRead;
-      if (signature && static_cast<std::uint32_t>(total_) > kMaxSignatureBytes) {
-        // No signature is that large: the answer is not one, and stops here.
-        Drop();
-        result_ = 0;
-        return;
-      }
-      if (!file_->Write(buffer, count)) return;
-      result_ = 1;
-      if (std::fabs(system.TimeOfDay() - lastProgress) > 1.0) {
-        lastProgress = system.TimeOfDay();
-        if (progressLabel) progressLabel->SetCaption(ProgressMessage(remoteName_, total_));
-      }
-    }
+    if (ended) more = false;
     windows.PumpEvents();
   }
 
@@ -187,7 +250,14 @@ AfterBreak Transfer::Continue() {
   while (report_.continuations.size() < static_cast<std::size_t>(kMaxContinuations)) {
     c_.url.reset();  // the broken answer's connection goes before the wait
     const int index = static_cast<int>(report_.continuations.size());
-    if (!WaitLettingEventsRun(ContinuationWait(index, spread(random)))) return AfterBreak::kEnd;
+    const double wait = ContinuationWait(index, spread(random));
+    // A continuation that could only begin after the deadline is not waited for.
+    if (PastDeadline(limits_, system_.SteadySeconds() + wait)) {
+      report_.bound = DownloadBound::kDeadline;
+      report_.outcome = BreakOutcome::kDeadline;
+      return AfterBreak::kDrop;
+    }
+    if (!WaitLettingEventsRun(wait)) return AfterBreak::kEnd;
     const std::string headers = platform::ContinuationHeaders(identity_, total_);
     report_.continuations.push_back({total_, 0, 0});
     // Without a validator the file is asked for whole, as the first time.
@@ -202,15 +272,23 @@ AfterBreak Transfer::Continue() {
     switch (platform::JudgeContinuation(
         !headers.empty(), status,
         platform::AnswerHeader(c_.internet, c_.url.get(), platform::kHttpQueryContentRange),
-        total_, identity_)) {
+        platform::AnswerHeader(c_.internet, c_.url.get(), platform::kHttpQueryEtag), total_,
+        identity_)) {
       case platform::ContinuationVerdict::kAppend:
+        rate_.Begin(system_.SteadySeconds(), total_);
         return AfterBreak::kRead;
       case platform::ContinuationVerdict::kRestart:
         // Another file, or one the server cannot prove the same: its bytes only.
         identity_ = platform::AnswerIdentity(c_.internet, c_.url.get());
+        if (TooLarge()) {
+          report_.bound = DownloadBound::kTooLarge;
+          report_.outcome = BreakOutcome::kRefused;
+          return AfterBreak::kDrop;
+        }
         Drop();
         total_ = 0;
         file_ = files_.Create(localPath_);
+        rate_.Begin(system_.SteadySeconds(), 0);
         return file_ ? AfterBreak::kRead : AfterBreak::kQuit;
       case platform::ContinuationVerdict::kRefuse:
         report_.outcome = BreakOutcome::kRefused;
@@ -236,7 +314,8 @@ void ReleaseProgressLabel(const platform::Control* label) noexcept {
 }
 
 std::int16_t DownloadFile(const std::wstring& remoteNameArgument,
-                          const std::wstring& localPathArgument, OnBreak onBreak) {
+                          const std::wstring& localPathArgument, OnBreak onBreak,
+                          const DownloadLimits& limits) {
   DownloadState = 1;
   std::int16_t result = 0;
   const auto started = std::chrono::steady_clock::now();
@@ -266,7 +345,11 @@ std::int16_t DownloadFile(const std::wstring& remoteNameArgument,
     });
     NormaliseSiteAddress();
     if (downloadObserver) SkipOnError([&] { report.url = SiteAddress + RemoteName; });
-    if (session) {
+    // Past the deadline no request is sent: a failed connection, the older file kept.
+    bool late = false;
+    SkipOnError([&] { late = PastDeadline(limits, platform::Get<platform::System>().SteadySeconds()); });
+    if (late) report.bound = DownloadBound::kDeadline;
+    if (session && !late) {
       SkipOnError([&] {
         address = platform::ToAnsi(SiteAddress + RemoteName);
         // "GET" with a length of 0: a header text of zero length, so a plain GET.
@@ -279,7 +362,7 @@ std::int16_t DownloadFile(const std::wstring& remoteNameArgument,
     if (url) {
       SkipOnError([&] {
         Connection connection{*internet, session.get(), address, url};
-        Transfer(connection, RemoteName, LocalPath, file, result, report, onBreak).Run();
+        Transfer(connection, RemoteName, LocalPath, file, result, report, onBreak, limits).Run();
       });
     }
 

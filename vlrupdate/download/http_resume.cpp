@@ -97,6 +97,7 @@ std::string ContinuationHeaders(const FileIdentity& file, std::int64_t offset) {
 
 ContinuationVerdict JudgeContinuation(bool rangeAsked, std::optional<std::uint32_t> status,
                                       const std::optional<std::string>& contentRange,
+                                      const std::optional<std::string>& etag,
                                       std::int64_t offset, const FileIdentity& file) {
   if (status == 200u) return ContinuationVerdict::kRestart;
   if (status != 206u || !rangeAsked || !contentRange || file.length <= 0)
@@ -105,6 +106,8 @@ ContinuationVerdict JudgeContinuation(bool rangeAsked, std::optional<std::uint32
   if (!range || range->first != offset || range->total != file.length ||
       range->last != file.length - 1)
     return ContinuationVerdict::kRefuse;
+  const bool knownByTag = !file.validator.empty() && file.validator.front() == '"';
+  if (knownByTag && etag && Trimmed(*etag) != file.validator) return ContinuationVerdict::kRefuse;
   return ContinuationVerdict::kAppend;
 }
 

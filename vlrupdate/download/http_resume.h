@@ -41,10 +41,14 @@ enum class ContinuationVerdict {
 };
 
 // Judges the answer to a continuation: a 200 starts again; a 206 is taken only when a
-// Range was asked (`rangeAsked`) and its Content-Range is "bytes offset-(length-1)/length"
-// with the length of `file`; any other status, unknown ones included, is refused.
+// Range was asked (`rangeAsked`), its Content-Range is "bytes offset-(length-1)/length"
+// with the length of `file`, and, when `file` is known by a strong ETag, the ETag the
+// 206 carries (`etag`, none for an answer without one) is that very tag: a server that
+// sends a part of another file is not trusted with this one. Any other status, unknown
+// ones included, is refused.
 ContinuationVerdict JudgeContinuation(bool rangeAsked, std::optional<std::uint32_t> status,
                                       const std::optional<std::string>& contentRange,
+                                      const std::optional<std::string>& etag,
                                       std::int64_t offset, const FileIdentity& file);
 
 }  // namespace platform

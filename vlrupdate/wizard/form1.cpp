@@ -122,10 +122,16 @@ void Form1::Form_Load() {
       log_->Line(options.quiet ? "mode: quiet" : "mode: wizard");
       log_->Line(french ? "language: French" : "language: English");
       log_->Line("mirror: " + (mirror.empty() ? std::string("none") : WithoutPassword(LogText(mirror))));
+      log_->Line("minimum rate: " + std::to_string(limits_.minimumBytesPerSecond) +
+                 " bytes/s over " + std::to_string(static_cast<long>(limits_.rateWindowSeconds)) +
+                 " s");
     });
   }
   if (another) return EndAtStart(options.quiet ? 5 : 0, "another copy of the updater is running");
   if (options.bad) return EndAtStart(6, "bad command line: \"/log:\" without a path");
+  if (options.badDeadline)
+    return EndAtStart(6, "bad command line: \"/deadline:\" without whole seconds from 1 to 86400");
+  if (options.deadlineSeconds) deadlineSeconds_ = *options.deadlineSeconds;
   if (arguments.empty() || (!options.quiet && rest.empty())) return EndAtStart(0, "no command line");
 
   // An extraction cut short by a crash is finished before anything else (even if this
@@ -154,6 +160,11 @@ void Form1::RunQuiet() {
   if (SiteAddress.empty()) return EndAtStart(6, "bad command line: \"/quiet\" without a mirror");
   // No box in a run nobody watches: the extraction's questions answer themselves.
   Unattended = 1;
+  // Nobody can stop a run that has no window: it stops itself at its deadline.
+  SkipOnError([&] {
+    limits_.deadline = platform::Get<platform::System>().SteadySeconds() + deadlineSeconds_;
+    if (log_) log_->Line("deadline: " + std::to_string(deadlineSeconds_) + " s for the whole run");
+  });
   // The run that Next, Next starts, on a window that is never shown.
   CurrentStep = 2;
   std::wstring message;

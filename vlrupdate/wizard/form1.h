@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "download/download_limits.h"
 #include "platform/controls.h"
 
 namespace vlr {
@@ -38,8 +39,10 @@ class Form1 : public platform::Form {
   // otherwise reads the language and the default mirror and shows step 0. Options
   // before that text: "/log:PATH" opens the run log; "/quiet" runs the update at once
   // instead of showing step 0, without a window, a box or Veloran's start, and ends
-  // with its exit code. A bad command line ("/log:" without a path, "/quiet" without
-  // a mirror) ends with 6; another copy running ends an unattended start with 5.
+  // with its exit code; "/deadline:SECONDS" sets the unattended run's deadline. A bad
+  // command line ("/log:" without a path, "/deadline:" without whole seconds from 1 to
+  // kMaxDeadlineSeconds, "/quiet" without a mirror) ends with 6; another copy running
+  // ends an unattended start with 5.
   void Form_Load();
 
   // Redraws the window for CurrentStep and sets which buttons are enabled.
@@ -60,6 +63,10 @@ class Form1 : public platform::Form {
   // The run log of "/log:PATH"; null without one.
   RunLog* Log() const { return log_.get(); }
 
+  // What bounds the run's downloads: the minimum rate, and in an unattended run its
+  // deadline ("/deadline:SECONDS", else kQuietDeadlineSeconds from its start).
+  const DownloadLimits& Limits() const { return limits_; }
+
   // platform::Form
   platform::Control& Window() override { return Form; }
   std::vector<platform::Control*> Controls() override;
@@ -77,6 +84,8 @@ class Form1 : public platform::Form {
 
   bool ended_ = false;
   int exitCode_ = 0;
+  DownloadLimits limits_;
+  std::uint32_t deadlineSeconds_ = kQuietDeadlineSeconds;
   std::unique_ptr<RunLog> log_;
 };
 

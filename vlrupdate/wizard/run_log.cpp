@@ -5,6 +5,7 @@
 #include <fstream>
 #include <system_error>
 
+#include "mirror/mirror_rules.h"
 #include "platform/local_file.h"
 #include "platform/text.h"
 #include "signature/package_key.h"
@@ -72,9 +73,21 @@ RunLog::RunLog(std::wstring path) : path_(std::move(path)) {
 void RunLog::Line(const std::string& text) noexcept {
   if (finished_) return;
   try {
-    block_ += text + "\r\n";
+    Append(text + "\r\n");
   } catch (...) {
     // A line that does not fit in memory is left out.
+  }
+}
+
+// Each line reaches the file as it is made, in one write: a run that is killed, or
+// never ends, leaves the lines it got to.
+void RunLog::Append(const std::string& text) noexcept {
+  if (full_) return;
+  try {
+    std::ofstream out(platform::ToPath(path_), std::ios::binary | std::ios::app);
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+  } catch (...) {
+    // An unwritable log is no failure of the run.
   }
 }
 
@@ -90,14 +103,10 @@ void RunLog::Finish(int exitCode) noexcept {
   if (finished_) return;
   finished_ = true;
   try {
-    if (full_) return;
-    block_ += "exit code: " + std::to_string(exitCode) + "\r\n\r\n";
-    std::ofstream out(platform::ToPath(path_), std::ios::binary | std::ios::app);
-    out.write(block_.data(), static_cast<std::streamsize>(block_.size()));
+    Append("exit code: " + std::to_string(exitCode) + "\r\n\r\n");
   } catch (...) {
-    // An unwritable log is no failure of the run.
+    // Out of memory: the block ends without it.
   }
-  block_.clear();
 }
 
 namespace {
@@ -116,6 +125,8 @@ const char* OutcomeText(BreakOutcome outcome) {
       return "failed, the answer does not continue the file";
     case BreakOutcome::kGaveUp:
       return "failed, still broken after the last continuation";
+    case BreakOutcome::kDeadline:
+      return "failed, the run's deadline passed";
     case BreakOutcome::kFailed:
     case BreakOutcome::kNone:
       break;
@@ -125,17 +136,47 @@ const char* OutcomeText(BreakOutcome outcome) {
 
 }  // namespace
 
+void RunLog::BoundLines(const DownloadReport& report) noexcept {
+  try {
+    if (report.slowAnswers > 0)
+      Line("below the minimum rate: " + std::to_string(report.slowAnswers) +
+           (report.slowAnswers == 1 ? " answer" : " answers") + ", each taken as a break");
+    switch (report.bound) {
+      case DownloadBound::kTooLarge:
+        Line("download refused: " + std::to_string(report.announced) +
+             " bytes announced, above the limit of " + std::to_string(kMaxPackageBytes));
+        break;
+      case DownloadBound::kPastLimit:
+        Line("download refused: more than " + std::to_string(kMaxPackageBytes) + " bytes arrived");
+        break;
+      case DownloadBound::kOverrun:
+        Line("download stopped at the announced length of " + std::to_string(report.announced) +
+             " bytes: the answer went on");
+        break;
+      case DownloadBound::kDeadline:
+        Line("download stopped: the run's deadline passed");
+        break;
+      case DownloadBound::kNone:
+        break;
+    }
+  } catch (...) {
+  }
+}
+
 void RunLog::OnDownload(const DownloadReport& report) noexcept {
   try {
     Line("request: " + WithoutPassword(platform::ToUtf8(report.url)) + " -> status " +
          StatusText(report.status) + ", " + std::to_string(report.bytes) + " bytes, " +
          std::to_string(report.milliseconds) + " ms, result " + std::to_string(report.result));
-    if (report.outcome == BreakOutcome::kNone) return;
-    for (const ContinuationReport& c : report.continuations) {
-      Line("continuation from byte " + std::to_string(c.offset) + " -> status " +
-           StatusText(c.status) + ", " + std::to_string(c.bytes) + " bytes");
+    if (report.outcome != BreakOutcome::kNone) {
+      for (const ContinuationReport& c : report.continuations) {
+        Line("continuation from byte " + std::to_string(c.offset) + " -> status " +
+             StatusText(c.status) + ", " + std::to_string(c.bytes) + " bytes");
+      }
     }
-    Line(std::string("broken download: ") + OutcomeText(report.outcome));
+    BoundLines(report);
+    if (report.outcome != BreakOutcome::kNone)
+      Line(std::string("broken download: ") + OutcomeText(report.outcome));
   } catch (...) {
   }
 }

@@ -21,27 +21,32 @@ class RunLog : public DownloadObserver {
   // log never grows past the limit by more than one block. Never throws.
   explicit RunLog(std::wstring path);
 
-  // Adds `text` (UTF-8) and a line end to the block. Never throws.
+  // Adds `text` (UTF-8) and a line end to the block, appending it to PATH (created if
+  // needed) at once, so that a run that is killed leaves its lines. Never throws.
   void Line(const std::string& text) noexcept;
 
   // The line that says how the run ended: "outcome: " and `text`. Never throws.
   void Outcome(const std::string& text) noexcept;
 
-  // Ends the block with the exit code and appends it to PATH, created if needed, in
-  // one write, so that the block of another copy that ends at once (exit code 5) does
-  // not fall in the middle of it. A block that cannot be written is lost: the log
-  // never changes the run. Later calls do nothing. Never throws.
+  // Ends the block with the exit code and an empty line. Each line is one write of
+  // its own: the block of another copy that ends at once (exit code 5) can fall
+  // between two lines of a running copy's block, never inside a line. A line that
+  // cannot be written is lost: the log never changes the run. Later calls do nothing.
+  // Never throws.
   void Finish(int exitCode) noexcept;
 
   // One line per request: the address (without a password), status, bytes, time and
   // DownloadFile's result; for a download that broke, one line more per continuation
   // (the byte it asked from, its status and the bytes it brought) and one for how the
-  // download ended.
+  // download ended; a line for a bound that cut the download short or failed it, and
+  // for answers slower than the minimum rate.
   void OnDownload(const DownloadReport& report) noexcept override;
 
  private:
+  void Append(const std::string& text) noexcept;
+  void BoundLines(const DownloadReport& report) noexcept;
+
   std::wstring path_;
-  std::string block_;
   bool full_ = false;  // over the limit, and it could not be renamed
   bool finished_ = false;
 };

@@ -16,6 +16,18 @@ bool SameNoCase(std::wstring_view text, std::wstring_view lower) {
   return true;
 }
 
+// Whole seconds from 1 to kMaxDeadlineSeconds, digits only; nothing for anything else.
+std::optional<std::uint32_t> DeadlineSeconds(std::wstring_view digits) {
+  if (digits.empty() || digits.size() > 6) return std::nullopt;
+  std::uint32_t value = 0;
+  for (wchar_t c : digits) {
+    if (c < L'0' || c > L'9') return std::nullopt;
+    value = value * 10 + static_cast<std::uint32_t>(c - L'0');
+  }
+  if (value == 0 || value > kMaxDeadlineSeconds) return std::nullopt;
+  return value;
+}
+
 }  // namespace
 
 StartOptions ReadStartOptions(const std::wstring& argumentText) {
@@ -29,6 +41,9 @@ StartOptions ReadStartOptions(const std::wstring& argumentText) {
     const std::wstring_view word = text.substr(p, end - p);
     if (SameNoCase(word, L"/quiet")) {
       options.quiet = true;
+    } else if (word.size() >= 10 && SameNoCase(word.substr(0, 10), L"/deadline:")) {
+      options.deadlineSeconds = DeadlineSeconds(word.substr(10));
+      options.badDeadline = !options.deadlineSeconds;
     } else if (word.size() >= 5 && SameNoCase(word.substr(0, 5), L"/log:")) {
       const std::size_t start = p + 5;
       if (start < n && text[start] == L'"') {

@@ -57,11 +57,12 @@ struct SignatureCheck {
 // that is a failed connection, as for any other download. The signature file is
 // deleted again.
 SignatureCheck CheckSignature(std::span<const PublicKeyPoint> keys, const std::wstring& remoteName,
-                              const std::wstring& localPath, platform::PlainFile& file) {
+                              const std::wstring& localPath, platform::PlainFile& file,
+                              const DownloadLimits& limits) {
   const std::wstring signatureName = platform::FromUtf8(SignatureName(platform::ToUtf8(remoteName)));
   const std::wstring signaturePath = localPath + L".sig";
   SignatureCheck check;
-  if (DownloadFile(signatureName, signaturePath) == 1) {
+  if (DownloadFile(signatureName, signaturePath, OnBreak::kFail, limits) == 1) {
     std::error_code ec;
     if (WindowClosed() || !std::filesystem::exists(platform::ToPath(signaturePath), ec)) {
       check.verdict = Signature::kInterrupted;
@@ -135,7 +136,8 @@ void FetchAndUnpack(Form1& form, bool quiet, UpdateResult& result) {
 
   std::wstring remoteName = platform::FromUtf8(kVersionFileName);
   std::wstring localPath = GetTempFolder() + remoteName;
-  if (DownloadFile(remoteName, localPath) != 1 || WindowClosed()) return;
+  if (DownloadFile(remoteName, localPath, OnBreak::kFail, form.Limits()) != 1 || WindowClosed())
+    return;
 
   // A version file that was stopped or broke is gone: no digits, as in a keyless run.
   VersionFacts facts;
@@ -144,7 +146,8 @@ void FetchAndUnpack(Form1& form, bool quiet, UpdateResult& result) {
     SkipOnError([&] { page = platform::HoldFile(localPath); });
     if (!signedBuild) Log(log, "signature of version.html: not checked (no package key)");
     if (page && signedBuild) {
-      const SignatureCheck check = CheckSignature(keys, remoteName, localPath, *page);
+      const SignatureCheck check =
+          CheckSignature(keys, remoteName, localPath, *page, form.Limits());
       const Signature verdict = check.verdict;
       Log(log, SignatureLogLine(check, keys.size()));
       if (verdict != Signature::kHolds) {
@@ -199,7 +202,7 @@ void FetchAndUnpack(Form1& form, bool quiet, UpdateResult& result) {
   // A package whose digest is known can be continued after a break: whatever arrives
   // is checked against the digest before it is used.
   const OnBreak onBreak = facts.digest ? OnBreak::kContinue : OnBreak::kFail;
-  if (DownloadFile(remoteName, localPath, onBreak) != 1 || WindowClosed()) return;
+  if (DownloadFile(remoteName, localPath, onBreak, form.Limits()) != 1 || WindowClosed()) return;
 
   bool unpacked = false;
   {

@@ -25,8 +25,9 @@ class Form1;
 // closed during a download the run ends there (kWindowClosed): `stepMessage` stays
 // empty and Command3 keeps its caption. `quiet` is the unattended run: it also ends as
 // kUpToDate, without asking for the package, when the version recorded as installed
-// is the mirror's. Writes what it finds, and how the run ended, to the form's run log,
-// if any.
+// is the mirror's. Every download is held to the form's limits (Form1::Limits): one
+// that fails on them fetched nothing. Writes what it finds, and how the run ended, to
+// the form's run log, if any.
 UpdateResult UpdateRun(Form1& form, std::wstring& stepMessage, bool quiet = false);
 
 }  // namespace vlr

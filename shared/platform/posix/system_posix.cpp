@@ -13,6 +13,7 @@
 #include <string>
 
 #include "platform/lock_file.h"
+#include "platform/run_folders.h"
 #include "platform/services.h"
 #include "platform/system.h"
 #include "platform/system_error_text.h"
@@ -84,9 +85,14 @@ class PosixSystem final : public System {
       const char* dir = std::getenv("TMPDIR");
       std::string pattern = dir && *dir ? dir : "/tmp";
       if (pattern.back() != '/') pattern += '/';
-      pattern += "vlrupdate-XXXXXX";
+      const std::string base = pattern;
+      pattern += kRunFolderPrefix;
+      pattern += "XXXXXX";
       if (!mkdtemp(pattern.data())) return 0;
       privateTemp_ = pattern + '/';
+      // Held while the run lasts; the folders of killed runs go now.
+      runLock_ = HoldRunFolder(pattern);
+      RemoveStaleRunFolders(base, pattern);
     }
     const std::string& path = privateTemp_;
     if (path.size() + 1 > bufferLength) return static_cast<std::uint32_t>(path.size() + 1);
@@ -96,6 +102,7 @@ class PosixSystem final : public System {
 
   void RemoveRunFolder() override {
     if (privateTemp_.empty()) return;
+    runLock_.reset();
     std::error_code ignored;
     std::filesystem::remove_all(privateTemp_, ignored);
     privateTemp_.clear();
@@ -128,6 +135,7 @@ class PosixSystem final : public System {
  private:
   std::unique_ptr<LockFile> lock_;
   std::string privateTemp_;  // with its final '/', once made
+  std::unique_ptr<LockFile> runLock_;
 };
 
 }  // namespace

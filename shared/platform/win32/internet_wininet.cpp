@@ -191,9 +191,15 @@ class WinInet final : public Internet {
     }
   }
 
+  // Like libcurl, hands out what has arrived: wininet's own read waits until it has
+  // filled the whole buffer, which a server dripping a byte now and then can stretch
+  // without end, past every check the caller makes between reads.
   bool InternetReadFile(InternetHandle file, void* buffer, std::uint32_t bytesToRead,
                         std::uint32_t* bytesRead) override {
-    DWORD count = 0;
+    DWORD count = 0, available = 0;
+    if (::InternetQueryDataAvailable(ToNative(file), &available, 0, 0) && available > 0 &&
+        available < bytesToRead)
+      bytesToRead = available;
     BOOL ok = ::InternetReadFile(ToNative(file), buffer, bytesToRead, &count);
     if (bytesRead) *bytesRead = count;
     auto it = bodies_.find(ToNative(file));

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "platform/lock_file.h"
+#include "platform/run_folders.h"
 #include "platform/services.h"
 #include "platform/system.h"
 #include "platform/system_error_text.h"
@@ -92,7 +93,7 @@ class Win32System final : public System {
         if (!BCRYPT_SUCCESS(BCryptGenRandom(nullptr, random, sizeof random,
                                              BCRYPT_USE_SYSTEM_PREFERRED_RNG)))
           return 0;
-        std::string folder = std::string(base, n) + "vlrupdate-";
+        std::string folder = std::string(base, n) + kRunFolderPrefix;
         for (unsigned char b : random) {
           folder += "0123456789abcdef"[b >> 4];
           folder += "0123456789abcdef"[b & 15];
@@ -100,6 +101,10 @@ class Win32System final : public System {
         if (CreateDirectoryA(folder.c_str(), nullptr)) runFolder_ = folder + '\\';
       }
       if (runFolder_.empty()) return 0;
+      // Held while the run lasts; the folders of killed runs go now.
+      const std::filesystem::path own = ToPath(FromAnsi(runFolder_.substr(0, runFolder_.size() - 1)));
+      runLock_ = HoldRunFolder(own);
+      RemoveStaleRunFolders(own.parent_path(), own);
     }
     if (runFolder_.size() + 1 > bufferLength) return static_cast<std::uint32_t>(runFolder_.size() + 1);
     std::memcpy(buffer, runFolder_.c_str(), runFolder_.size() + 1);
@@ -108,6 +113,7 @@ class Win32System final : public System {
 
   void RemoveRunFolder() override {
     if (runFolder_.empty()) return;
+    runLock_.reset();  // its file is deleted as it is let go: the folder can go
     std::error_code ignored;
     std::filesystem::remove_all(ToPath(FromAnsi(runFolder_)), ignored);
     runFolder_.clear();
@@ -137,6 +143,7 @@ class Win32System final : public System {
 
  private:
   std::string runFolder_;  // with its final separator, once made
+  std::unique_ptr<LockFile> runLock_;
   std::unique_ptr<LockFile> lock_;
   win32::UniqueKernelObject mutex_;
 };

@@ -111,9 +111,9 @@ out=$work/out
 echo "Veloran" >>"$repo/README.md"
 refused "a modified file" "the working tree differs from its commit" "$out" "${signing[@]}"
 git checkout -q -- README.md
-touch "$repo/wizard/new_step.cpp"
+touch "$repo/vlrupdate/wizard/new_step.cpp"
 refused "an untracked file" "the working tree differs from its commit" "$out"
-rm "$repo/wizard/new_step.cpp"
+rm "$repo/vlrupdate/wizard/new_step.cpp"
 refused "a missing password file" "cannot read the password file" "$out" \
         --pfx "$pki/signer.pfx" --pfx-pass-file "$pki/none.txt"
 refused "a wrong password" "does not open with the password" "$out" \

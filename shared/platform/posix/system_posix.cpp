@@ -13,6 +13,7 @@
 #include <string>
 
 #include "platform/lock_file.h"
+#include "platform/run_folder.h"
 #include "platform/services.h"
 #include "platform/system.h"
 #include "platform/system_error_text.h"
@@ -84,9 +85,18 @@ class PosixSystem final : public System {
       const char* dir = std::getenv("TMPDIR");
       std::string pattern = dir && *dir ? dir : "/tmp";
       if (pattern.back() != '/') pattern += '/';
-      pattern += "vlrupdate-XXXXXX";
-      if (!mkdtemp(pattern.data())) return 0;
-      privateTemp_ = pattern + '/';
+      const std::string base = pattern;
+      pattern += std::string(kRunFolderPrefix) + "XXXXXX";
+      // Held for the run. Another run's sweep may take the folder for a left one
+      // while it is still empty, before its lock: then another is made.
+      for (int attempt = 0; attempt < 8 && !runLock_; ++attempt) {
+        std::string folder = pattern;
+        if (!mkdtemp(folder.data())) return 0;
+        privateTemp_ = folder + '/';
+        runLock_ = HoldRunFolder(folder);
+      }
+      // Folders of runs that ended without removing theirs go.
+      RemoveAbandonedRunFolders(base, privateTemp_);
     }
     const std::string& path = privateTemp_;
     if (path.size() + 1 > bufferLength) return static_cast<std::uint32_t>(path.size() + 1);
@@ -96,8 +106,7 @@ class PosixSystem final : public System {
 
   void RemoveRunFolder() override {
     if (privateTemp_.empty()) return;
-    std::error_code ignored;
-    std::filesystem::remove_all(privateTemp_, ignored);
+    ClearRunFolder(privateTemp_, runLock_);
     privateTemp_.clear();
   }
 
@@ -128,6 +137,7 @@ class PosixSystem final : public System {
  private:
   std::unique_ptr<LockFile> lock_;
   std::string privateTemp_;  // with its final '/', once made
+  std::unique_ptr<LockFile> runLock_;  // held while privateTemp_ is in use
 };
 
 }  // namespace

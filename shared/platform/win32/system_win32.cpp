@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "platform/lock_file.h"
+#include "platform/run_folder.h"
 #include "platform/services.h"
 #include "platform/system.h"
 #include "platform/system_error_text.h"
@@ -92,14 +93,21 @@ class Win32System final : public System {
         if (!BCRYPT_SUCCESS(BCryptGenRandom(nullptr, random, sizeof random,
                                              BCRYPT_USE_SYSTEM_PREFERRED_RNG)))
           return 0;
-        std::string folder = std::string(base, n) + "vlrupdate-";
+        std::string folder = std::string(base, n) + kRunFolderPrefix;
         for (unsigned char b : random) {
           folder += "0123456789abcdef"[b >> 4];
           folder += "0123456789abcdef"[b & 15];
         }
-        if (CreateDirectoryA(folder.c_str(), nullptr)) runFolder_ = folder + '\\';
+        // Held for the run. Another run's sweep may take the folder for a left one
+        // while it is still empty, before its lock: then another is made.
+        if (CreateDirectoryA(folder.c_str(), nullptr)) {
+          runLock_ = HoldRunFolder(ToPath(FromAnsi(folder)));
+          if (runLock_ || attempt == 7) runFolder_ = folder + '\\';
+        }
       }
       if (runFolder_.empty()) return 0;
+      // Folders of runs that ended without removing theirs go.
+      RemoveAbandonedRunFolders(ToPath(FromAnsi(std::string(base, n))), ToPath(FromAnsi(runFolder_)));
     }
     if (runFolder_.size() + 1 > bufferLength) return static_cast<std::uint32_t>(runFolder_.size() + 1);
     std::memcpy(buffer, runFolder_.c_str(), runFolder_.size() + 1);
@@ -108,8 +116,7 @@ class Win32System final : public System {
 
   void RemoveRunFolder() override {
     if (runFolder_.empty()) return;
-    std::error_code ignored;
-    std::filesystem::remove_all(ToPath(FromAnsi(runFolder_)), ignored);
+    ClearRunFolder(ToPath(FromAnsi(runFolder_)), runLock_);
     runFolder_.clear();
   }
 
@@ -137,6 +144,7 @@ class Win32System final : public System {
 
  private:
   std::string runFolder_;  // with its final separator, once made
+  std::unique_ptr<LockFile> runLock_;  // held while runFolder_ is in use
   std::unique_ptr<LockFile> lock_;
   win32::UniqueKernelObject mutex_;
 };

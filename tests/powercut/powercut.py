@@ -97,10 +97,13 @@ class Disk:
         run(["mount", "-t", "ext4", "-o", self.options, self.dev, self.mnt])
         self.mounted = True
 
-    def unmount(self):
+    def unmount(self, lazy=False):
         if self.mounted:
-            subprocess.run(["umount", self.mnt], check=False)
+            subprocess.run(["umount", self.mnt], check=False, stderr=subprocess.DEVNULL)
             if os.path.ismount(self.mnt):
+                if not lazy:
+                    # Mounted again, the shut-down file system would come back as it is.
+                    raise RuntimeError("cannot unmount %s: something holds it" % self.mnt)
                 subprocess.run(["umount", "-l", self.mnt], check=False)
             self.mounted = False
 
@@ -132,7 +135,7 @@ class Disk:
         self.mount()
 
     def close(self):
-        self.unmount()
+        self.unmount(lazy=True)
         if self.dev:
             subprocess.run(["losetup", "-d", self.dev], check=False)
             self.dev = None
@@ -562,7 +565,10 @@ def scenario_publish(disk, cutter, args, work, log):
             "make after %d of them)" % (options, total, len(points), ends["752"], ends["753"], nexts))
 
         # sign: the 7.5.3 mirror signed anew with an expiry line.
-        subprocess.run(mirror + ["--daemon", "--root", pub, "--port", "0", "--port-file",
+        # check reads what a copy of the mirror serves: nothing may hold the mount.
+        served = os.path.join(work, "served")
+        os.makedirs(served, exist_ok=True)
+        subprocess.run(mirror + ["--daemon", "--root", served, "--port", "0", "--port-file",
                                  port_file, "--pid-file", root_pid, "--log",
                                  os.path.join(work, "pub.log"), "--max-seconds", "600",
                                  "--max-requests", "5000"], check=True, stdout=subprocess.DEVNULL)
@@ -573,6 +579,14 @@ def scenario_publish(disk, cutter, args, work, log):
 
             def fresh_signed():
                 fresh("753")
+
+            def serve_and_check():
+                copy = os.path.join(served, "mirror")
+                if os.path.exists(copy):
+                    shutil.rmtree(copy)
+                shutil.copytree(mirror_dir, copy)
+                return subprocess.run(check, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                                      text=True)
 
             fresh_signed()
             old_page = open(os.path.join(mirror_dir, "version.html"), "rb").read()
@@ -599,8 +613,7 @@ def scenario_publish(disk, cutter, args, work, log):
                 good = verify(page, sig)
                 if not good and not (verify(old_page if page == new_page else new_page, sig)):
                     raise CheckFailed(when + ": the signature is torn (it signs neither page)")
-                said = subprocess.run(check, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                                      text=True)
+                said = serve_and_check()
                 if good != (said.returncode == 0) or (not good and "not authentic" not in said.stdout):
                     raise CheckFailed("%s: check says %s of a %s pair:\n%s" % (
                         when, "yes" if said.returncode == 0 else "no",
@@ -609,7 +622,7 @@ def scenario_publish(disk, cutter, args, work, log):
                 if subprocess.run(sign, stdout=subprocess.DEVNULL,
                                   stderr=subprocess.DEVNULL).returncode != 0:
                     raise CheckFailed(when + ": the next sign failed")
-                if subprocess.run(check, stdout=subprocess.DEVNULL).returncode != 0:
+                if serve_and_check().returncode != 0:
                     raise CheckFailed(when + ": the next sign did not mend the pair")
                 left = [n for n in os.listdir(mirror_dir) if n.startswith(".")]
                 if left:
@@ -632,6 +645,9 @@ def main():
     parser.add_argument("--points", type=int, default=40)
     parser.add_argument("--no-fsync", action="store_true")
     parser.add_argument("--expect-failure", action="store_true")
+    parser.add_argument("--time-limit", type=int, default=250,
+                        help="seconds; then it ends through its cleanup (before ctest's "
+                             "timeout, which would kill it without one)")
     args = parser.parse_args()
 
     if os.geteuid() != 0:
@@ -642,11 +658,12 @@ def main():
     if not os.path.exists("/dev/loop-control"):
         skip("no loop devices here (/dev/loop-control is missing)")
 
-    # ctest ends a test that runs too long with SIGTERM: leave through the cleanup.
+    # Ended from outside, or past its time: leave through the cleanup.
     def end(signum, _frame):
         raise SystemExit(128 + signum)
-    for s in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
+    for s in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP, signal.SIGALRM):
         signal.signal(s, end)
+    signal.alarm(args.time_limit)
 
     work = tempfile.mkdtemp(prefix="vlr-powercut-%s-" % args.scenario)
     disk = None

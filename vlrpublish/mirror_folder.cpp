@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "mirror/mirror_rules.h"
+#include "platform/local_file.h"
 #include "vlrpublish/interrupt_cleanup.h"
 #include "vlrpublish/shown_text.h"
 
@@ -282,6 +283,18 @@ void TakeFileAccessOf(const fs::path& old, const fs::path& fresh) {
 #endif
 }
 
+// Writes every file in folder, then the folder's names, through to the disk: what a
+// rename puts in place must be whole there before the rename is, or a power cut can
+// leave the new names with empty files.
+bool FlushFolderTree(const fs::path& folder) {
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    std::error_code typeError;
+    if (it->is_regular_file(typeError) && !platform::FlushToDisk(it->path())) return false;
+  }
+  return !ec && platform::FlushToDisk(folder);
+}
+
 // Exchanges the two folders in one step. True when done; false with `unsupported` set
 // when the system or file system cannot, else with the error in ec.
 bool Exchange(const fs::path& a, const fs::path& b, bool& unsupported, std::error_code& ec) {
@@ -308,13 +321,20 @@ bool PausingForTest() { return std::getenv("VLRPUBLISH_TEST_PAUSE_IN_SWAP") != n
 std::string PutInPlace(ScratchFolder& built, const fs::path& mirror, bool replace) {
   std::error_code ec;
   InterruptDeferred whole;
+  // The swap itself is written through too, so that the mirror reported made stays.
+  struct FlushParent {
+    const fs::path& mirror;
+    ~FlushParent() { platform::FlushToDisk(mirror.parent_path()); }
+  } flushParent{mirror};
   if (!replace) {
+    if (!FlushFolderTree(built.path())) return "cannot write the new mirror through to the disk";
     fs::rename(built.path(), mirror, ec);
     if (ec) return "cannot rename the new mirror into place: " + ec.message();
     built.Keep();
     return {};
   }
   TakeAccessOf(mirror, built.path());
+  if (!FlushFolderTree(built.path())) return "cannot write the new mirror through to the disk";
   bool unsupported = false;
   if (!PausingForTest() && Exchange(built.path(), mirror, unsupported, ec)) {
     return {};  // built holds the old one
@@ -351,6 +371,16 @@ std::string PutPairInPlace(ScratchFolder& aside, const fs::path& mirror) {
   const fs::path newSignature = SignaturePath(newPage);
   TakeFileAccessOf(page, newPage);
   TakeFileAccessOf(page, newSignature);
+  // Both whole on the disk before either takes its name, and the names written
+  // through after: a power cut leaves the old pair, the new one, or the new page with
+  // the old signature (refused; the next sign mends it), never an empty file.
+  if (!platform::FlushToDisk(newPage) || !platform::FlushToDisk(newSignature) ||
+      !platform::FlushToDisk(aside.path()))
+    return "cannot write the new version.html and its signature through to the disk";
+  struct FlushMirror {
+    const fs::path& mirror;
+    ~FlushMirror() { platform::FlushToDisk(mirror); }
+  } flushMirror{mirror};
   std::error_code ec;
   InterruptDeferred whole;
   fs::rename(newPage, page, ec);

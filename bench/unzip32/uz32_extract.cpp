@@ -1,11 +1,13 @@
 // Extracts one archive into one folder through unzip32 with the updater's options, for
-// the benchmark: uz32_extract ARCHIVE FOLDER. Exit status: the library's result.
+// the benchmark and the power-cut test: uz32_extract ARCHIVE FOLDER; or finishes what a
+// cut-short one left: uz32_extract --recover FOLDER. Exit status: the library's result.
 #include <cstdio>
 #include <string>
 
 #include "unzip32/unzip32.h"
 
 int main(int argc, char** argv) {
+  if (argc == 3 && std::string(argv[1]) == "--recover") return UzpRecoverFolder(argv[2]);
   if (argc != 3) {
     std::fprintf(stderr, "usage: %s ARCHIVE FOLDER\n", argv[0]);
     return 2;

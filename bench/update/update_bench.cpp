@@ -3,6 +3,9 @@
 //   update_bench FOLDER SITE
 // FOLDER is the Veloran folder (holding libunzip32.so), SITE the mirror address.
 // prints: message="..." seconds=S peak_rss_kib=K; exit status 0 when the update succeeded.
+//   update_bench --start FOLDER
+// only starts the wizard (which completes an extraction cut short), asks no mirror and
+// ends: the power-cut test's next start.
 #include <sys/resource.h>
 
 #include <chrono>
@@ -35,6 +38,7 @@ class BenchSystem final : public platform::System {
   std::int64_t UtcSeconds() override { return real_.UtcSeconds(); }
   double SteadySeconds() override { return real_.SteadySeconds(); }
   void Pause(std::uint32_t milliseconds) override { real_.Pause(milliseconds); }
+  void RemoveRunFolder() override { real_.RemoveRunFolder(); }
 
  private:
   platform::System& real_ = platform::DefaultService<platform::System>();
@@ -50,11 +54,13 @@ long PeakRssKib() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const bool startOnly = argc == 3 && std::string(argv[1]) == "--start";
   if (argc != 3) {
-    std::fprintf(stderr, "usage: update_bench FOLDER SITE\n");
+    std::fprintf(stderr, "usage: update_bench FOLDER SITE | --start FOLDER\n");
     return 2;
   }
-  BenchSystem system(platform::FromAnsi(argv[1]), L"E " + platform::FromAnsi(argv[2]));
+  BenchSystem system(platform::FromAnsi(argv[startOnly ? 2 : 1]),
+                     L"E " + platform::FromAnsi(startOnly ? "127.0.0.1/" : argv[2]));
   platform::HeadlessWindowSystem windows;
   platform::Use<platform::System> useSystem(system);
   platform::Use<platform::WindowSystem> useWindows(windows);
@@ -62,6 +68,7 @@ int main(int argc, char** argv) {
   vlr::Form1 form;
   windows.Create(form);
   form.Form_Load();
+  if (startOnly) return 0;
   windows.Show();
   windows.Click(form.Command2);  // step 1
   auto start = std::chrono::steady_clock::now();

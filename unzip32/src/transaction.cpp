@@ -148,6 +148,10 @@ Status Transaction::Commit() {
   for (const Staged& s : staged_) {
     for (const NativeString& name : s.old.names) fs_.Remove(name);  // in use: stays for later
   }
+  // A success is new files that outlast a power cut, not a journal the next start
+  // finishes: the names changed are written through too. The files are in place, so a
+  // flush that fails changes nothing of the result.
+  if (journaled) fs_.FlushFolder(folder_);
   return Status::Ok();
 }
 

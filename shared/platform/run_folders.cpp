@@ -13,6 +13,26 @@ constexpr char kLockName[] = ".vlrupdate-run.lock";
 // Made once the lock is held. Windows deletes the lock file of a killed run with its
 // handle, so the marker is what shows that a run once held the folder.
 constexpr char kMarkerName[] = ".vlrupdate-run";
+// A run folder whose run has ended takes this ending before it is emptied: a removal
+// cut short (a power cut, a kill) then leaves a name the next sweep removes whatever
+// is left in it. Run folders' own names never hold a dot.
+constexpr char kEndedSuffix[] = ".ended";
+
+bool EndsWith(const std::string& text, const std::string& end) {
+  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// Renames `folder` to its ended name, then removes it with what it holds.
+void RemoveEnded(const std::filesystem::path& folder) {
+  std::error_code ec;
+  std::filesystem::path ended = folder;
+  if (!EndsWith(folder.filename().string(), kEndedSuffix)) {
+    ended += kEndedSuffix;
+    std::filesystem::rename(folder, ended, ec);
+    if (ec) return;  // another run's sweep took it first, or it cannot go now
+  }
+  std::filesystem::remove_all(ended, ec);
+}
 
 // True for an entry of `base` that is some other run's folder, not a link to one.
 bool IsOtherRunFolder(const std::filesystem::directory_entry& entry,
@@ -57,6 +77,10 @@ void RemoveStaleRunFolders(const std::filesystem::path& base, const std::filesys
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(base, ec)) {
       if (!IsOtherRunFolder(entry, own)) continue;
+      if (EndsWith(entry.path().filename().string(), kEndedSuffix)) {
+        RemoveEnded(entry.path());
+        continue;
+      }
       // A folder without its marker may be a run's that has not taken its lock yet.
       bool stale = AbandonedWithoutMarker(entry.path());
       if (!stale && HasMarker(entry.path())) {
@@ -65,11 +89,19 @@ void RemoveStaleRunFolders(const std::filesystem::path& base, const std::filesys
         // Taken and let go at once: the run that held it is gone, and nobody resumes it.
         stale = TakeLockFile(entry.path() / kLockName, busy, error) != nullptr;
       }
-      std::error_code ignored;
-      if (stale) std::filesystem::remove_all(entry.path(), ignored);
+      if (stale) RemoveEnded(entry.path());
     }
   } catch (...) {
     // What cannot be looked at or removed now is left for a later run.
+  }
+}
+
+void EndRunFolder(const std::filesystem::path& folder, std::unique_ptr<LockFile>& lock) {
+  try {
+    lock.reset();  // a folder with an open file in it cannot be renamed on Windows
+    RemoveEnded(folder);
+  } catch (...) {
+    // Left for the next run's sweep: its marker is there, its lock free.
   }
 }
 

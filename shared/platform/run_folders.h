@@ -24,4 +24,9 @@ std::unique_ptr<LockFile> HoldRunFolder(const std::filesystem::path& folder);
 // stays. Never throws.
 void RemoveStaleRunFolders(const std::filesystem::path& base, const std::filesystem::path& own);
 
+// Removes this run's folder `folder`, letting go of its `lock` first. The folder first
+// takes a name that marks it as ended, in one step, so that a cut at any point leaves
+// either a folder the next run's sweep removes or nothing. Never throws.
+void EndRunFolder(const std::filesystem::path& folder, std::unique_ptr<LockFile>& lock);
+
 }  // namespace platform

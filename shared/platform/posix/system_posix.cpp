@@ -102,9 +102,7 @@ class PosixSystem final : public System {
 
   void RemoveRunFolder() override {
     if (privateTemp_.empty()) return;
-    runLock_.reset();
-    std::error_code ignored;
-    std::filesystem::remove_all(privateTemp_, ignored);
+    platform::EndRunFolder(std::filesystem::path(privateTemp_).parent_path(), runLock_);
     privateTemp_.clear();
   }
 

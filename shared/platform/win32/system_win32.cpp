@@ -113,9 +113,8 @@ class Win32System final : public System {
 
   void RemoveRunFolder() override {
     if (runFolder_.empty()) return;
-    runLock_.reset();  // its file is deleted as it is let go: the folder can go
-    std::error_code ignored;
-    std::filesystem::remove_all(ToPath(FromAnsi(runFolder_)), ignored);
+    platform::EndRunFolder(ToPath(FromAnsi(runFolder_.substr(0, runFolder_.size() - 1))),
+                              runLock_);
     runFolder_.clear();
   }
 

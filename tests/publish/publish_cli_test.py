@@ -218,6 +218,35 @@ def case_refuse_version_10_2_1(t):
     refused(t, {"a.txt": b"a"}, "10.2.1", ["10.2.1", "021", "three single digits"])
 
 
+def case_usage_errors(t):
+    """Each command's options: a repeated one, one without its value, an unknown one, a
+    missing one, a bad number of days: each such command line exits with 2 and says
+    why."""
+    for words, said in (
+            (["make", "--version", "7.5.3", "--version", "7.5.4"], "--version is given twice"),
+            (["make", "--force", "--force"], "--force is given twice"),
+            (["make", "--en"], "--en needs a value"),
+            (["make", "--out", ""], "--out needs a value"),
+            (["make", "--bogus"], "make does not know '--bogus'"),
+            (["make", "--version", "7.5.3", "--en", "en"], "make needs --version, --en and --out"),
+            (["make", "--expires-in", "0"], "--expires-in takes a number of days from 1 to 36500, not '0'"),
+            (["make", "--expires-in", "36501"], "not '36501'"),
+            (["make", "--expires-in", "+5"], "not '+5'"),
+            (["check", "--fr", "--fr", "h/p"], "--fr is given twice"),
+            (["check", "h/p", "h/q"], "check does not know 'h/q'"),
+            (["check", "--key"], "--key needs a value"),
+            (["check", "--key", "a.pem", "--key", "b.pem"],  # several keys: no repetition
+             "check needs the mirror's address, HOST/PATH"),
+            (["sign", "m", "--key", "a", "--key", "b"], "--key is given twice"),
+            (["sign", "m", "-x"], "sign does not know '-x'"),
+            (["sign", "m"], "sign needs the mirror folder and --key PRIVATE.pem"),
+            (["sign", "m", "--key", "k", "--expires-in", "7x"], "not '7x'"),
+            (["publish"], "unknown command 'publish'")):
+        code, _, err = run(t.program, *words)
+        check(code == 2 and "%s (see vlrpublish --help)" % said in err,
+              "%s: exit 2 saying %r" % (" ".join(words), said))
+
+
 def case_refuse_subfolder(t):
     refused(t, {"a.txt": b"a", "docs/notes.txt": b"n", "img/logo.bmp": b"b"}, "7.5.3",
             ["subfolders", "'docs'", "'img'"])

@@ -1,8 +1,6 @@
 #include "vlrpublish/mirror_folder.h"
 
 #include <algorithm>
-#include <csignal>
-#include <cstdlib>
 #include <random>
 #include <system_error>
 
@@ -232,14 +230,6 @@ std::string RemoveSignLeftovers(const fs::path& mirror) {
          Utf8FromPath(mirror);
 }
 
-namespace {
-
-// The tests' way to send a real signal between the two renames: with this variable set,
-// the two-rename way is taken and the process stops itself between them.
-bool PausingForTest() { return std::getenv("VLRPUBLISH_TEST_PAUSE_IN_SWAP") != nullptr; }
-
-}  // namespace
-
 std::string PutInPlace(ScratchFolder& built, const fs::path& mirror, bool replace) {
   std::error_code ec;
   InterruptDeferred whole;
@@ -252,19 +242,16 @@ std::string PutInPlace(ScratchFolder& built, const fs::path& mirror, bool replac
   // A mirror a web server reads must stay readable to it.
   platform::TakeAccessOf(mirror, built.path());
   bool unsupported = false;
-  if (!PausingForTest() && platform::ExchangeFolders(built.path(), mirror, unsupported, ec)) {
+  if (platform::ExchangeFolders(built.path(), mirror, unsupported, ec)) {
     return {};  // built holds the old one
   }
-  if (!PausingForTest() && !unsupported) return "cannot exchange the new mirror with the old one: " + ec.message();
+  if (!unsupported) return "cannot exchange the new mirror with the old one: " + ec.message();
 
   ScratchFolder aside(mirror.parent_path(), WorkingFolderStem(mirror.filename(), "old"));
   if (!aside.error().empty()) return aside.error();
   const fs::path old = aside.path() / "mirror";
   fs::rename(mirror, old, ec);
   if (ec) return "cannot move the existing mirror folder aside: " + ec.message();
-#ifndef _WIN32
-  if (PausingForTest()) std::raise(SIGSTOP);
-#endif
   fs::rename(built.path(), mirror, ec);
   if (ec) {
     std::error_code back;
@@ -291,9 +278,6 @@ std::string PutPairInPlace(ScratchFolder& aside, const fs::path& mirror) {
   InterruptDeferred whole;
   fs::rename(newPage, page, ec);
   if (ec) return "cannot rename the new version.html into place: " + ec.message();
-#ifndef _WIN32
-  if (PausingForTest()) std::raise(SIGSTOP);
-#endif
   fs::rename(newSignature, signature, ec);
   if (!ec) return {};
   std::error_code back;

@@ -115,10 +115,6 @@ VersionTrailer ReadVersionTrailer(std::istream& in, const std::string& packageNa
   return trailer;
 }
 
-std::optional<std::string> PackageDigest(std::istream& in, const std::string& packageName) {
-  return ReadVersionTrailer(in, packageName).digest;
-}
-
 bool HasExpired(UtcDay expires, UtcDay today) { return expires < today; }
 
 std::string ExpiredText(UtcDay expires, UtcDay today) {

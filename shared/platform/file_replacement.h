@@ -16,6 +16,15 @@ namespace platform {
 // is done there.
 void TakeAccessOf(const std::filesystem::path& old, const std::filesystem::path& fresh);
 
+// Writes the content of the closed file at `path`, or the names in the folder at
+// `path`, through to the disk, so that they outlast a power cut; false when it could
+// not. (A Windows folder needs nothing: NTFS logs its own names.)
+bool FlushToDisk(const std::filesystem::path& path);
+
+// Puts the file `from` in the place of `to` in one step, replacing a file there; false
+// when it could not (both files are then as they were).
+bool MoveIntoPlace(const std::filesystem::path& from, const std::filesystem::path& to);
+
 // Exchanges the two folders in one step. True when done; false with `unsupported` set
 // when the system or file system cannot, else with the error in `ec`.
 bool ExchangeFolders(const std::filesystem::path& a, const std::filesystem::path& b,

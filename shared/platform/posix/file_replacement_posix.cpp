@@ -6,6 +6,7 @@
 #include <cerrno>
 
 #include "platform/file_replacement.h"
+#include "platform/posix/unique_fd.h"
 
 namespace platform {
 
@@ -35,6 +36,15 @@ void TakeAccessOf(const fs::path& old, const fs::path& fresh) {
     if (it->is_regular_file(ec)) Give(it->path(), s, s.st_mode & 0666);
   }
   Give(fresh, s, s.st_mode & 07777);
+}
+
+bool FlushToDisk(const fs::path& path) {
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  return fd && ::fsync(fd.get()) == 0 && ::close(fd.release()) == 0;
+}
+
+bool MoveIntoPlace(const fs::path& from, const fs::path& to) {
+  return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
 bool ExchangeFolders(const fs::path& a, const fs::path& b, bool& unsupported,

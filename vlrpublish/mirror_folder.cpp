@@ -48,26 +48,18 @@ ScratchFolder::~ScratchFolder() {
 
 namespace {
 
-bool EndsWith(const std::string& s, const std::string& tail) {
-  return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
-}
-
-bool StartsWith(const std::string& s, const std::string& head) {
-  return s.compare(0, head.size(), head) == 0;
-}
-
 bool AllDigits(const std::string& s) {
-  return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+  return !s.empty() && s.find_first_not_of("0123456789") == std::string::npos;
 }
 
 // True for "<stem>-<digits>".
 bool IsWorkingFolderName(const std::string& name, const std::string& stem) {
-  return StartsWith(name, stem + "-") && AllDigits(name.substr(stem.size() + 1));
+  return name.starts_with(stem + "-") && AllDigits(name.substr(stem.size() + 1));
 }
 
 bool IsMirrorFileName(std::string name) {
-  if (EndsWith(name, ".sig")) name.resize(name.size() - 4);
-  return name == vlr::kVersionFileName || (StartsWith(name, "vlr") && EndsWith(name, ".zip"));
+  if (name.ends_with(".sig")) name.resize(name.size() - 4);
+  return name == vlr::kVersionFileName || (name.starts_with("vlr") && name.ends_with(".zip"));
 }
 
 // A working folder of any mirror of ours: ".<name>.vlrpublish-<what>-<digits>".

@@ -17,7 +17,7 @@ struct CheckRequest {
 // With keys, check warns when version.html expires within this many days.
 inline constexpr int kExpiryWarningDays = 7;
 
-// Exit codes of check (also in README.md).
+// Exit codes of check.
 inline constexpr int kCheckUpdateWorks = 0;
 inline constexpr int kCheckUpdateFails = 1;  // an update from this mirror would fail
 inline constexpr int kCheckCannotRun = 4;    // no temporary folder, or an unusable --key

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "mirror/mirror_rules.h"
+#include "vlrpublish/command_report.h"
 #include "mirror/version_file.h"
 #include "platform/text.h"
 #include "vlrpublish/mirror_folder.h"
@@ -19,18 +20,6 @@ namespace vlrpub {
 namespace {
 
 namespace fs = std::filesystem;
-
-void Report(std::FILE* err, const std::string& head, const std::vector<std::string>& lines) {
-  std::fprintf(err, "vlrpublish sign: %s\n", head.c_str());
-  for (const std::string& line : lines) std::fprintf(err, "  - %s\n", line.c_str());
-}
-
-// Empty when written; else why not, with the system's reason.
-std::string WriteFile(const fs::path& path, const std::string& bytes) {
-  unsigned long error = 0;
-  if (platform::WriteWholeFile(path, bytes, error)) return {};
-  return "cannot write " + Utf8FromPath(path) + SystemReason(error);
-}
 
 // The version file read as the updater reads it: its digits, and what the lines after
 // its first empty line give for `packageName`.
@@ -66,6 +55,7 @@ std::string SignVersionPage(const PackageSigner& signer, const fs::path& page) {
 }
 
 int SignMirror(const SignRequest& request, std::FILE* out, std::FILE* err) {
+  const CommandReport report("sign", "changed", err);
   std::vector<std::string> refusals;
   const PackageSigner signer(request.signingKey);
   if (!signer.error().empty()) refusals.push_back(signer.error());
@@ -74,14 +64,12 @@ int SignMirror(const SignRequest& request, std::FILE* out, std::FILE* err) {
   std::error_code ec;
   if (!fs::is_directory(mirror, ec)) {
     refusals.push_back(Utf8FromPath(mirror) + " is not a folder");
-    Report(err, "refused, nothing was changed:", refusals);
-    return kSignRefused;
+    return report.Refused(refusals);
   }
   const MirrorLock lock(mirror);
   if (!lock.held()) {
     refusals.push_back(lock.why());
-    Report(err, "refused, nothing was changed:", refusals);
-    return kSignRefused;
+    return report.Refused(refusals);
   }
   if (const std::string line = RemoveSignLeftovers(mirror); !line.empty())
     std::fprintf(err, "%s\n", line.c_str());
@@ -130,32 +118,25 @@ int SignMirror(const SignRequest& request, std::FILE* out, std::FILE* err) {
       }
     }
   }
-  if (!refusals.empty()) {
-    Report(err, "refused, nothing was changed:", refusals);
-    return kSignRefused;
-  }
+  if (!refusals.empty()) return report.Refused(refusals);
 
-  const auto fail = [&](const std::string& what) {
-    Report(err, "failed, the mirror folder is as it was:", {what});
-    return kSignFailed;
-  };
-  std::optional<vlr::UtcDay> expires;
-  if (request.expiresInDays) expires = UtcToday() + *request.expiresInDays;
+  const std::optional<vlr::UtcDay> expires = ExpiryDay(request.expiresInDays);
   const std::optional<vlr::UtcDay> before = Read(page, "").trailer.expires;
 
   // Both files of the new pair are written and checked beside the old ones first.
   ScratchFolder aside(mirror, WorkingFolderStem(vlr::kVersionFileName, "sign"));
-  if (!aside.error().empty()) return fail(aside.error());
+  if (!aside.error().empty()) return report.Failed(aside.error());
   const fs::path newPage = aside.path() / vlr::kVersionFileName;
   if (std::string failure = WriteFile(newPage, PageWithExpiry(page, expires)); !failure.empty())
-    return fail(failure);
+    return report.Failed(failure);
   if (std::string failure = WriteFile(aside.path() / kReplacedPageName, page); !failure.empty())
-    return fail(failure);
+    return report.Failed(failure);
   if (std::string failure = ReadBackFailure(newPage, digits, digests, expires); !failure.empty())
-    return fail(failure);
+    return report.Failed(failure);
   if (std::string failure = SignVersionPage(signer, newPage); !failure.empty())
-    return fail(failure);
-  if (std::string failure = PutPairInPlace(aside, mirror); !failure.empty()) return fail(failure);
+    return report.Failed(failure);
+  if (std::string failure = PutPairInPlace(aside, mirror); !failure.empty())
+    return report.Failed(failure);
 
   std::string names;
   for (const auto& [name, hex] : digests) names += (names.empty() ? "" : ", ") + name;
@@ -172,7 +153,7 @@ int SignMirror(const SignRequest& request, std::FILE* out, std::FILE* err) {
   }
   std::fprintf(out, "signed: version.html.sig, checked as the updater checks it\n");
   std::fprintf(out, "mirror signed: %s\n", Utf8FromPath(mirror).c_str());
-  return kSignDone;
+  return kDone;
 }
 
 }  // namespace vlrpub

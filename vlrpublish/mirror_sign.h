@@ -17,11 +17,6 @@ struct SignRequest {
   std::optional<int> expiresInDays;  // the new expiry: today (UTC) + this; none: no line
 };
 
-// Exit codes of sign, as make's (also in README.md).
-inline constexpr int kSignDone = 0;
-inline constexpr int kSignRefused = 3;  // the folder or the key cannot make a signed mirror
-inline constexpr int kSignFailed = 4;   // writing or checking failed; the folder is as it was
-
 // Writes `page` + ".sig" with `signer` and checks it the way the updater checks it, with
 // the key's public half. Empty when done; else why not (no signature file is left).
 std::string SignVersionPage(const PackageSigner& signer, const std::filesystem::path& page);

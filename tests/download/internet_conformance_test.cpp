@@ -10,6 +10,7 @@
 
 #include "platform/http_policy.h"
 #include "download/http_resume.h"
+#include "tests/support/scoped_env.h"
 #include "platform/internet.h"
 #include "platform/services.h"
 #include "platform/text.h"
@@ -23,34 +24,6 @@ using Clock = std::chrono::steady_clock;
 double SecondsSince(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
-
-// Sets an environment variable for the life of the object.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-#ifdef _WIN32
-    _putenv_s(name, value);
-#else
-    setenv(name, value, 1);
-#endif
-  }
-  ~ScopedEnv() {
-#ifdef _WIN32
-    _putenv_s(name_, old_ ? old_->c_str() : "");  // empty removes it
-#else
-    if (old_) {
-      setenv(name_, old_->c_str(), 1);
-    } else {
-      unsetenv(name_);
-    }
-#endif
-  }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
 
 class InternetConformanceTest : public ::testing::Test {
  protected:
@@ -153,7 +126,7 @@ TEST_F(InternetConformanceTest, BodyShorterThanAnnouncedFailsTheLastRead) {
 }
 
 TEST_F(InternetConformanceTest, SilentServerIsGivenUp) {
-  ScopedEnv timeouts("VLR_INTERNET_TIMEOUT", "1");  // read when the session opens
+  vlrtest::ScopedEnv timeouts("VLR_INTERNET_TIMEOUT", "1");  // read when the session opens
   // Headers, then silence: the open returns with the headers, the read times out.
   auto start = Clock::now();
   ASSERT_NE(Open("silent/8/size/100/x"), 0u);
@@ -290,8 +263,8 @@ TEST_F(InternetConformanceTest, ProxyComesFromTheEnvironment) {
   // The mirror also answers proxy requests (it serves the path of the absolute URL),
   // so a host that cannot resolve is reached through it.
   std::string proxy = base_.substr(0, base_.size() - 1);
-  ScopedEnv http("http_proxy", proxy.c_str());
-  ScopedEnv none("no_proxy", "");
+  vlrtest::ScopedEnv http("http_proxy", proxy.c_str());
+  vlrtest::ScopedEnv none("no_proxy", "");
   ASSERT_NE(Open("http://mirror.invalid/size/77/x"), 0u);
   std::string body;
   ASSERT_TRUE(ReadAll(body));

@@ -18,6 +18,7 @@
 #include "os/platform_text.h"
 #include "recording_files.h"
 #include "reporter.h"
+#include "tests/support/scoped_env.h"
 #include "tests/support/test_paths.h"
 #include "tests/support/zip_writer.h"
 
@@ -132,9 +133,10 @@ Findings Explore(const std::string& name, const Versions& v, unsigned workers, b
   options.folder = Native(folder);
   options.overwrite = uz32::OverwritePolicy::Always;
   options.recreateFolders = folders;
-  options.workers = workers;
   RecordingFiles recording(recordFolderFlushes);
   {
+    const std::string count = std::to_string(workers);
+    vlrtest::ScopedEnv forced("UZ32_WORKERS", count.c_str());
     uz32::Reporter reporter(nullptr, 2);
     EXPECT_EQ(uz32::RunUnzip(options, reporter, recording), 0);
   }

@@ -1,5 +1,5 @@
-// How a download whose connection broke asks for the rest of the file, and which
-// answers it takes: one rule for both internet layers. The bytes already written are
+// How DownloadFile, when its connection broke, asks for the rest of the file, and which
+// answers it takes, whichever internet layer carries them. The bytes already written are
 // kept only when the server proves the file is the same one (If-Range with a strong
 // validator) and sends exactly the part that is missing.
 #pragma once

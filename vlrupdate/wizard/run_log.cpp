@@ -6,7 +6,7 @@
 #include <system_error>
 
 #include "mirror/mirror_rules.h"
-#include "platform/local_file.h"
+#include "platform/file_replacement.h"
 #include "platform/text.h"
 #include "signature/package_key.h"
 

@@ -16,7 +16,7 @@
 #include "mirror/package_digest.h"
 #include "mirror/utc_date.h"
 #include "mirror/version_file.h"
-#include "platform/held_file.h"
+#include "platform/plain_file.h"
 #include "platform/services.h"
 #include "skip_on_error.h"
 #include "platform/system.h"
@@ -116,7 +116,7 @@ void Log(RunLog* log, const std::string& line) {
   if (log) log->Line(line);
 }
 
-// Steps 1 to 13 of the run; leaves in `result` how it ended: kNotFetched when a file
+// The whole run; leaves in `result` how it ended: kNotFetched when a file
 // could not be fetched or the version file gives no version, else the ending met
 // (not authentic, refused as older, up to date, or the extraction's). A build with a package key takes the version file
 // only with a good signature by one of its keys and, when it names a day it expires,

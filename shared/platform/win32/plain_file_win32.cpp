@@ -75,9 +75,15 @@ std::unique_ptr<PlainFile> OpenPlainFile(const std::filesystem::path& path, Plai
       flags = FILE_FLAG_SEQUENTIAL_SCAN;
       break;
     case PlainFile::Mode::kCreate:
-    case PlainFile::Mode::kCreateNew:
-      access = mode == PlainFile::Mode::kCreate ? GENERIC_READ | GENERIC_WRITE : GENERIC_WRITE;
+      access = GENERIC_READ | GENERIC_WRITE;
       disposition = CREATE_ALWAYS;
+      break;
+    case PlainFile::Mode::kCreateNew:
+      // A name that is taken fails, a symbolic link or junction there included: the
+      // link itself counts, it is not followed to create or empty its target.
+      access = GENERIC_WRITE;
+      disposition = CREATE_NEW;
+      flags |= FILE_FLAG_OPEN_REPARSE_POINT;
       break;
   }
   win32::UniqueFile file(
@@ -92,10 +98,15 @@ std::unique_ptr<PlainFile> OpenPlainFile(const std::filesystem::path& path, Plai
 bool FlushToDisk(const std::filesystem::path& path) {
   std::error_code ec;
   if (std::filesystem::is_directory(path, ec)) return true;
+  // The file itself, never what a link put in its place leads to.
   const win32::UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE,
                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  return file && FlushFileBuffers(file.get()) != FALSE;
+                                           nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT,
+                                           nullptr));
+  BY_HANDLE_FILE_INFORMATION info{};
+  return file && GetFileInformationByHandle(file.get(), &info) &&
+         (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 &&
+         FlushFileBuffers(file.get()) != FALSE;
 }
 
 bool MoveIntoPlace(const std::filesystem::path& from, const std::filesystem::path& to) {

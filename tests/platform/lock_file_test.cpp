@@ -1,6 +1,7 @@
 // Lock files in a folder several users share: a lock another user's run left can be
 // taken, one held (or unreadable) counts as another copy running, and a link planted at
-// the lock's name is refused without harm to what it leads to.
+// the lock's name, or at the name of a file made anew, is refused without harm to what
+// it leads to.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -10,6 +11,7 @@
 #include <string>
 
 #include "platform/lock_file.h"
+#include "platform/plain_file.h"
 #include "platform/system.h"
 
 #ifdef _WIN32
@@ -32,13 +34,6 @@ fs::path FreshFolder(const std::string& name) {
   fs::remove_all(folder);
   fs::create_directories(folder);
   return folder;
-}
-
-[[maybe_unused]] std::string Slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
 }
 
 #ifndef _WIN32
@@ -118,6 +113,13 @@ TEST(LockFiles, AnInstanceLockTheUserMayNotOpenCountsAsAnotherCopy) {
 
 #else
 
+std::string Slurp(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
 // A symbolic link planted at the lock's name (where the system lets one be made) is
 // refused, and what it leads to is neither emptied nor deleted; so is a second name of
 // a file. The updater's own lock is the same call.
@@ -139,6 +141,23 @@ TEST(LockFiles, ALinkPlantedAtTheLocksNameIsRefusedAndItsTargetKept) {
     GTEST_SKIP() << "symbolic links cannot be made here (error " << GetLastError() << ")";
   }
   EXPECT_FALSE(platform::TakeLockFile(lock, busy, error));
+  EXPECT_EQ(Slurp(victim), "precious");
+}
+
+// A file made anew where a symbolic link stands, dangling or not, is refused: the link's
+// target is neither made nor emptied.
+TEST(LockFiles, AFileMadeAnewNeverGoesThroughALink) {
+  const fs::path folder = FreshFolder("create_new");
+  const fs::path victim = folder / "victim.txt";
+  const fs::path made = folder / "vlrupdate.installed.new";
+  if (!CreateSymbolicLinkW(made.c_str(), victim.c_str(), 0)) {
+    GTEST_SKIP() << "symbolic links cannot be made here (error " << GetLastError() << ")";
+  }
+  unsigned long error = 0;
+  EXPECT_FALSE(platform::OpenPlainFile(made, platform::PlainFile::Mode::kCreateNew, error));
+  EXPECT_FALSE(fs::exists(victim));
+  std::ofstream(victim) << "precious";
+  EXPECT_FALSE(platform::OpenPlainFile(made, platform::PlainFile::Mode::kCreateNew, error));
   EXPECT_EQ(Slurp(victim), "precious");
 }
 

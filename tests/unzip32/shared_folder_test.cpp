@@ -15,6 +15,7 @@
 #include "folder_recovery.h"
 #include "os/platform_text.h"
 #include "reserved_names.h"
+#include "transaction.h"
 #include "reporter.h"
 #include "tests/support/test_paths.h"
 #include "tests/support/zip_writer.h"
@@ -191,6 +192,26 @@ TEST(Unzip32SharedFolder, ARecoveryNeverFollowsASubfolderSwappedForALink) {
 }
 
 #endif
+
+// A link planted at the next staged name (they are predictable), leading nowhere yet:
+// the name counts as taken, and nothing is made where the link leads.
+TEST(Unzip32SharedFolder, AStagedNameTakenByALinkIsPassedOver) {
+  const fs::path root = FreshFolder("staged_link");
+  const fs::path folder = root / "target";
+  fs::create_directories(folder);
+  std::error_code ec;
+  fs::create_symlink(root / "victim.txt", folder / StagedName(0), ec);
+  if (ec) GTEST_SKIP() << "symbolic links cannot be made here: " << ec.message();
+  const auto files = MakeNativeFileSystem();
+  Transaction tx(*files, NativeFromAscii(folder.string()));
+  ASSERT_TRUE(tx.Stage(NativeFromAscii("a.txt"), FileStamp{}, [](OutputFile& f) {
+                  const std::string text = "new a";
+                  return f.Write({reinterpret_cast<const uint8_t*>(text.data()), text.size()});
+                }).ok());
+  ASSERT_TRUE(tx.Commit().ok());
+  EXPECT_FALSE(fs::exists(root / "victim.txt"));
+  EXPECT_EQ(Slurp(folder / "a.txt"), "new a");
+}
 
 // What the replace procedure was asked, for the runs that use AskInto.
 int replaceAsks = 0;

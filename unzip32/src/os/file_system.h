@@ -60,9 +60,12 @@ class FileSystem {
   // may itself be reached through a link) and held, and every later step on a path
   // below it (all calls but OpenArchive, IsFolder and FreeSpace) goes down from that
   // handle one folder at a time, refusing a link, junction or file on the way, and acts
-  // on the last name relative to the folder that holds it. A folder swapped for a link
-  // at any moment fails the step instead of leading elsewhere. When folder cannot be
-  // opened, every such step fails. Holding a folder already held changes nothing.
+  // on the last name relative to the folder that holds it. Each folder below stays
+  // held from its first use to the end of the hold: a folder swapped for a link before
+  // that fails the step; after, the steps go on in the folder held, wherever it was
+  // moved (Windows refuses the move). Nothing is reached through the link. When folder
+  // cannot be opened, every such step fails. While one hold lasts, another changes
+  // nothing.
   virtual std::unique_ptr<FolderHold> HoldFolder(const NativeString& folder) = 0;
   // Opens a regular file for reading. Fails with UNZIP_ERR_NOT_FOUND.
   virtual Status OpenArchive(const NativeString& path, std::unique_ptr<ByteSource>& out) = 0;

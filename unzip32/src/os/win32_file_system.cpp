@@ -262,7 +262,11 @@ class WinFileSystem final : public FileSystem {
 
   PathType TypeOf(const NativeString& path) override {
     const Way way = Walk(path);
-    if (way.error) return PathType::Other;
+    if (way.error) {
+      return way.error == ERROR_FILE_NOT_FOUND || way.error == ERROR_PATH_NOT_FOUND
+                 ? PathType::Missing
+                 : PathType::Other;
+    }
     const DWORD attrs = GetFileAttributesW(path.c_str());
     if (attrs == INVALID_FILE_ATTRIBUTES) {
       const DWORD err = GetLastError();

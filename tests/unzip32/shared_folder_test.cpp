@@ -39,7 +39,7 @@ std::string Slurp(const fs::path& p) {
 }
 
 // Every file and folder below root (links as "<link>", not followed).
-Files Tree(const fs::path& root) {
+[[maybe_unused]] Files Tree(const fs::path& root) {
   Files m;
   for (const auto& e : fs::recursive_directory_iterator(root)) {
     m[e.path().lexically_relative(root).generic_string()] =

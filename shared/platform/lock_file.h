@@ -14,9 +14,10 @@ class LockFile {
 };
 
 // Takes the lock file at `path`, made if missing (Windows: opened without sharing and
-// deleted once closed; Linux: an flock, the file removed as it is let go). Null when it
-// cannot: `busy` then says another holder has it; otherwise `error` is the system's
-// error code (errno, GetLastError).
+// deleted once closed; Linux: an flock on a file any user may open, mode 0644 whatever
+// the umask, removed as it is let go). A link planted at `path` is refused, never
+// followed nor deleted through. Null when it cannot: `busy` then says another holder has
+// it; otherwise `error` is the system's error code (errno, GetLastError).
 std::unique_ptr<LockFile> TakeLockFile(const std::filesystem::path& path, bool& busy,
                                        unsigned long& error);
 

@@ -20,8 +20,8 @@ class PlainFile {
     kRead,       // an existing file, for reading (others may still read and write it)
     kHold,       // an existing file, for reading; see HoldFile
     kCreate,     // made anew or emptied, for reading and writing
-    kCreateNew,  // made anew for writing, never through a link: on Linux the name must
-                 // be free; on Windows a file there is emptied
+    kCreateNew,  // made anew for writing, never through a link: the name must be free
+                 // (a link there, dangling or not, counts as taken)
   };
   virtual ~PlainFile() = default;  // closes it; an error then goes unseen: see Close
 

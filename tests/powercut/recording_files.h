@@ -41,6 +41,10 @@ class RecordingFiles final : public uz32::FileSystem {
     return log_;
   }
 
+  // Holding a folder changes nothing on the disk: not logged.
+  std::unique_ptr<uz32::FolderHold> HoldFolder(const NativeString& f) override {
+    return real_->HoldFolder(f);
+  }
   Status OpenArchive(const NativeString& p, std::unique_ptr<uz32::ByteSource>& out) override {
     return real_->OpenArchive(p, out);
   }

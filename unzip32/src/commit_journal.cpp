@@ -49,6 +49,15 @@ std::string FormatJournal(const Journal& journal) {
   return text;
 }
 
+uint64_t JournalSizeBound(uint64_t folders, uint64_t files, uint64_t pathBytes) {
+  // A staged name at its longest: the prefix, a process id and a counter at their
+  // longest, and ".tmp".
+  constexpr uint64_t kStagedName = 7 + 10 + 1 + 20 + 4;
+  constexpr uint64_t kEndLine = 4 + 20 + 1;
+  return kHeader.size() + 1 + folders * (7 + 1) + files * (5 + kStagedName + 1 + 1) + pathBytes +
+         kEndLine;
+}
+
 std::optional<Journal> ParseJournal(std::string_view text) {
   if (text.empty() || text.back() != '\n') return std::nullopt;
   text.remove_suffix(1);

@@ -12,6 +12,7 @@
 //   end <TAB> <number of folder and file lines>
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -31,7 +32,15 @@ struct Journal {
   std::vector<JournalFile> files;
 };
 
+// The longest journal a commit writes, and so the longest a recovery reads: an archive
+// whose journal could be longer is refused before anything is staged.
+inline constexpr uint64_t kLongestJournal = 256u << 20;
+
 std::string FormatJournal(const Journal& journal);
+
+// The most bytes FormatJournal writes for so many folders and files whose paths (UTF-8)
+// take pathBytes in all.
+uint64_t JournalSizeBound(uint64_t folders, uint64_t files, uint64_t pathBytes);
 
 // The journal text holds; nothing when it is incomplete or damaged, or names anything
 // a commit of this library cannot have written: a staged name that is not one, or a

@@ -10,6 +10,7 @@
 
 #include "alias_check.h"
 #include "central_directory.h"
+#include "commit_journal.h"
 #include "extraction_plan.h"
 #include "folder_recovery.h"
 #include "member_decoder.h"
@@ -150,6 +151,7 @@ class Run {
                                                    ": it is not a folder");
     }
     openedFolder_ = true;
+    if (Status s = CheckJournalSize(); !s.ok()) return s;
     // One extraction at a time in a folder: another one's staged files are not left
     // over from an interruption.
     std::unique_ptr<platform::LockFile> lock;
@@ -184,7 +186,8 @@ class Run {
         walked = i;
         break;
       }
-      if (Status s = Hand(plan_.files[i], tx, pool, answers, said[i]); !s.ok()) {
+      const auto settle = [&] { return Show(said, told, i, pool, true); };
+      if (Status s = Hand(plan_.files[i], tx, pool, answers, said[i], settle); !s.ok()) {
         refused = s;
         walked = i + 1;
         break;
@@ -221,8 +224,11 @@ class Run {
   // goes to the pool, or, encrypted, is staged here. Fails with what ends the run at m
   // (the service procedure's stop, a target that is no file, an encrypted member's
   // failure); said gets the lines m prints once the members before it are staged.
+  // Before a question (replace, password) settle waits for the members before m and
+  // prints their lines, failing with the first failure among them: the questions come
+  // as a run staging one member after the other asks them, and none after a failure.
   Status Hand(const PlannedMember& m, Transaction& tx, StagingPool& pool, Answers& answers,
-              Said& said) {
+              Said& said, const std::function<Status()>& settle) {
     if (reporter_.ServiceSaysStop(m.storedName, m.entry->uncompressedSize)) return Stopped();
     const NativeString target = JoinPath(options_.folder, m.fileName);
     const PathType type = fs_.TypeOf(target);
@@ -234,6 +240,11 @@ class Run {
     if (const char* why = TimeRuleSkips(target, type, stamp)) {
       said.lines.push_back("   skipping: " + m.fileNameUtf8 + " (" + why + ")");
       return Status::Ok();
+    }
+    const bool asks = options_.overwrite == OverwritePolicy::Ask && !answers.replaceAll &&
+                      !answers.keepAll;
+    if ((type == PathType::File && asks) || m.entry->encrypted()) {
+      if (Status s = settle(); !s.ok()) return s;
     }
     if (type == PathType::File && !MayReplace(target, answers.replaceAll, answers.keepAll)) {
       said.lines.push_back("   skipping: " + m.fileNameUtf8 + " (the existing file is kept)");
@@ -293,6 +304,21 @@ class Run {
                         "cannot write into " + Utf8FromNative(options_.folder) +
                             ": the disk is full (the members need " + std::to_string(needed) +
                             " bytes, " + std::to_string(*available) + " are free)");
+  }
+
+  // A commit whose journal a recovery could not read back is never started: fails with
+  // UNZIP_ERR_UNSUPPORTED before anything is staged.
+  Status CheckJournalSize() {
+    uint64_t pathBytes = 0;
+    for (const NativeString& folder : plan_.folderPaths) pathBytes += Utf8FromNative(folder).size();
+    for (const PlannedMember& m : plan_.files) pathBytes += Utf8FromNative(m.fileName).size();
+    if (JournalSizeBound(plan_.folderPaths.size(), plan_.files.size(), pathBytes) <= kLongestJournal) {
+      return Status::Ok();
+    }
+    return Status::Fail(UNZIP_ERR_UNSUPPORTED,
+                        "cannot extract " + options_.archiveUtf8 + " in one commit: too many "
+                        "members or names too long (its journal would pass " +
+                            std::to_string(kLongestJournal >> 20) + " MiB)");
   }
 
   // Fails (UNZIP_ERR_DISK_FULL) when something other than a real folder stands at

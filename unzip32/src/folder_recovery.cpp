@@ -12,7 +12,6 @@
 namespace uz32 {
 namespace {
 
-constexpr uint64_t kLongestJournal = 256u << 20;
 // How long an extraction waits for another one in the same folder: 100 waits of this.
 constexpr unsigned kLockWaitMs = 100;
 constexpr int kLockWaits = 100;
@@ -22,8 +21,8 @@ Status Unfinished(const NativeString& folder, const std::string& why) {
                                                 Utf8FromNative(folder) + ": " + why);
 }
 
-// Reads the journal at path into text; false when it cannot be read. A journal too
-// long for this library to have written is read as empty (damaged).
+// Reads the journal at path into text; false when it cannot be read. A journal longer
+// than any commit of this library writes is read as empty (damaged).
 bool ReadJournal(FileSystem& fs, const NativeString& path, std::string& text) {
   std::unique_ptr<ByteSource> source;
   if (!fs.OpenArchive(path, source).ok()) return false;
@@ -42,17 +41,15 @@ Status FinishCommit(FileSystem& fs, const NativeString& folder, const NativeStri
   if (!ReadJournal(fs, path, text)) return Unfinished(folder, "its journal cannot be read");
   if (const std::optional<Journal> journal = ParseJournal(text)) {
     JournalApplier apply(fs, folder);
+    // A blocked entry is left out; what lies below a blocked folder is refused in turn.
     for (const NativeString& relative : journal->folders) {
-      bool made = false;
-      bool blocked = false;  // what lies below it is refused in turn
-      if (Status s = apply.MakeFolder(relative, made, blocked); !s.ok() && !blocked) {
-        return Unfinished(folder, s.message());
+      if (const Applied a = apply.MakeFolder(relative); !a.ok() && !a.blocked) {
+        return Unfinished(folder, a.status.message());
       }
     }
     for (const JournalFile& file : journal->files) {
-      bool blocked = false;
-      if (Status s = apply.Place(file, nullptr, blocked); !s.ok() && !blocked) {
-        return Unfinished(folder, s.message());
+      if (const Applied a = apply.Place(file, nullptr); !a.ok() && !a.blocked) {
+        return Unfinished(folder, a.status.message());
       }
     }
   }
@@ -106,6 +103,7 @@ Status LockFolder(FileSystem& fs, const NativeString& folder,
 }
 
 Status RecoverFolder(FileSystem& fs, const NativeString& folder) {
+  const std::unique_ptr<FolderHold> hold = fs.HoldFolder(folder);
   const NativeString journal = JoinPath(folder, NativeFromAscii(kJournalNameAscii));
   switch (fs.TypeOf(journal)) {
     case PathType::Missing:

@@ -15,11 +15,13 @@ constexpr unsigned kRetryWaitsMs[] = {50, 100, 200, 400, 800};
 
 Status Refused(const std::string& why) { return Status::Fail(UNZIP_ERR_DISK_FULL, why); }
 
+// A refusal that trying again cannot help.
+Applied Blocked(const std::string& why) { return Applied{Refused(why), true}; }
+
 // Something other than a file stands where one is to be moved from or to: a folder
-// stays in the way (`blocked`); what cannot be asked about may not.
-Status InTheWay(PathType type, const std::string& why, bool& blocked) {
-  blocked = type == PathType::Folder;
-  return Refused(why);
+// stays in the way (blocked); what cannot be asked about may not.
+Applied InTheWay(PathType type, const std::string& why) {
+  return Applied{Refused(why), type == PathType::Folder};
 }
 
 bool RealFolder(FileSystem& fs, const NativeString& path) {
@@ -39,66 +41,62 @@ Status JournalApplier::Retried(Step step) {
   return s;
 }
 
-Status JournalApplier::CheckParents(const NativeString& relative, bool& blocked) {
+Applied JournalApplier::CheckParents(const NativeString& relative) {
   const std::vector<NativeString> parts = PathComponents(relative);
   NativeString path = folder_;
   for (size_t i = 0; i + 1 < parts.size(); ++i) {
     path = JoinPath(path, parts[i]);
     if (!RealFolder(fs_, path)) {
-      blocked = true;
-      return Refused("cannot use " + Utf8FromNative(path) +
+      return Blocked("cannot use " + Utf8FromNative(path) +
                      ": it is not a folder (links are not followed)");
     }
   }
-  return Status::Ok();
+  return Applied{};
 }
 
-Status JournalApplier::MakeFolder(const NativeString& relative, bool& made, bool& blocked) {
-  made = false;
-  blocked = false;
-  if (Status s = CheckParents(relative, blocked); !s.ok()) return s;
+Applied JournalApplier::MakeFolder(const NativeString& relative) {
+  if (Applied a = CheckParents(relative); !a.ok()) return a;
   const NativeString path = JoinPath(folder_, relative);
+  const std::string inTheWay = "cannot make the folder " + Utf8FromNative(path) +
+                               ": a file or a link is in the way (links are not followed)";
   switch (fs_.TypeOf(path)) {
     case PathType::Missing:
       break;
     case PathType::Folder:
-      if (!fs_.IsLink(path)) return Status::Ok();
-      [[fallthrough]];
+      if (!fs_.IsLink(path)) return Applied{};
+      return Blocked(inTheWay);
     case PathType::File:
-      blocked = true;
-      [[fallthrough]];
+      return Blocked(inTheWay);
     default:
-      return Refused("cannot make the folder " + Utf8FromNative(path) +
-                     ": a file or a link is in the way (links are not followed)");
+      return Applied{Refused(inTheWay)};
   }
-  Status s = Retried([&] { return fs_.MakeFolder(path); });
-  made = s.ok();
-  return s;
+  Applied a{Retried([&] { return fs_.MakeFolder(path); })};
+  a.made = a.ok();
+  return a;
 }
 
-Status JournalApplier::Place(const JournalFile& file, OldFile* old, bool& blocked) {
-  blocked = false;
+Applied JournalApplier::Place(const JournalFile& file, OldFile* old) {
   const NativeString staged = JoinPath(folder_, file.staged);
   const NativeString target = JoinPath(folder_, file.target);
   const PathType stagedType = fs_.TypeOf(staged);
-  if (stagedType == PathType::Missing) return Status::Ok();
+  if (stagedType == PathType::Missing) return Applied{};
   if (stagedType != PathType::File) {
-    return InTheWay(stagedType, Utf8FromNative(staged) + " is not a file", blocked);
+    return InTheWay(stagedType, Utf8FromNative(staged) + " is not a file");
   }
-  if (Status s = CheckParents(file.target, blocked); !s.ok()) return s;
+  if (Applied a = CheckParents(file.target); !a.ok()) return a;
   const PathType targetType = fs_.TypeOf(target);
-  if (targetType == PathType::Missing) return Retried([&] { return fs_.Rename(staged, target); });
+  if (targetType == PathType::Missing) {
+    return Applied{Retried([&] { return fs_.Rename(staged, target); })};
+  }
   if (targetType != PathType::File) {
-    return InTheWay(targetType, "cannot replace " + Utf8FromNative(target) + ": it is not a file",
-                    blocked);
+    return InTheWay(targetType, "cannot replace " + Utf8FromNative(target) + ": it is not a file");
   }
   // Windows also opens a file by its short name: one of this library's own files (or
   // another file) reached that way must not be replaced.
   const std::vector<NativeString> parts = PathComponents(file.target);
   if (const std::optional<NativeString> listed = fs_.ListedName(target);
       listed && !parts.empty() && FileNameKey(*listed) != FileNameKey(parts.back())) {
-    blocked = true;
-    return Refused("cannot replace " + Utf8FromNative(target) + ": the name reaches " +
+    return Blocked("cannot replace " + Utf8FromNative(target) + ": the name reaches " +
                    Utf8FromNative(*listed) + " (a short name)");
   }
   if (old) {
@@ -112,32 +110,29 @@ Status JournalApplier::Place(const JournalFile& file, OldFile* old, bool& blocke
       old->names.push_back(second);
     }
   }
-  Status s;
   for (size_t attempt = 0;; ++attempt) {
     bool inUse = false;
-    s = fs_.Replace(staged, target, inUse);
-    if (s.ok()) return s;
+    Applied a{fs_.Replace(staged, target, inUse)};
+    if (a.ok()) return a;
     if (inUse) {
-      bool nameFree = false;
-      s = SetAsideAndMoveIn(staged, target, file.target, old, nameFree);
-      if (s.ok() || nameFree) return s;
+      a = SetAsideAndMoveIn(staged, target, file.target, old);
+      if (a.ok() || a.nameFree) return a;
     }
-    if (attempt == std::size(kRetryWaitsMs)) return s;
+    if (attempt == std::size(kRetryWaitsMs)) return a;
     fs_.Pause(kRetryWaitsMs[attempt]);
   }
 }
 
 // The old file is in use: renamed aside, it frees its name for the new one. Between
 // the two renames the name is free, so the second is not retried: should it fail, the
-// old file goes straight back (the caller tries the whole again). Sets nameFree when
-// even that failed (applying the journal again then fills the name).
-Status JournalApplier::SetAsideAndMoveIn(const NativeString& staged, const NativeString& target,
-                                         const NativeString& relative, OldFile* old,
-                                         bool& nameFree) {
+// old file goes straight back (the caller tries the whole again). nameFree when even
+// that failed (applying the journal again then fills the name).
+Applied JournalApplier::SetAsideAndMoveIn(const NativeString& staged, const NativeString& target,
+                                          const NativeString& relative, OldFile* old) {
   NativeString aside;
-  if (Status s = FindAsidePath(fs_, folder_, relative, counter_, aside); !s.ok()) return s;
+  if (Status s = FindAsidePath(fs_, folder_, relative, counter_, aside); !s.ok()) return Applied{s};
   if (Status s = fs_.Rename(target, aside); !s.ok()) {
-    return Refused("cannot replace " + Utf8FromNative(target) + " (" + s.message() + ")");
+    return Applied{Refused("cannot replace " + Utf8FromNative(target) + " (" + s.message() + ")")};
   }
   const Status moved = fs_.Rename(staged, target);
   if (moved.ok()) {
@@ -145,13 +140,14 @@ Status JournalApplier::SetAsideAndMoveIn(const NativeString& staged, const Nativ
       old->names.push_back(aside);
       if (old->kept.empty()) old->kept = aside;
     }
-    return moved;
+    return Applied{moved};
   }
-  if (Retried([&] { return fs_.Rename(aside, target); }).ok()) return moved;
-  nameFree = true;
+  if (Retried([&] { return fs_.Rename(aside, target); }).ok()) return Applied{moved};
   if (old) old->names.push_back(aside);
-  return Refused(moved.message() + "; the old " + Utf8FromNative(target) + " is left as " +
-                 Utf8FromNative(aside));
+  Applied a{Refused(moved.message() + "; the old " + Utf8FromNative(target) + " is left as " +
+                    Utf8FromNative(aside))};
+  a.nameFree = true;
+  return a;
 }
 
 Status JournalApplier::Undo(const JournalFile& file, OldFile& old) {

@@ -24,25 +24,34 @@ struct OldFile {
   std::vector<NativeString> names;  // every reserved name it got; removed after the commit
 };
 
+// What a step came to: its status, and what the caller decides by.
+struct Applied {
+  Status status;
+  bool blocked = false;   // failed, and trying again cannot help
+  bool made = false;      // MakeFolder: this call created the folder
+  bool nameFree = false;  // the target was left with no file: applying again fills it
+  bool ok() const { return status.ok(); }
+};
+
 class JournalApplier {
  public:
   JournalApplier(FileSystem& fs, NativeString folder) : fs_(fs), folder_(std::move(folder)) {}
 
   // Makes the folder `relative`, whose parents exist; an existing real folder will do.
-  // Sets made when this call created it. Fails with UNZIP_ERR_DISK_FULL, setting
-  // blocked when trying again cannot help: a file or a link stands on the path.
-  Status MakeFolder(const NativeString& relative, bool& made, bool& blocked);
+  // made when this call created it. Fails with UNZIP_ERR_DISK_FULL, blocked when trying
+  // again cannot help: a file or a link stands on the path.
+  Applied MakeFolder(const NativeString& relative);
 
   // Puts the staged file over its target. Done at once when the staged file is gone
   // (it was put in place before an interruption). With old, the old file keeps a
   // second name for Undo where the volume has links. A file that can be renamed but
   // not replaced (a running program on Windows) is renamed aside first; any other
   // refusal is tried again a bounded number of times. Fails with UNZIP_ERR_DISK_FULL,
-  // setting blocked when trying again cannot help (a link or file on the path, a
-  // folder at the target, a target that reaches a file listed under another name);
-  // the target then holds its old file, or, when even putting that back failed, no
-  // file: applying the journal again fills the name.
-  Status Place(const JournalFile& file, OldFile* old, bool& blocked);
+  // blocked when trying again cannot help (a link or file on the path, a folder at the
+  // target, a target that reaches a file listed under another name); the target then
+  // holds its old file, or, when even putting that back failed, no file (nameFree):
+  // applying the journal again fills the name.
+  Applied Place(const JournalFile& file, OldFile* old);
 
   // Takes back a Place(file, &old) that succeeded: the new file gets its staged name
   // again (so the journal can still finish the commit), then the old one replaces it
@@ -51,9 +60,9 @@ class JournalApplier {
   Status Undo(const JournalFile& file, OldFile& old);
 
  private:
-  Status CheckParents(const NativeString& relative, bool& blocked);
-  Status SetAsideAndMoveIn(const NativeString& staged, const NativeString& target,
-                           const NativeString& relative, OldFile* old, bool& nameFree);
+  Applied CheckParents(const NativeString& relative);
+  Applied SetAsideAndMoveIn(const NativeString& staged, const NativeString& target,
+                            const NativeString& relative, OldFile* old);
   template <class Step>
   Status Retried(Step step);
 

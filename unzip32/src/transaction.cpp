@@ -9,6 +9,7 @@ namespace uz32 {
 Transaction::Transaction(FileSystem& fs, NativeString folder)
     : fs_(fs),
       folder_(std::move(folder)),
+      hold_(fs_.HoldFolder(folder_)),
       journal_(JoinPath(folder_, NativeFromAscii(kJournalNameAscii))) {}
 
 Transaction::~Transaction() {
@@ -94,6 +95,13 @@ Status Transaction::WriteJournal() {
   Journal journal;
   journal.folders = folders_;
   for (const Staged& s : staged_) journal.files.push_back(Entry(s));
+  const std::string text = FormatJournal(journal);
+  // A recovery would take a longer one for damaged: no commit without a journal it reads.
+  if (text.size() > kLongestJournal) {
+    return Status::Fail(UNZIP_ERR_UNSUPPORTED, "cannot write into " + Utf8FromNative(folder_) +
+                                                   ": too many members or names too long "
+                                                   "for one commit");
+  }
   // The staged files are whole on the disk (each was flushed as it was finished);
   // their names are too before a journal says they are there.
   if (Status s = fs_.FlushFolder(folder_); !s.ok()) return s;
@@ -105,7 +113,6 @@ Status Transaction::WriteJournal() {
                                                  ": " + Utf8FromNative(journal_) +
                                                  " is in the way");
   }
-  const std::string text = FormatJournal(journal);
   Status s = file->Write({reinterpret_cast<const uint8_t*>(text.data()), text.size()});
   const Status finished = file->Finish(FileStamp{});
   file.reset();
@@ -131,16 +138,13 @@ Status Transaction::Commit() {
   }
   JournalApplier apply(fs_, folder_);
   for (const NativeString& relative : folders_) {
-    bool made = false;
-    bool blocked = false;
-    const Status s = apply.MakeFolder(relative, made, blocked);
-    if (made) createdRelative_.push_back(relative);
-    if (!s.ok()) return TakeBack(s, 0, apply);
+    const Applied a = apply.MakeFolder(relative);
+    if (a.made) createdRelative_.push_back(relative);
+    if (!a.ok()) return TakeBack(a.status, 0, apply);
   }
   for (size_t i = 0; i < staged_.size(); ++i) {
-    bool blocked = false;
-    if (Status s = apply.Place(Entry(staged_[i]), &staged_[i].old, blocked); !s.ok()) {
-      return TakeBack(s, i, apply);
+    if (Applied a = apply.Place(Entry(staged_[i]), &staged_[i].old); !a.ok()) {
+      return TakeBack(a.status, i, apply);
     }
   }
   // Done: a journal that outlives this (it cannot be removed) finds nothing to do.

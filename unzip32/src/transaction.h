@@ -24,6 +24,7 @@ namespace uz32 {
 
 class Transaction {
  public:
+  // Holds the folder (FileSystem::HoldFolder) for the transaction's life.
   Transaction(FileSystem& fs, NativeString folder);
   // Unless Commit ran: deletes every staged file.
   ~Transaction();
@@ -92,6 +93,7 @@ class Transaction {
 
   FileSystem& fs_;
   NativeString folder_;
+  std::unique_ptr<FolderHold> hold_;  // every step stays below the folder, through no link
   std::mutex mutex_;                  // guards places_ and counter_ while files are staged
   std::map<Place, Staged> places_;    // in the commit's order
   Place nextPlace_ = 0;

@@ -12,6 +12,8 @@ namespace platform {
 
 namespace {
 
+constexpr mode_t kMode = 0644;
+
 class PosixLockFile final : public LockFile {
  public:
   PosixLockFile(UniqueFd fd, std::filesystem::path path)
@@ -32,10 +34,17 @@ std::unique_ptr<LockFile> TakeLockFile(const std::filesystem::path& path, bool& 
   busy = false;
   error = 0;
   for (int tries = 0; tries < 8; ++tries) {
-    UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
+    // Opened for reading, which flock needs no more than, and readable by all whatever
+    // the umask: any user who works in the folder can take it after another user's run.
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, kMode));
     if (!fd) {
       error = static_cast<unsigned long>(errno);
       return nullptr;
+    }
+    struct stat made {};
+    if (::fstat(fd.get(), &made) == 0 && made.st_uid == ::geteuid() &&
+        (made.st_mode & 07777) != kMode) {
+      ::fchmod(fd.get(), kMode);  // a file that stays unreadable to others only delays them
     }
     if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
       busy = errno == EWOULDBLOCK;

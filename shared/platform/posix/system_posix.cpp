@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/time.h>
 #include <unistd.h>
 
@@ -54,12 +55,19 @@ class PosixSystem final : public System {
   }
 
   // Another copy is one that holds the folder's lock file; the lock ends with the
-  // process, however it ends. A folder that takes no file has nothing to protect it.
+  // process, however it ends. A lock file that exists but may not be opened is another
+  // user's, who may be running: that counts as another copy. A folder that takes no
+  // file has nothing to protect it.
   bool AnotherInstanceRunning() override {
     if (lock_) return false;
     bool busy = false;
     unsigned long error = 0;
-    lock_ = TakeLockFile(ToPath(UpdaterFolder() + L"/.vlrupdate.lock"), busy, error);
+    const std::filesystem::path path = ToPath(UpdaterFolder() + L"/.vlrupdate.lock");
+    lock_ = TakeLockFile(path, busy, error);
+    if (!lock_ && error == EACCES) {
+      struct stat st {};
+      return ::lstat(path.c_str(), &st) == 0;
+    }
     return busy;
   }
 

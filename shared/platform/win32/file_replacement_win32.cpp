@@ -10,10 +10,15 @@ void TakeAccessOf(const std::filesystem::path&, const std::filesystem::path&) {}
 bool FlushToDisk(const std::filesystem::path& path) {
   std::error_code ec;
   if (std::filesystem::is_directory(path, ec)) return true;
+  // The file itself, never what a link put in its place leads to.
   const win32::UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE,
                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  return file && FlushFileBuffers(file.get()) != FALSE;
+                                           nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT,
+                                           nullptr));
+  BY_HANDLE_FILE_INFORMATION info{};
+  return file && GetFileInformationByHandle(file.get(), &info) &&
+         (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 &&
+         FlushFileBuffers(file.get()) != FALSE;
 }
 
 bool MoveIntoPlace(const std::filesystem::path& from, const std::filesystem::path& to) {

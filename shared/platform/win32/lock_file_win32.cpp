@@ -18,13 +18,26 @@ class WinLockFile final : public LockFile {
 }  // namespace
 
 // Another holder's open gives a sharing violation; while the file waits to be deleted
-// after its holder closed it, "access denied".
+// after its holder closed it, "access denied". A link planted at the name is opened
+// itself (never its target): a symbolic link, or a file with another name too, is
+// refused, and the close deletes only that name, never the content it leads to.
 std::unique_ptr<LockFile> TakeLockFile(const std::filesystem::path& path, bool& busy,
                                        unsigned long& error) {
-  win32::UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                     OPEN_ALWAYS, FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE,
-                                     nullptr));
+  win32::UniqueFile file(CreateFileW(
+      path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+      FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (file) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(file.get(), &info)) {
+      error = GetLastError();
+      busy = false;
+      return nullptr;
+    }
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || info.nNumberOfLinks > 1) {
+      error = ERROR_CANT_ACCESS_FILE;
+      busy = false;
+      return nullptr;
+    }
     busy = false;
     error = 0;
     return std::make_unique<WinLockFile>(std::move(file));

@@ -74,9 +74,15 @@ std::unique_ptr<PlainFile> OpenPlainFile(const std::filesystem::path& path, Plai
       flags = FILE_FLAG_SEQUENTIAL_SCAN;
       break;
     case PlainFile::Mode::kCreate:
-    case PlainFile::Mode::kCreateNew:
-      access = mode == PlainFile::Mode::kCreate ? GENERIC_READ | GENERIC_WRITE : GENERIC_WRITE;
+      access = GENERIC_READ | GENERIC_WRITE;
       disposition = CREATE_ALWAYS;
+      break;
+    case PlainFile::Mode::kCreateNew:
+      // A name that is taken fails, a symbolic link or junction there included: the
+      // link itself counts, it is not followed to create or empty its target.
+      access = GENERIC_WRITE;
+      disposition = CREATE_NEW;
+      flags |= FILE_FLAG_OPEN_REPARSE_POINT;
       break;
   }
   win32::UniqueFile file(

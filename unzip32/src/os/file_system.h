@@ -45,11 +45,28 @@ class OutputFile {
   virtual Status Finish(const FileStamp& stamp) = 0;
 };
 
+// While it lives, the paths below one folder are confined to it (FileSystem::HoldFolder).
+class FolderHold {
+ public:
+  virtual ~FolderHold() = default;
+};
+
 // CreateNew and Remove may be called from several threads at once, each on files of
 // its own; the rest from one thread at a time.
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
+  // Confines the paths below folder until the hold ends: the folder is opened now (it
+  // may itself be reached through a link) and held, and every later step on a path
+  // below it (all calls but OpenArchive, IsFolder and FreeSpace) goes down from that
+  // handle one folder at a time, refusing a link, junction or file on the way, and acts
+  // on the last name relative to the folder that holds it. Each folder below stays
+  // held from its first use to the end of the hold: a folder swapped for a link before
+  // that fails the step; after, the steps go on in the folder held, wherever it was
+  // moved (Windows refuses the move). Nothing is reached through the link. When folder
+  // cannot be opened, every such step fails. While one hold lasts, another changes
+  // nothing.
+  virtual std::unique_ptr<FolderHold> HoldFolder(const NativeString& folder) = 0;
   // Opens a regular file for reading. Fails with UNZIP_ERR_NOT_FOUND.
   virtual Status OpenArchive(const NativeString& path, std::unique_ptr<ByteSource>& out) = 0;
   // Creates a file that must not exist yet. When the name is taken, sets exists and

@@ -1,4 +1,5 @@
-// Linux files: POSIX descriptors, pread, rename, link, futimens and fsync.
+// Linux files: POSIX descriptors, pread, futimens and fsync; below a held folder,
+// openat down the path with O_NOFOLLOW, then renameat, linkat, unlinkat and mkdirat.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -6,6 +7,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <map>
+#include <mutex>
 #include <ctime>
 #include <thread>
 
@@ -113,16 +116,48 @@ class PosixOutput final : public OutputFile {
   std::string path_;
 };
 
-// Flushes one file or folder to the disk.
-Status Sync(const std::string& path, int flags) {
-  Fd fd(::open(path.c_str(), flags | O_CLOEXEC));
+// fsyncs fd and closes it.
+Status SyncAndClose(Fd fd, const std::string& path) {
   if (!fd || ::fsync(fd.get()) != 0) return WriteFailure(path, errno);
   if (const int err = CloseReporting(fd); err != 0) return WriteFailure(path, err);
   return Status::Ok();
 }
 
+// The held folder: its path without a trailing '/', and a descriptor on it (none when
+// it could not be opened: error says why); and the folders below it that steps went
+// through, each held from its first use (by relative path), so that every later step
+// goes on in the same folder, wherever it is moved meanwhile.
+struct Root {
+  std::string path;
+  Fd fd;
+  int error = 0;
+  std::mutex mutex;  // guards below (staged files are made on several threads)
+  std::map<std::string, Fd> below;
+};
+
+// Where a step acts: the name `name` in the folder `dir` (AT_FDCWD for a path outside
+// the held folder, name then the whole path; dir is owned by the hold); error when the
+// way there was refused.
+struct At {
+  int dir = AT_FDCWD;
+  std::string name;
+  std::string relative;  // below the held folder: the path from it
+  int error = 0;
+};
+
 class PosixFileSystem final : public FileSystem {
  public:
+  std::unique_ptr<FolderHold> HoldFolder(const NativeString& folder) override {
+    if (root_) return std::make_unique<FolderHold>();
+    auto root = std::make_unique<Root>();
+    root->path = folder;
+    while (root->path.size() > 1 && root->path.back() == '/') root->path.pop_back();
+    root->fd = Fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!root->fd) root->error = errno;
+    root_ = std::move(root);
+    return std::make_unique<Release>(root_);
+  }
+
   Status OpenArchive(const NativeString& path, std::unique_ptr<ByteSource>& out) override {
     Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat st {};
@@ -135,7 +170,11 @@ class PosixFileSystem final : public FileSystem {
 
   Status CreateNew(const NativeString& path, std::unique_ptr<OutputFile>& out,
                    bool& exists) override {
-    Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    exists = false;
+    const At at = Resolve(path);
+    if (at.error) return WriteFailure(path, at.error);
+    Fd fd(::openat(at.dir, at.name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                   0666));
     exists = !fd && errno == EEXIST;
     if (!fd) return WriteFailure(path, errno);
     out = std::make_unique<PosixOutput>(std::move(fd), path);
@@ -143,9 +182,12 @@ class PosixFileSystem final : public FileSystem {
   }
 
   Status Rename(const NativeString& from, const NativeString& to) override {
-    if (::rename(from.c_str(), to.c_str()) != 0) {
-      return Status::Fail(UNZIP_ERR_DISK_FULL,
-                          "cannot rename " + from + " to " + to + ": " + platform::SystemErrorText(errno));
+    const At a = Resolve(from);
+    const At b = Resolve(to);
+    const int refused = a.error ? a.error : b.error;
+    if (refused || ::renameat(a.dir, a.name.c_str(), b.dir, b.name.c_str()) != 0) {
+      return Status::Fail(UNZIP_ERR_DISK_FULL, "cannot rename " + from + " to " + to + ": " +
+                                                   platform::SystemErrorText(refused ? refused : errno));
     }
     return Status::Ok();
   }
@@ -157,20 +199,26 @@ class PosixFileSystem final : public FileSystem {
   }
 
   bool Link(const NativeString& existing, const NativeString& newName) override {
-    return ::link(existing.c_str(), newName.c_str()) == 0;
+    const At a = Resolve(existing);
+    const At b = Resolve(newName);
+    return !a.error && !b.error && ::linkat(a.dir, a.name.c_str(), b.dir, b.name.c_str(), 0) == 0;
   }
 
   Status FlushFolder(const NativeString& folder) override {
-    return Sync(folder, O_RDONLY | O_DIRECTORY);
+    Fd fd = OpenFolder(folder);
+    if (!fd) return WriteFailure(folder, errno);
+    return SyncAndClose(std::move(fd), folder);
   }
 
   bool Remove(const NativeString& path) override {
-    return ::unlink(path.c_str()) == 0 || errno == ENOENT;
+    const At at = Resolve(path);
+    if (at.error) return false;
+    return ::unlinkat(at.dir, at.name.c_str(), 0) == 0 || errno == ENOENT;
   }
 
   PathType TypeOf(const NativeString& path) override {
     struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0) return errno == ENOENT ? PathType::Missing : PathType::Other;
+    if (!StatOf(path, st)) return errno == ENOENT ? PathType::Missing : PathType::Other;
     if (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) return PathType::File;
     if (S_ISDIR(st.st_mode)) return PathType::Folder;
     return PathType::Other;
@@ -189,29 +237,38 @@ class PosixFileSystem final : public FileSystem {
 
   std::vector<NativeString> ListFolder(const NativeString& folder) override {
     std::vector<NativeString> names;
-    const platform::UniqueHandle<DIR*, platform::CloseWith<::closedir>> dir(::opendir(folder.c_str()));
+    Fd fd = OpenFolder(folder);
+    if (!fd) return names;
+    const platform::UniqueHandle<DIR*, platform::CloseWith<::closedir>> dir(::fdopendir(fd.get()));
     if (!dir) return names;
+    fd.release();  // the stream owns it now
     while (const dirent* e = ::readdir(dir.get())) names.emplace_back(e->d_name);
     return names;
   }
 
   bool IsLink(const NativeString& path) override {
     struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+    return StatOf(path, st) && S_ISLNK(st.st_mode);
   }
 
   Status MakeFolder(const NativeString& path) override {
-    if (::mkdir(path.c_str(), 0777) != 0) return WriteFailure(path, errno);
+    const At at = Resolve(path);
+    if (at.error) return WriteFailure(path, at.error);
+    if (::mkdirat(at.dir, at.name.c_str(), 0777) != 0) return WriteFailure(path, errno);
     return Status::Ok();
   }
 
   bool RemoveEmptyFolder(const NativeString& path) override {
-    return ::rmdir(path.c_str()) == 0 || errno == ENOENT;
+    const At at = Resolve(path);
+    if (at.error) return false;
+    if (::unlinkat(at.dir, at.name.c_str(), AT_REMOVEDIR) != 0 && errno != ENOENT) return false;
+    Forget(at.relative);
+    return true;
   }
 
   std::optional<int64_t> ModifiedTime(const NativeString& path) override {
     struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0) return std::nullopt;
+    if (!StatOf(path, st)) return std::nullopt;
     return static_cast<int64_t>(st.st_mtim.tv_sec);
   }
 
@@ -224,6 +281,93 @@ class PosixFileSystem final : public FileSystem {
   void Pause(unsigned milliseconds) override {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
   }
+
+ private:
+  // Ends a hold: the paths below the folder are paths again.
+  class Release final : public FolderHold {
+   public:
+    explicit Release(std::unique_ptr<Root>& root) : root_(root) {}
+    ~Release() override { root_.reset(); }
+
+   private:
+    std::unique_ptr<Root>& root_;
+  };
+
+  // The folder that holds the last name of path, reached from the held folder without
+  // following any link; for a path outside it, the path itself. The held folder itself
+  // is "." in it.
+  At Resolve(const std::string& path) const {
+    At at;
+    const std::string& base = root_ ? root_->path : std::string();
+    const bool below = root_ && path.size() >= base.size() &&
+                       path.compare(0, base.size(), base) == 0 &&
+                       (path.size() == base.size() || path[base.size()] == '/' || base == "/");
+    if (!below) {
+      at.name = path;
+      return at;
+    }
+    if (!root_->fd) {
+      at.error = root_->error;
+      return at;
+    }
+    const std::vector<std::string> parts = PathComponents(path.substr(base.size()));
+    at.dir = root_->fd.get();
+    at.name = parts.empty() ? "." : parts.back();
+    const std::lock_guard<std::mutex> hold(root_->mutex);
+    for (size_t i = 0; i < parts.size(); ++i) {
+      if (parts[i] == "." || parts[i] == "..") {
+        at.error = ELOOP;
+        return at;
+      }
+      if (!at.relative.empty()) at.relative += '/';
+      at.relative += parts[i];
+      if (i + 1 == parts.size()) break;
+      Fd& held = root_->below[at.relative];
+      if (!held) {
+        held = Fd(::openat(at.dir, parts[i].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (!held) {
+          at.error = errno;
+          root_->below.erase(at.relative);
+          return at;
+        }
+      }
+      at.dir = held.get();
+    }
+    return at;
+  }
+
+  // Lets go of the folder at relative and those below it (it was removed).
+  void Forget(const std::string& relative) const {
+    if (!root_ || relative.empty()) return;
+    const std::lock_guard<std::mutex> hold(root_->mutex);
+    std::erase_if(root_->below, [&](const auto& entry) {
+      return entry.first == relative || entry.first.starts_with(relative + '/');
+    });
+  }
+
+  // lstat for path, resolved as every step is; false with errno set when it fails.
+  bool StatOf(const std::string& path, struct stat& st) const {
+    const At at = Resolve(path);
+    if (at.error) {
+      errno = at.error;
+      return false;
+    }
+    return ::fstatat(at.dir, at.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+  }
+
+  // A descriptor on the folder at path (not through a final link below the held
+  // folder); none with errno set.
+  Fd OpenFolder(const std::string& path) const {
+    const At at = Resolve(path);
+    if (at.error) {
+      errno = at.error;
+      return Fd();
+    }
+    return Fd(::openat(at.dir, at.name.c_str(),
+                       O_RDONLY | O_DIRECTORY | O_CLOEXEC | (at.dir == AT_FDCWD ? 0 : O_NOFOLLOW)));
+  }
+
+  std::unique_ptr<Root> root_;
 };
 
 }  // namespace

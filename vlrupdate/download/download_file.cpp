@@ -13,9 +13,12 @@
 #include "download/download_wait.h"
 #include "download/local_files.h"
 #include "download/progress_message.h"
+#include "download/proxy_sign_in.h"
 #include "download/site_address.h"
+#include "mirror/folder_address.h"
 #include "mirror/mirror_rules.h"
 #include "platform/controls.h"
+#include "platform/folder_source.h"
 #include "download/http_resume.h"
 #include "platform/internet.h"
 #include "platform/services.h"
@@ -259,10 +262,13 @@ std::int16_t DownloadFile(const std::wstring& remoteNameArgument,
     std::unique_ptr<LocalFile> file;
 
     SkipOnError([&] {
-      internet = &platform::Get<platform::Internet>();
+      // A folder mirror is read from the file system, in the same reads.
+      internet = IsFolderAddress(SiteAddress) ? &platform::Get<platform::FolderSource>()
+                                              : &platform::Get<platform::Internet>();
       session = platform::UniqueInternetHandle(
           internet->InternetOpenA("", platform::kInternetOpenTypePreconfig, nullptr, nullptr, 0),
           {internet});
+      ApplyProxyCredentials(*internet, session.get());
     });
     NormaliseSiteAddress();
     if (downloadObserver) SkipOnError([&] { report.url = SiteAddress + RemoteName; });
@@ -274,6 +280,7 @@ std::int16_t DownloadFile(const std::wstring& remoteNameArgument,
             internet->InternetOpenUrlA(session.get(), address.c_str(), "GET", 0,
                                        platform::kOpenUrlFlags, 0),
             {internet});
+        if (url) report.status = SignInToProxy(*internet, session.get(), address, url);
       });
     }
     if (url) {

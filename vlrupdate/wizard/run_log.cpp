@@ -5,6 +5,7 @@
 #include <fstream>
 #include <system_error>
 
+#include "mirror/folder_address.h"
 #include "platform/local_file.h"
 #include "platform/text.h"
 #include "signature/package_key.h"
@@ -127,9 +128,20 @@ const char* OutcomeText(BreakOutcome outcome) {
 
 void RunLog::OnDownload(const DownloadReport& report) noexcept {
   try {
-    Line("request: " + WithoutPassword(platform::ToUtf8(report.url)) + " -> status " +
-         StatusText(report.status) + ", " + std::to_string(report.bytes) + " bytes, " +
-         std::to_string(report.milliseconds) + " ms, result " + std::to_string(report.result));
+    if (IsFolderAddress(report.url)) {
+      // A file of a folder mirror: its path and what was read of it.
+      Line("read: " + platform::ToUtf8(report.url) + " -> " +
+           (report.status ? std::to_string(report.bytes) + " bytes"
+                          : std::string("missing or not readable")) +
+           ", " + std::to_string(report.milliseconds) + " ms, result " +
+           std::to_string(report.result));
+    } else {
+      Line("request: " + WithoutPassword(platform::ToUtf8(report.url)) + " -> status " +
+           StatusText(report.status) + ", " + std::to_string(report.bytes) + " bytes, " +
+           std::to_string(report.milliseconds) + " ms, result " +
+           std::to_string(report.result));
+    }
+    if (report.status == 407) Line("the proxy asks for credentials (407)");
     if (report.outcome == BreakOutcome::kNone) return;
     for (const ContinuationReport& c : report.continuations) {
       Line("continuation from byte " + std::to_string(c.offset) + " -> status " +

@@ -36,7 +36,8 @@ class RunLog : public DownloadObserver {
   // One line per request: the address (without a password), status, bytes, time and
   // DownloadFile's result; for a download that broke, one line more per continuation
   // (the byte it asked from, its status and the bytes it brought) and one for how the
-  // download ended.
+  // download ended. A file of a folder mirror gets "read: PATH -> N bytes, ...", a
+  // proxy's 407 one line more, "the proxy asks for credentials (407)".
   void OnDownload(const DownloadReport& report) noexcept override;
 
  private:

@@ -81,6 +81,12 @@ class Transfer {
  private:
   AfterBreak Break();
   AfterBreak Continue();
+  // After a 407: true once the proxy passed the request (download/proxy_sign_in.h).
+  bool SignedInToProxy() {
+    if (report_.status != kProxyAuthenticationRequired) return false;
+    report_.status = SignInToProxy(c_.internet, c_.session, c_.address, c_.url, report_.status);
+    return c_.url && report_.status == 200;
+  }
   void Drop();
 
   Connection& c_;
@@ -104,7 +110,7 @@ void Transfer::Drop() {
 void Transfer::Run() {
   files_.Delete(localPath_);
   // Nothing of another answer is written, and the call ends as after a failed read.
-  if (NotTheFile(c_.internet, c_.url.get(), report_.status)) return;
+  if (NotTheFile(c_.internet, c_.url.get(), report_.status) && !SignedInToProxy()) return;
   file_ = files_.Create(localPath_);
   if (!file_) return;
   if (continuing_) identity_ = platform::AnswerIdentity(c_.internet, c_.url.get());
@@ -280,7 +286,6 @@ std::int16_t DownloadFile(const std::wstring& remoteNameArgument,
             internet->InternetOpenUrlA(session.get(), address.c_str(), "GET", 0,
                                        platform::kOpenUrlFlags, 0),
             {internet});
-        if (url) report.status = SignInToProxy(*internet, session.get(), address, url);
       });
     }
     if (url) {

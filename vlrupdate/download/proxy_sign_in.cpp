@@ -11,8 +11,6 @@ namespace vlr {
 
 namespace {
 
-constexpr std::uint32_t kProxyAuthenticationRequired = 407;
-
 bool askAllowed = true;
 
 // What the user typed last, in the system code page.
@@ -31,15 +29,17 @@ void ApplyProxyCredentials(platform::Internet& internet, platform::InternetHandl
 }
 
 std::uint32_t SignInToProxy(platform::Internet& internet, platform::InternetHandle session,
-                            const std::string& address, platform::UniqueInternetHandle& url) {
-  std::uint32_t status = platform::AnswerStatus(internet, url.get()).value_or(0);
+                            const std::string& address, platform::UniqueInternetHandle& url,
+                            std::uint32_t status) {
   for (int asked = 0; asked < kMaxProxyQuestions && askAllowed &&
                       status == kProxyAuthenticationRequired;
        ++asked) {
     std::optional<std::pair<std::wstring, std::wstring>> answer =
         platform::Get<platform::WindowSystem>().CredentialsBox(
-            asked == 0 ? L"The proxy asks for a user name and a password."
-                       : L"The proxy refused them. User name and password:",
+            asked == 0 ? L"The proxy asks for credentials.\r\n"
+                         L"User name (first field) and password (second):"
+                       : L"The proxy refused them.\r\n"
+                         L"User name (first field) and password (second):",
             L"");
     if (!answer) {
       url.reset();

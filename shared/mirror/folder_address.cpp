@@ -69,8 +69,10 @@ std::optional<std::wstring> FolderOfAddress(const std::wstring& address) {
     const std::wstring rest = Unescaped(address.substr(7));
     if (rest.size() >= 1 && rest[0] == L'/' && IsDrivePath(rest.substr(1))) {
       path = rest.substr(1);  // file:///X:/path
-    } else if (!rest.empty() && rest[0] == L'/') {
-      path = rest;  // file:///path: a local absolute path
+    } else if (kSeparator == L'/') {
+      // Linux: an absolute path stays a file URL (unescaped), so that the address
+      // still names a folder once normalised; the reader takes the path from it.
+      path = L"file://" + rest;
     } else {
       path = L"//" + rest;  // file://server/share/path
     }

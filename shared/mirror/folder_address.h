@@ -14,7 +14,8 @@ namespace vlr {
 bool IsFolderAddress(const std::wstring& address);
 
 // The folder `address` names, as the system writes paths, ending with its separator
-// ("file://server/share/a%20b" gives "\\server\share\a b\" on Windows); nothing for an
+// ("file://server/share/a%20b" gives "\\server\share\a b\" on Windows; on Linux
+// "file:///srv/a%20b" gives "file:///srv/a b/", read as "/srv/a b/"); nothing for an
 // address that is not a folder. Throws only std::bad_alloc.
 std::optional<std::wstring> FolderOfAddress(const std::wstring& address);
 

@@ -18,7 +18,10 @@ InternetHandle FolderSource::InternetOpenUrlA(InternetHandle session, const char
                                               const char*, std::uint32_t, std::uint32_t,
                                               std::uintptr_t) {
   if (!session || !url) return 0;
-  const std::filesystem::path path = ToPath(FromAnsi(url));
+  std::wstring text = FromAnsi(url);
+  // On Linux an absolute path comes as "file://" and the path (mirror/folder_address.h).
+  if (text.compare(0, 7, L"file://") == 0) text.erase(0, 7);
+  const std::filesystem::path path = ToPath(text);
   std::error_code ec;
   const std::filesystem::file_status status = std::filesystem::status(path, ec);
   if (ec || !std::filesystem::exists(status)) {

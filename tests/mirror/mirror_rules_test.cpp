@@ -46,7 +46,7 @@ TEST(MirrorRules, FolderAddresses) {
   const wchar_t* share = L"\\\\server\\share\\veloran\\";
   const wchar_t* drive = L"X:\\veloran\\";
 #else
-  const wchar_t* share = L"//server/share/veloran/";
+  const wchar_t* share = L"file://server/share/veloran/";
   const wchar_t* drive = L"X:/veloran/";
 #endif
   struct Case {
@@ -63,7 +63,8 @@ TEST(MirrorRules, FolderAddresses) {
       {L"X:\\veloran", drive},
       {L"X:/veloran/", drive},
 #else
-      {L"file:///srv/veloran", L"/srv/veloran/"},
+      {L"file:///srv/veloran", L"file:///srv/veloran/"},
+      {L"file:///srv/vel%20oran/", L"file:///srv/vel oran/"},
 #endif
       {L"X:veloran", L"http://X:veloran/"},
       {L"host:8080/path", L"http://host:8080/path/"},

@@ -1,5 +1,6 @@
 #include "platform/folder_source.h"
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -52,12 +53,19 @@ bool FolderSource::InternetReadFile(InternetHandle file, void* buffer, std::uint
   if (bytesRead) *bytesRead = 0;
   auto it = files_.find(file);
   if (it == files_.end() || !buffer || !bytesRead) return false;
-  std::size_t got = 0;
-  if (!it->second.file->Read(buffer, bytesToRead, got)) {
-    lastError_ = SystemErrorText(it->second.file->Error());
-    return false;
+  Open& open = it->second;
+  if (open.at == open.filled) {
+    if (!open.block) open.block = std::make_unique<char[]>(kBlockBytes);
+    open.at = open.filled = 0;
+    if (!open.file->Read(open.block.get(), kBlockBytes, open.filled)) {
+      lastError_ = SystemErrorText(open.file->Error());
+      return false;
+    }
   }
-  *bytesRead = static_cast<std::uint32_t>(got);
+  const std::size_t n = std::min<std::size_t>(bytesToRead, open.filled - open.at);
+  std::memcpy(buffer, open.block.get() + open.at, n);
+  open.at += n;
+  *bytesRead = static_cast<std::uint32_t>(n);
   return true;
 }
 

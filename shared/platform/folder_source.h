@@ -3,6 +3,7 @@
 // mirror's file (same reads, progress, events between reads and stop requests).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -39,9 +40,15 @@ class FolderSource : public Internet {
   std::string LastErrorText() override { return lastError_; }
 
  private:
+  // The file is read from the system in blocks and handed out in the pieces asked for:
+  // a system call per 256 bytes would make a folder slower than a web server.
+  static constexpr std::size_t kBlockBytes = 64 * 1024;
   struct Open {
     std::unique_ptr<PlainFile> file;
     std::uint64_t size = 0;
+    std::unique_ptr<char[]> block;
+    std::size_t at = 0;      // next byte of `block` to hand out
+    std::size_t filled = 0;  // bytes in `block`
   };
   std::map<InternetHandle, Open> files_;
   InternetHandle next_ = 1;

@@ -172,8 +172,9 @@ const char* HelpText() {
   vlrpublish --version
       Prints the version of vlrpublish.
 
-  vlrpublish check HOST/PATH [--fr] [--key PUBLIC.pem]...
-      Fetches version.html and the package it names from the mirror, as the
+  vlrpublish check HOST/PATH|FOLDER [--fr] [--key PUBLIC.pem]...
+      Fetches version.html and the package it names from the mirror (a web
+      address, or a folder mirror such as the folder make wrote), as the
       updater would (French package with --fr), compares the package's SHA-256
       with the one version.html names, tests that the package unpacks (nothing
       is written) and lists every reason an update would fail. With --key, also

@@ -3,8 +3,11 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "mirror/folder_address.h"
+#include "platform/folder_source.h"
 #include "platform/internet.h"
 #include "platform/services.h"
+#include "platform/text.h"
 
 namespace vlrpub {
 
@@ -23,7 +26,10 @@ std::int64_t Announced(platform::Internet& net, platform::InternetHandle request
 HttpAnswer Get(const std::string& url, const std::filesystem::path& file,
                const GetProgress& progress) {
   HttpAnswer answer;
-  platform::Internet& net = platform::Get<platform::Internet>();
+  // A folder mirror is read as the updater reads it.
+  platform::Internet& net = vlr::IsFolderAddress(platform::FromAnsi(url))
+                                ? platform::Get<platform::FolderSource>()
+                                : platform::Get<platform::Internet>();
   // Opened as the download opens them; closed however this ends, the request first.
   platform::UniqueInternetHandle session(
       net.InternetOpenA("", platform::kInternetOpenTypePreconfig, nullptr, nullptr, 0), {&net});

@@ -23,7 +23,7 @@ struct HttpAnswer {
 // Called with the body bytes received so far and the announced length (or -1).
 using GetProgress = std::function<void(std::uint64_t, std::int64_t)>;
 
-// GETs url and writes the body to `file` (created or replaced). Never throws. The file
+// GETs url (or reads the file, for a folder mirror's path) and writes the body to `file` (created or replaced). Never throws. The file
 // holds what arrived, also when the transfer broke.
 HttpAnswer HttpGet(const std::string& url, const std::filesystem::path& file,
                    const GetProgress& progress = {});

@@ -73,20 +73,24 @@ tools_round() {
 
 if [ -x "$native/bin/update_bench" ]; then
   lib="$native/bin/libunzip32.so"
+  # ours_round [SITE NAME]: the web mirror by default; the folder mirror is the same
+  # package read from the mirror's own folder.
   ours_round() {
+    local site=${1:-127.0.0.1:$port/big/} name=${2:-ours}
     fresh_folder "$work/veloran" "$lib"
     sync
     local out
-    out=$("$native/bin/update_bench" "$work/veloran" "127.0.0.1:$port/big/") \
+    out=$("$native/bin/update_bench" "$work/veloran" "$site") \
       || { echo "update run failed: $out" >&2; exit 1; }
-    echo "$out" | field seconds >>"$work/ours.s"
-    echo "$out" | field peak_rss_kib >>"$work/ours.k"
+    echo "$out" | field seconds >>"$work/$name.s"
+    echo "$out" | field peak_rss_kib >>"$work/$name.k"
   }
   out=$(fresh_folder "$work/veloran" "$lib" && \
         "$native/bin/update_bench" "$work/veloran" "127.0.0.1:$port/small/")
   small_k=$(echo "$out" | field peak_rss_kib)
   for r in $(seq "$rounds"); do
     if [ $((r % 2)) -eq 1 ]; then tools_round; ours_round; else ours_round; tools_round; fi
+    ours_round "file://$work/root/big/" folder
   done
   # Same files as bsdtar wrote (stored folder names are not recreated by the updater),
   # besides the library and the record of the installed version.
@@ -106,6 +110,9 @@ if [ -x "$native/bin/update_bench" ]; then
     "update run (native)" "$(median "$work/ours.s")" "$(spread "$work/ours.s" "$work/tools.s")" \
     "$(spread "$work/ours.s" "$work/durable.s")" "$(sort -g "$work/ours.k" | tail -1)" \
     "$small_mib" "$small_k"
+  printf "%-34s %7s s  %s the web mirror's run, peak RSS %d KiB\n" \
+    "update run, folder mirror (native)" "$(median "$work/folder.s")" \
+    "$(spread "$work/folder.s" "$work/ours.s")" "$(sort -g "$work/folder.k" | tail -1)"
 else
   echo "no native build in $native (cmake --build $native --target update_bench unzip32)" >&2
   for _ in $(seq "$rounds"); do tools_round; done
@@ -135,4 +142,15 @@ if [ -f "$windows/bin/vlrupdate.exe" ] && [ -f "$windows/bin/uidriver.exe" ] && 
     "$(awk -v a="$(echo "$out" | field run_s)" -v b="$tools_s" 'BEGIN { print a / b }')" \
     "$(echo "$out" | sed -n 's/.*message="\([^"]*\)".*/\1/p')"
   printf "%-34s %7.3f s\n" "start to window shown (Wine)" "$(echo "$out" | field window_s)"
+  # The same package from the mirror's folder, as a drive-letter folder mirror.
+  fresh_folder "$win_folder" "$windows/bin/unzip32.dll"
+  cp "$windows/bin/vlrupdate.exe" "$win_folder/"
+  cp "$windows/bin/vlrstub.exe" "$win_folder/vlrmain.exe"
+  out=$("${display[@]}" sh -c '
+    bash scripts/wine-prefix.sh start "$1" "$2/uidriver.exe" count >/dev/null &&
+    python3 bench/update/wine_run.py "$2" "$3" "$4"; status=$?
+    wineserver -k </dev/null >/dev/null 2>&1; exit $status' \
+    sh "$prefix" "$windows/bin" "$win_folder" "Z:$(echo "$work/root/big/" | tr / '\\')")
+  printf "%-34s %7.3f s  (%s)\n" "update run, folder mirror (Wine)" \
+    "$(echo "$out" | field run_s)" "$(echo "$out" | sed -n 's/.*message="\([^"]*\)".*/\1/p')"
 fi

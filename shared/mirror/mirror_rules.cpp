@@ -1,8 +1,13 @@
 #include "mirror/mirror_rules.h"
 
+#include <optional>
+
+#include "mirror/folder_address.h"
+
 namespace vlr {
 
 std::wstring NormalisedSiteAddress(std::wstring address) {
+  if (std::optional<std::wstring> folder = FolderOfAddress(address)) return *folder;
   // A text shorter than a scheme never matches it. An https mirror keeps its scheme.
   if (address.compare(0, 7, L"http://") != 0 && address.compare(0, 8, L"https://") != 0) {
     address.insert(0, L"http://");

@@ -17,7 +17,8 @@ inline constexpr char kVersionFileName[] = "version.html";
 
 // The address as the download uses it: "http://" in front unless it starts with
 // "http://" or "https://" (compared case-sensitively, so "HTTP://x" gains a second,
-// lower-case scheme), and "/" at the end. An empty address gives "http://".
+// lower-case scheme), and "/" at the end. An empty address gives "http://". An address
+// that names a folder (mirror/folder_address.h) gives that folder's path instead.
 // Throws only std::bad_alloc.
 std::wstring NormalisedSiteAddress(std::wstring address);
 

@@ -72,6 +72,13 @@ class Internet {
     return false;
   }
 
+  // The user name and password for a proxy that asks for credentials (407), used by
+  // every later request of `session`. False where they cannot be given.
+  virtual bool SetProxyCredentials(InternetHandle /*session*/, const std::string& /*user*/,
+                                   const std::string& /*password*/) {
+    return false;
+  }
+
   // Why the last call on this thread failed, in words; empty when not known.
   virtual std::string LastErrorText() { return {}; }
 };

@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "platform/controls.h"
 
@@ -59,6 +60,14 @@ class WindowSystem : public ControlObserver {
   virtual std::optional<std::wstring> InputBox(const std::wstring& prompt,
                                                const std::wstring& title,
                                                const std::wstring& defaultText) = 0;
+
+  // A modal box that asks for a user name and a password (typed hidden), with OK and
+  // Cancel; the two texts, or nullopt when cancelled. A window system without one
+  // answers nullopt.
+  virtual std::optional<std::pair<std::wstring, std::wstring>> CredentialsBox(
+      const std::wstring& /*prompt*/, const std::wstring& /*title*/) {
+    return std::nullopt;
+  }
 };
 
 // The program's own title for boxes that have none of their own.

@@ -260,7 +260,41 @@ def case_key_change(t):
     check(t.read(os.path.join(t.folder, RECORD)) == b"754\r\n", "7.5.4 stays recorded")
 
 
+def case_signed_folder_and_list(t):
+    """A signed release from a UNC folder in the wizard and from a drive letter in an
+    unattended run; a list whose one answering mirror serves a bad signature ends with 2."""
+    from mirrors_e2e import share_folder
+    from update_e2e import free_port
+    members, files = signed_files(t)
+    mirror = os.path.join(os.path.dirname(t.folder), "share")
+    publish_to = lambda served: [t.write(os.path.join(mirror, n), d) for n, d in served.items()]
+    os.makedirs(mirror)
+    publish_to(files)
+    unc, link = share_folder(mirror)
+    try:
+        proc, text = run_to_finish(t, "E", unc, "signed_folder_unc")
+        check(text == SUCCESS_EN, "UNC: the message reads %r" % text)
+        expect_updated(t, members)
+        press_finish(t, proc, "vlrmain.exe")
+    finally:
+        os.remove(link)
+    members, files = signed_files(t, "7.5.4")
+    publish_to(files)
+    code = run_quiet(t, "/quiet", "E", wine_path(mirror))
+    check(code == 0, "drive letter: the exit code is 0 (it was %r)" % code)
+    expect_updated(t, members)
+    t.wait_lock_released()
+    _, files = signed_files(t, "7.5.5", key="third_private.pem")
+    port = t.serve(files)
+    before = t.folder_files()
+    code = run_quiet(t, "/quiet", "E", "127.0.0.1:%d/;127.0.0.1:%d/" % (free_port(), port))
+    check(code == 2, "a list with a bad signature: the exit code is 2 (it was %r)" % code)
+    expect_unchanged(t, before)
+    expect_no_temp(t)
+
+
 CASES = {
+    "signed_folder_and_list": case_signed_folder_and_list,
     "signed_success": case_signed_success,
     "signed_success_french": case_signed_success_french,
     "signed_package_changed": case_signed_package_changed,

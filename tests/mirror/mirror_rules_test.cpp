@@ -39,6 +39,42 @@ TEST(MirrorRules, SiteAddressNormalisation) {
   vlr::SiteAddress.clear();
 }
 
+// A folder mirror's address becomes the folder's path; texts that are web addresses
+// (or were never working ones of another kind) keep their meaning.
+TEST(MirrorRules, FolderAddresses) {
+#ifdef _WIN32
+  const wchar_t* share = L"\\\\server\\share\\veloran\\";
+  const wchar_t* drive = L"X:\\veloran\\";
+#else
+  const wchar_t* share = L"file://server/share/veloran/";
+  const wchar_t* drive = L"X:/veloran/";
+#endif
+  struct Case {
+    const wchar_t* given;
+    const wchar_t* expected;
+  } cases[] = {
+      {L"file://server/share/veloran", share},
+      {L"FILE://server/share/veloran/", share},
+      {L"file:///X:/veloran", drive},
+      {L"file:///X:/vel%6Fran", drive},
+      {L"/srv/veloran", L"http:///srv/veloran/"},
+#ifdef _WIN32
+      {L"\\\\server\\share\\veloran", share},
+      {L"X:\\veloran", drive},
+      {L"X:/veloran/", drive},
+#else
+      {L"file:///srv/veloran", L"file:///srv/veloran/"},
+      {L"file:///srv/vel%20oran/", L"file:///srv/vel oran/"},
+#endif
+      {L"X:veloran", L"http://X:veloran/"},
+      {L"host:8080/path", L"http://host:8080/path/"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(vlr::NormalisedSiteAddress(c.given), c.expected)
+        << "given \"" << platform::ToUtf8(c.given) << "\"";
+  }
+}
+
 TEST(MirrorRules, FileNamesAndTheShownVersion) {
   struct Case {
     const char* digits;

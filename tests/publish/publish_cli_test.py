@@ -546,6 +546,10 @@ def published(t):
 
 def case_check_good_mirror(t):
     files = published(t)
+    # The folder make wrote is a folder mirror as it stands.
+    made = os.path.join(t.work, "made")
+    code, out, _ = run(t.program, "check", native(made) if WINDOWS else "file://" + made)
+    check(code == 0 and "would succeed" in out, "check reads the folder make wrote")
     checked(t, files, 0, ["version.html: HTTP 200", "753 -> vlr753fr.zip",
                           "vlr753fr.zip: HTTP 200",
                           "SHA-256 %s, as version.html names it" % sha256(files["vlr753fr.zip"]),

@@ -25,6 +25,8 @@
 //   input-box [TIMEOUT]       wait for the input box; {"title","prompt","text"}
 //   type-ok TEXT [TIMEOUT]    put TEXT into the input box's field and press OK
 //   input-cancel [TIMEOUT]    press Cancel in the input box
+//   type-credentials USER PASSWORD [TIMEOUT]
+//                             fill the credentials box's two fields and press OK
 //   wait-gone [TIMEOUT]       wait until the window is gone and its process ended
 //   quit                      (serve) end
 //
@@ -154,6 +156,8 @@ class Driver {
     if (c == L"input-box") return InputBoxInfo(Timeout(args, 1));
     if (c == L"type-ok" && args.size() > 1) return TypeOk(args[1], Timeout(args, 2));
     if (c == L"input-cancel") return InputCancel(Timeout(args, 1));
+    if (c == L"type-credentials" && args.size() > 2)
+      return TypeCredentials(args[1], args[2], Timeout(args, 3));
     return "error unknown command " + platform::ToUtf8(c);
   }
 
@@ -284,6 +288,19 @@ class Driver {
                              SMTO_ABORTIFHUNG, 2000, &result))
       return "error the input box does not answer";
     return PostMessageW(ok, BM_CLICK, 0, 0) ? "ok" : "error post failed";
+  }
+
+  std::string TypeCredentials(const std::wstring& user, const std::wstring& password,
+                              DWORD timeoutMs) {
+    HWND box = InputBoxWindow(timeoutMs);
+    if (!box) return "error timeout waiting for an input box";
+    HWND secret = GetDlgItem(box, platform::win32::kInputBoxPasswordId);
+    if (!secret) return "error the input box has no password field";
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(secret, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(password.c_str()),
+                             SMTO_ABORTIFHUNG, 2000, &result))
+      return "error the input box does not answer";
+    return TypeOk(user, timeoutMs);
   }
 
   std::string InputCancel(DWORD timeoutMs) {

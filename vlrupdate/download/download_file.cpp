@@ -15,9 +15,12 @@
 #include "download/download_wait.h"
 #include "download/local_files.h"
 #include "download/progress_message.h"
+#include "download/proxy_sign_in.h"
 #include "download/site_address.h"
+#include "mirror/folder_address.h"
 #include "mirror/mirror_rules.h"
 #include "platform/controls.h"
+#include "platform/folder_source.h"
 #include "download/http_resume.h"
 #include "platform/internet.h"
 #include "platform/services.h"
@@ -90,6 +93,12 @@ class Transfer {
   bool TooLarge();
   AfterBreak Break();
   AfterBreak Continue();
+  // After a 407: true once the proxy passed the request (download/proxy_sign_in.h).
+  bool SignedInToProxy() {
+    if (report_.status != kProxyAuthenticationRequired) return false;
+    report_.status = SignInToProxy(c_.internet, c_.session, c_.address, c_.url, report_.status);
+    return c_.url && report_.status == 200;
+  }
   void Drop();
   void Fail(DownloadBound bound = DownloadBound::kNone);
 
@@ -176,7 +185,7 @@ Transfer::Kept Transfer::Keep(const char* buffer, std::uint32_t count) {
 void Transfer::Run() {
   files_.Delete(localPath_);
   // Nothing of another answer is written, and the call ends as after a failed read.
-  if (NotTheFile(c_.internet, c_.url.get(), report_.status)) return;
+  if (NotTheFile(c_.internet, c_.url.get(), report_.status) && !SignedInToProxy()) return;
   identity_ = platform::AnswerIdentity(c_.internet, c_.url.get());
   if (TooLarge()) return Fail(DownloadBound::kTooLarge);
   file_ = files_.Create(localPath_);
@@ -338,10 +347,13 @@ std::int16_t DownloadFile(const std::wstring& remoteNameArgument,
     std::unique_ptr<LocalFile> file;
 
     SkipOnError([&] {
-      internet = &platform::Get<platform::Internet>();
+      // A folder mirror is read from the file system, in the same reads.
+      internet = IsFolderAddress(SiteAddress) ? &platform::Get<platform::FolderSource>()
+                                              : &platform::Get<platform::Internet>();
       session = platform::UniqueInternetHandle(
           internet->InternetOpenA("", platform::kInternetOpenTypePreconfig, nullptr, nullptr, 0),
           {internet});
+      ApplyProxyCredentials(*internet, session.get());
     });
     NormaliseSiteAddress();
     if (downloadObserver) SkipOnError([&] { report.url = SiteAddress + RemoteName; });

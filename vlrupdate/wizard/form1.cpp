@@ -1,6 +1,7 @@
 #include "wizard/form1.h"
 
 #include "download/download_file.h"
+#include "download/proxy_sign_in.h"
 #include "download/download_state.h"
 #include "extract/unzip_callbacks.h"
 #include "extract/unzip_recovery.h"
@@ -158,13 +159,15 @@ void Form1::Form_Load() {
 
 void Form1::RunQuiet() {
   if (SiteAddress.empty()) return EndAtStart(6, "bad command line: \"/quiet\" without a mirror");
-  // No box in a run nobody watches: the extraction's questions answer themselves.
+  // No box in a run nobody watches: the extraction's questions answer themselves, and
+  // a proxy that asks for credentials ends the run.
   Unattended = 1;
   // Nobody can stop a run that has no window: it stops itself at its deadline.
   SkipOnError([&] {
     limits_.deadline = platform::Get<platform::System>().SteadySeconds() + deadlineSeconds_;
     if (log_) log_->Line("deadline: " + std::to_string(deadlineSeconds_) + " s for the whole run");
   });
+  SetProxyQuestions(false);
   // The run that Next, Next starts, on a window that is never shown.
   CurrentStep = 2;
   std::wstring message;

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <system_error>
 
+#include "mirror/folder_address.h"
 #include "mirror/mirror_rules.h"
 #include "platform/file_replacement.h"
 #include "platform/text.h"
@@ -165,9 +166,20 @@ void RunLog::BoundLines(const DownloadReport& report) noexcept {
 
 void RunLog::OnDownload(const DownloadReport& report) noexcept {
   try {
-    Line("request: " + WithoutPassword(platform::ToUtf8(report.url)) + " -> status " +
-         StatusText(report.status) + ", " + std::to_string(report.bytes) + " bytes, " +
-         std::to_string(report.milliseconds) + " ms, result " + std::to_string(report.result));
+    if (IsFolderAddress(report.url)) {
+      // A file of a folder mirror: its path and what was read of it.
+      Line("read: " + platform::ToUtf8(report.url) + " -> " +
+           (report.status ? std::to_string(report.bytes) + " bytes"
+                          : std::string("missing or not readable")) +
+           ", " + std::to_string(report.milliseconds) + " ms, result " +
+           std::to_string(report.result));
+    } else {
+      Line("request: " + WithoutPassword(platform::ToUtf8(report.url)) + " -> status " +
+           StatusText(report.status) + ", " + std::to_string(report.bytes) + " bytes, " +
+           std::to_string(report.milliseconds) + " ms, result " +
+           std::to_string(report.result));
+    }
+    if (report.status == 407) Line("the proxy asks for credentials (407)");
     if (report.outcome != BreakOutcome::kNone) {
       for (const ContinuationReport& c : report.continuations) {
         Line("continuation from byte " + std::to_string(c.offset) + " -> status " +

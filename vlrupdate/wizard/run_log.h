@@ -39,7 +39,9 @@ class RunLog : public DownloadObserver {
   // DownloadFile's result; for a download that broke, one line more per continuation
   // (the byte it asked from, its status and the bytes it brought) and one for how the
   // download ended; a line for a bound that cut the download short or failed it, and
-  // for answers slower than the minimum rate.
+  // for answers slower than the minimum rate. A file of a folder mirror gets
+  // "read: PATH -> N bytes, ...", a proxy's 407 one line more, "the proxy asks for
+  // credentials (407)".
   void OnDownload(const DownloadReport& report) noexcept override;
 
  private:

@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "download/download_file.h"
+#include "download/download_state.h"
 #include "download/temp_folder.h"
 #include "extract/unzip_callbacks.h"
 #include "extract/unzip_driver.h"
@@ -26,6 +27,7 @@
 #include "signature/package_key.h"
 #include "wizard/form1.h"
 #include "wizard/installed_version.h"
+#include "wizard/mirror_list.h"
 #include "wizard/run_log.h"
 #include "wizard/shared_state.h"
 #include "unzip32/unzip32.h"
@@ -116,46 +118,44 @@ void Log(RunLog* log, const std::string& line) {
   if (log) log->Line(line);
 }
 
-// The whole run; leaves in `result` how it ended: kNotFetched when a file
-// could not be fetched or the version file gives no version, else the ending met
-// (not authentic, refused as older, up to date, or the extraction's). A build with a package key takes the version file
-// only with a good signature by one of its keys and, when it names a day it expires,
-// only up to that day (UTC), the package only with the digest that version file names
-// for it, and refuses a version older than the one recorded as installed. A
-// keyless build checks the digest where the version file names one. Each file is held
-// from its check to its use, so that no other program can change it in between. An
-// unattended run ends as kUpToDate before the package is asked for when the recorded
-// version is the mirror's.
-void FetchAndUnpack(Form1& form, bool quiet, UpdateResult& result) {
-  const bool french = IsFrench == 1;
-  const std::span<const PublicKeyPoint> keys = PackageKeys();
-  const bool signedBuild = !keys.empty();
-  RunLog* log = form.Log();
-  result.outcome = UpdateOutcome::kNotFetched;
-  SkipOnError([&] { form.Command2.SetEnabled(false); });
+// How the version file of one mirror was taken.
+enum class VersionVerdict {
+  kAccepted,      // a version page (in a build with a key: signed, unexpired, with a digest)
+  kNotFetched,    // not fetched, or no version in it
+  kNotAuthentic,  // a signature that does not hold, an expired page, no digest
+  kClosed,        // the window was closed during a download
+};
 
-  std::wstring remoteName = platform::FromUtf8(kVersionFileName);
-  std::wstring localPath = GetTempFolder() + remoteName;
-  if (DownloadFile(remoteName, localPath, OnBreak::kFail, form.Limits()) != 1 || WindowClosed())
-    return;
+// Fetches and judges the version file of the mirror in SiteAddress. A build with a
+// package key takes it only with a good signature by one of its keys and, when it
+// names a day it expires, only up to that day (UTC), and only with a digest for the
+// package. The file is held from its check to its reading.
+VersionVerdict FetchVersion(std::span<const PublicKeyPoint> keys, bool french, RunLog* log,
+                            const DownloadLimits& limits, VersionFacts& facts) {
+  const bool signedBuild = !keys.empty();
+  const std::wstring remoteName = platform::FromUtf8(kVersionFileName);
+  const std::wstring localPath = GetTempFolder() + remoteName;
+  if (DownloadFile(remoteName, localPath, OnBreak::kFail, limits) != 1)
+    return VersionVerdict::kNotFetched;
+  if (WindowClosed()) return VersionVerdict::kClosed;
 
   // A version file that was stopped or broke is gone: no digits, as in a keyless run.
-  VersionFacts facts;
+  facts = VersionFacts{};
   {
     std::unique_ptr<platform::PlainFile> page;
     SkipOnError([&] { page = platform::HoldFile(localPath); });
     if (!signedBuild) Log(log, "signature of version.html: not checked (no package key)");
     if (page && signedBuild) {
       const SignatureCheck check =
-          CheckSignature(keys, remoteName, localPath, *page, form.Limits());
+          CheckSignature(keys, remoteName, localPath, *page, limits);
       const Signature verdict = check.verdict;
       Log(log, SignatureLogLine(check, keys.size()));
       if (verdict != Signature::kHolds) {
         page.reset();
         DeleteQuietly(localPath);
-        if (verdict == Signature::kFails && !WindowClosed())
-          result.outcome = UpdateOutcome::kNotAuthentic;
-        return;
+        if (WindowClosed()) return VersionVerdict::kClosed;
+        return verdict == Signature::kFails ? VersionVerdict::kNotAuthentic
+                                            : VersionVerdict::kNotFetched;
       }
     }
     // Reading and deleting are steps of their own: whatever the reading meets, the
@@ -170,20 +170,130 @@ void FetchAndUnpack(Form1& form, bool quiet, UpdateResult& result) {
     const UtcDay today = UtcDayOf(platform::Get<platform::System>().UtcSeconds());
     if (HasExpired(*facts.expires, today)) {
       Log(log, ExpiredText(*facts.expires, today));
-      result.outcome = UpdateOutcome::kNotAuthentic;
-      return;
+      return VersionVerdict::kNotAuthentic;
     }
     Log(log, "version file expires on " + UtcDateText(*facts.expires) + " (today " +
                  UtcDateText(today) + ")");
   }
   Log(log, "version digits: " + (facts.digits.empty() ? std::string("none") : facts.digits));
-  if (facts.digits.size() != 3) return;
-  result.digits = facts.digits;
+  if (facts.digits.size() != 3) return VersionVerdict::kNotFetched;
   if (signedBuild && !facts.digest) {
     Log(log, "digest: the version file names none for the package");
-    result.outcome = UpdateOutcome::kNotAuthentic;
-    return;
+    return VersionVerdict::kNotAuthentic;
   }
+  return VersionVerdict::kAccepted;
+}
+
+std::string VersionAttemptText(VersionVerdict verdict, const std::string& digits) {
+  switch (verdict) {
+    case VersionVerdict::kAccepted:
+      return "accepted, version " + digits;
+    case VersionVerdict::kNotAuthentic:
+      return "not authentic";
+    case VersionVerdict::kNotFetched:
+    case VersionVerdict::kClosed:
+      break;
+  }
+  return "not fetched or no version";
+}
+
+// How the package came from one mirror.
+enum class PackageVerdict {
+  kHeld,       // fetched and, where a digest is known, matching it: held in `package`
+  kNotFetched,
+  kGone,       // fetched, but its file is not there any more (a broken download)
+  kMismatch,   // its digest is not the one the version file names
+  kClosed,
+};
+
+// Fetches `remoteName` from the mirror in SiteAddress to `localPath` and holds it; with
+// a digest, only when it matches. A package that fails is deleted again.
+PackageVerdict FetchPackage(const std::wstring& remoteName, const std::wstring& localPath,
+                            const std::optional<std::string>& digest, RunLog* log,
+                            const DownloadLimits& limits,
+                            std::unique_ptr<platform::PlainFile>& package) {
+  // A package whose digest is known can be continued after a break: whatever arrives
+  // is checked against the digest before it is used.
+  const OnBreak onBreak = digest ? OnBreak::kContinue : OnBreak::kFail;
+  if (DownloadFile(remoteName, localPath, onBreak, limits) != 1) return PackageVerdict::kNotFetched;
+  if (WindowClosed()) return PackageVerdict::kClosed;
+  // Held until the extraction is over: the library reads the very bytes checked.
+  SkipOnError([&] { package = platform::HoldFile(localPath); });
+  if (!package) return PackageVerdict::kGone;
+  if (!digest) {
+    Log(log, "digest of the package: none named");
+    return PackageVerdict::kHeld;
+  }
+  const bool matches = Sha256Hex(*package) == *digest;
+  Log(log, matches ? "digest of the package: matches" : "digest of the package: does not match");
+  if (matches) return PackageVerdict::kHeld;
+  package.reset();
+  DeleteQuietly(localPath);
+  return PackageVerdict::kMismatch;
+}
+
+const char* PackageAttemptText(PackageVerdict verdict) {
+  switch (verdict) {
+    case PackageVerdict::kHeld:
+      return "fetched";
+    case PackageVerdict::kMismatch:
+      return "digest does not match";
+    case PackageVerdict::kGone:
+      return "broken download";
+    case PackageVerdict::kNotFetched:
+    case PackageVerdict::kClosed:
+      break;
+  }
+  return "not fetched";
+}
+
+// Steps 1 to 13 of the run; leaves in `result` how it ended: kNotFetched when a file
+// could not be fetched or the version file gives no version, else the ending met
+// (not authentic, refused as older, up to date, or the extraction's). A build with a
+// key refuses a version older than the one recorded as installed; a keyless build
+// checks the digest where the version file names one. An unattended run ends as
+// kUpToDate before the package is asked for when the recorded version is the mirror's.
+// An unattended run tries the mirrors of its list in turn (mirror_list.h): the first
+// accepted version file decides the version and the digest, the package comes from
+// that mirror or, failing that, from the next ones, matching that digest. When every
+// mirror failed, one address keeps its own ending; with several the run ends as not
+// authentic when any served something not authentic, else as not fetched.
+void FetchAndUnpack(Form1& form, bool quiet, UpdateResult& result) {
+  const bool french = IsFrench == 1;
+  const std::span<const PublicKeyPoint> keys = PackageKeys();
+  const bool signedBuild = !keys.empty();
+  RunLog* log = form.Log();
+  result.outcome = UpdateOutcome::kNotFetched;
+  SkipOnError([&] { form.Command2.SetEnabled(false); });
+
+  // The wizard keeps its mirror text as one address.
+  MirrorList mirrors(quiet ? SplitMirrorList(SiteAddress) : std::vector<std::wstring>{SiteAddress},
+                     log);
+  const std::size_t count = mirrors.Count();
+  const auto failedAll = [&](UpdateOutcome single) {
+    result.outcome = count == 1              ? single
+                     : mirrors.AnyNotAuthentic() ? UpdateOutcome::kNotAuthentic
+                                                 : UpdateOutcome::kNotFetched;
+  };
+
+  VersionFacts facts;
+  std::size_t decided = count;
+  UpdateOutcome versionFailure = UpdateOutcome::kNotFetched;
+  for (std::size_t i = 0; i < count && decided == count; ++i) {
+    if (!mirrors.Use(i, kVersionFileName)) continue;
+    const VersionVerdict verdict = FetchVersion(keys, french, log, form.Limits(), facts);
+    if (verdict == VersionVerdict::kClosed || WindowClosed()) return;
+    mirrors.Attempt(i, kVersionFileName, VersionAttemptText(verdict, facts.digits));
+    if (verdict == VersionVerdict::kAccepted) decided = i;
+    if (verdict == VersionVerdict::kNotAuthentic) {
+      mirrors.SawNotAuthentic();
+      versionFailure = UpdateOutcome::kNotAuthentic;
+    } else {
+      versionFailure = UpdateOutcome::kNotFetched;
+    }
+  }
+  if (decided == count) return failedAll(versionFailure);
+  result.digits = facts.digits;
   const std::wstring folder =
       platform::Get<platform::System>().UpdaterFolder() + platform::kPathSeparator;
   result.installed = ReadInstalledVersion(folder);
@@ -197,41 +307,39 @@ void FetchAndUnpack(Form1& form, bool quiet, UpdateResult& result) {
     return;
   }
 
-  remoteName = platform::FromAnsi(PackageName(facts.digits, french));
-  localPath = GetTempFolder() + remoteName;
-  // A package whose digest is known can be continued after a break: whatever arrives
-  // is checked against the digest before it is used.
-  const OnBreak onBreak = facts.digest ? OnBreak::kContinue : OnBreak::kFail;
-  if (DownloadFile(remoteName, localPath, onBreak, form.Limits()) != 1 || WindowClosed()) return;
-
+  const std::wstring remoteName = platform::FromAnsi(PackageName(facts.digits, french));
+  const std::wstring localPath = GetTempFolder() + remoteName;
+  const std::string packageName = platform::ToUtf8(remoteName);
   bool unpacked = false;
   {
-    // Held until the extraction is over: the library reads the very bytes checked.
     std::unique_ptr<platform::PlainFile> package;
-    SkipOnError([&] { package = platform::HoldFile(localPath); });
-    if (package && facts.digest) {
-      const bool matches = Sha256Hex(*package) == *facts.digest;
-      Log(log, matches ? "digest of the package: matches"
-                       : "digest of the package: does not match");
-      if (!matches) {
-        package.reset();
-        DeleteQuietly(localPath);
-        result.outcome =
+    UpdateOutcome packageFailure = UpdateOutcome::kNotFetched;
+    // Only the deciding mirror and those after it: the ones before served no
+    // accepted version file.
+    for (std::size_t i = decided; i < count && !package; ++i) {
+      if (!mirrors.Use(i, packageName)) continue;
+      const PackageVerdict verdict = FetchPackage(remoteName, localPath, facts.digest, log, form.Limits(), package);
+      if (verdict == PackageVerdict::kClosed || WindowClosed()) return;
+      mirrors.Attempt(i, packageName, PackageAttemptText(verdict));
+      if (verdict == PackageVerdict::kMismatch) {
+        // Without a key a mismatch proves no tampering: a damaged download.
+        if (signedBuild) mirrors.SawNotAuthentic();
+        packageFailure =
             signedBuild ? UpdateOutcome::kNotAuthentic : UpdateOutcome::kExtractionFailed;
-        return;
+      } else if (verdict == PackageVerdict::kGone) {
+        packageFailure = UpdateOutcome::kExtractionFailed;
+      } else {
+        packageFailure = UpdateOutcome::kNotFetched;
       }
-    } else if (package) {
-      Log(log, "digest of the package: none named");
     }
-    unpacked = package && UnzipArchive(localPath, folder);
-    if (package) {
-      // Our library writes all members or none, or leaves its commit for the next
-      // start to complete.
-      Log(log, "extraction: result " + std::to_string(UnzipResult) + ", " +
-                   (UnzipResult == UNZIP_ERR_UNFINISHED
-                        ? std::string("unfinished: the next start of the updater completes it")
-                        : std::to_string(unpacked ? ListedCount : 0) + " files written"));
-    }
+    if (!package) return failedAll(packageFailure);
+    unpacked = UnzipArchive(localPath, folder);
+    // Our library writes all members or none, or leaves its commit for the next
+    // start to complete.
+    Log(log, "extraction: result " + std::to_string(UnzipResult) + ", " +
+                 (UnzipResult == UNZIP_ERR_UNFINISHED
+                      ? std::string("unfinished: the next start of the updater completes it")
+                      : std::to_string(unpacked ? ListedCount : 0) + " files written"));
   }
   if (unpacked) {
     result.outcome = UpdateOutcome::kUpdated;

@@ -40,6 +40,10 @@ bool CurlRequest::Start(const std::string& url, const std::vector<std::string>& 
     if (!settings.proxyBypass.empty())
       curl_easy_setopt(e, CURLOPT_NOPROXY, settings.proxyBypass.c_str());
   }  // 0, preconfigured: libcurl takes http_proxy / no_proxy from the environment
+  if (!settings.proxyUser.empty()) {
+    curl_easy_setopt(e, CURLOPT_PROXYUSERNAME, settings.proxyUser.c_str());
+    curl_easy_setopt(e, CURLOPT_PROXYPASSWORD, settings.proxyPassword.c_str());
+  }
   if (headers_) curl_easy_setopt(e, CURLOPT_HTTPHEADER, headers_.get());
   curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &CurlRequest::OnBody);
   curl_easy_setopt(e, CURLOPT_WRITEDATA, this);

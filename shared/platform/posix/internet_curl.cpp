@@ -159,6 +159,15 @@ class CurlInternet final : public Internet {
 
   std::string LastErrorText() override { return lastError_; }
 
+  bool SetProxyCredentials(InternetHandle session, const std::string& user,
+                           const std::string& password) override {
+    Entry* entry = Find(session);
+    if (!entry || entry->request) return false;
+    entry->settings.proxyUser = user;
+    entry->settings.proxyPassword = password;
+    return true;
+  }
+
   // Closing a session closes the URL handles opened from it, as wininet does.
   bool InternetCloseHandle(InternetHandle handle) override {
     auto it = handles_.find(handle);

@@ -78,6 +78,7 @@ struct InputBoxState {
   const std::wstring* title;
   const std::wstring* defaultText;
   std::wstring answer;
+  std::wstring secret;  // the password field's, in a credentials box
 };
 
 std::wstring WindowText(HWND window) {
@@ -105,7 +106,14 @@ INT_PTR CALLBACK InputBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
     case WM_COMMAND:
       if (LOWORD(wParam) == IDOK) {
         auto* state = reinterpret_cast<InputBoxState*>(GetWindowLongPtrW(dialog, DWLP_USER));
-        if (state) state->answer = WindowText(GetDlgItem(dialog, kInputBoxEditId));
+        if (state) {
+          state->answer = WindowText(GetDlgItem(dialog, kInputBoxEditId));
+          if (HWND secret = GetDlgItem(dialog, kInputBoxPasswordId)) {
+            state->secret = WindowText(secret);
+            // The typed password leaves no copy in the dialog's memory.
+            SetWindowTextW(secret, L"");
+          }
+        }
         EndDialog(dialog, IDOK);
         return TRUE;
       }
@@ -138,16 +146,16 @@ bool RegisterInputBoxClass(HINSTANCE instance) {
   return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
-}  // namespace
-
-std::optional<std::wstring> ShowInputBox(HWND owner, const std::wstring& prompt,
-                                         const std::wstring& title,
-                                         const std::wstring& defaultText) {
+// Shows the box; with `password`, a second field for a password under the first.
+// IDOK or IDCANCEL (also when it cannot be shown).
+INT_PTR ShowBox(HWND owner, InputBoxState& state, bool password) {
   HINSTANCE instance = GetModuleHandleW(nullptr);
-  if (!RegisterInputBoxClass(instance)) return std::nullopt;
+  if (!RegisterInputBoxClass(instance)) return IDCANCEL;
 
+  const short extra = password ? kEditHeight + 6 : 0;
+  const short height = kBoxHeight + extra;
   DialogTemplate box(DS_SETFONT | DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU,
-                     kBoxWidth, kBoxHeight, kInputBoxClassName, L"MS Shell Dlg", 8);
+                     kBoxWidth, height, kInputBoxClassName, L"MS Shell Dlg", 8);
   const short buttonX = kBoxWidth - kMargin - kButtonWidth;
   const short promptWidth = buttonX - 2 * kMargin;
   const short editY = kBoxHeight - kMargin - kEditHeight;
@@ -159,13 +167,33 @@ std::optional<std::wstring> ShowInputBox(HWND owner, const std::wstring& prompt,
               kButtonHeight, IDCANCEL, 0x0080, L"Cancel");
   box.AddItem(ES_LEFT | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, kMargin, editY,
               kBoxWidth - 2 * kMargin, kEditHeight, kInputBoxEditId, 0x0081, L"");
+  if (password) {
+    box.AddItem(ES_LEFT | ES_AUTOHSCROLL | ES_PASSWORD | WS_BORDER | WS_TABSTOP, kMargin,
+                editY + extra, kBoxWidth - 2 * kMargin, kEditHeight, kInputBoxPasswordId, 0x0081,
+                L"");
+  }
+  return DialogBoxIndirectParamW(instance, box.Get(), owner, InputBoxProc,
+                                 reinterpret_cast<LPARAM>(&state));
+}
 
+}  // namespace
+
+std::optional<std::wstring> ShowInputBox(HWND owner, const std::wstring& prompt,
+                                         const std::wstring& title,
+                                         const std::wstring& defaultText) {
   const std::wstring shownTitle = title.empty() ? std::wstring(kProgramTitle) : title;
-  InputBoxState state{&prompt, &shownTitle, &defaultText, {}};
-  INT_PTR result = DialogBoxIndirectParamW(instance, box.Get(), owner, InputBoxProc,
-                                           reinterpret_cast<LPARAM>(&state));
-  if (result != IDOK) return std::nullopt;
+  InputBoxState state{&prompt, &shownTitle, &defaultText, {}, {}};
+  if (ShowBox(owner, state, false) != IDOK) return std::nullopt;
   return state.answer;
+}
+
+std::optional<std::pair<std::wstring, std::wstring>> ShowCredentialsBox(
+    HWND owner, const std::wstring& prompt, const std::wstring& title) {
+  const std::wstring shownTitle = title.empty() ? std::wstring(kProgramTitle) : title;
+  const std::wstring empty;
+  InputBoxState state{&prompt, &shownTitle, &empty, {}, {}};
+  if (ShowBox(owner, state, true) != IDOK) return std::nullopt;
+  return std::make_pair(std::move(state.answer), std::move(state.secret));
 }
 
 }  // namespace platform::win32

@@ -13,12 +13,15 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace platform::win32 {
 
 inline constexpr wchar_t kInputBoxClassName[] = L"VeloranInputBox";
 inline constexpr int kInputBoxPromptId = 1101;
 inline constexpr int kInputBoxEditId = 1102;
+// The password field of the credentials box (the user name is kInputBoxEditId).
+inline constexpr int kInputBoxPasswordId = 1103;
 
 // Shows the box modally over `owner` (may be null) with `prompt`, `title` (empty:
 // the program's title) and the edit field holding `defaultText`, all selected. The
@@ -28,5 +31,11 @@ inline constexpr int kInputBoxEditId = 1102;
 std::optional<std::wstring> ShowInputBox(HWND owner, const std::wstring& prompt,
                                          const std::wstring& title,
                                          const std::wstring& defaultText);
+
+// The same box with a second field, for a password (typed hidden), under the first,
+// for a user name: the two texts when OK is pressed; nullopt when cancelled, closed or
+// not shown.
+std::optional<std::pair<std::wstring, std::wstring>> ShowCredentialsBox(
+    HWND owner, const std::wstring& prompt, const std::wstring& title);
 
 }  // namespace platform::win32

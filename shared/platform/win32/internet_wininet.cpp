@@ -55,8 +55,28 @@ struct Request {
   }
 };
 
+DWORD Status(HINTERNET url);
+
+// A proxy's user name and password, given to each request before it is sent: wininet
+// then answers the proxy's 407 itself.
+struct ProxyCredentials {
+  std::wstring user;
+  std::wstring password;
+};
+
+std::wstring Wide(const std::string& ansi) {
+  if (ansi.empty()) return {};
+  const int n = MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()),
+                                    nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
+  if (n > 0)
+    MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), wide.data(), n);
+  return wide;
+}
+
 Request OpenRequest(HINTERNET session, const std::string& url, const char* headers,
-                    DWORD headersLength, DWORD flags, DWORD_PTR context) {
+                    DWORD headersLength, DWORD flags, DWORD_PTR context,
+                    const ProxyCredentials* proxy) {
   char host[INTERNET_MAX_HOST_NAME_LENGTH] = {}, user[256] = {}, password[256] = {};
   std::string path(url.size() + 1, '\0'), extra(url.size() + 1, '\0');
   URL_COMPONENTSA parts = {};
@@ -90,7 +110,25 @@ Request OpenRequest(HINTERNET session, const std::string& url, const char* heade
                                    accept, flags, context));
   if (r.request) {
     SetTimeouts(r.request.get());
-    if (HttpSendRequestA(r.request.get(), headers, headersLength, nullptr, 0)) return r;
+    if (proxy) {
+      InternetSetOptionW(r.request.get(), INTERNET_OPTION_PROXY_USERNAME,
+                         const_cast<wchar_t*>(proxy->user.c_str()),
+                         static_cast<DWORD>(proxy->user.size() + 1));
+      InternetSetOptionW(r.request.get(), INTERNET_OPTION_PROXY_PASSWORD,
+                         const_cast<wchar_t*>(proxy->password.c_str()),
+                         static_cast<DWORD>(proxy->password.size() + 1));
+    }
+    if (HttpSendRequestA(r.request.get(), headers, headersLength, nullptr, 0)) {
+      // Windows answers the proxy's challenge with the credentials only when the
+      // request is sent again (Wine answers it inside the first send): the 407's body
+      // is read away and the request sent once more.
+      if (!proxy || Status(r.request.get()) != HTTP_STATUS_PROXY_AUTH_REQ) return r;
+      char drain[256];
+      DWORD got = 0;
+      while (::InternetReadFile(r.request.get(), drain, sizeof drain, &got) && got > 0) {
+      }
+      if (HttpSendRequestA(r.request.get(), headers, headersLength, nullptr, 0)) return r;
+    }
   }
   const DWORD error = GetLastError();
   r.Close();
@@ -169,10 +207,12 @@ class WinInet final : public Internet {
       return 0;
     }
     std::string address = url;
+    const auto proxy = proxies_.find(ToNative(session));
     for (int redirections = 0;; ++redirections) {
       Request r = OpenRequest(ToNative(session), address, headers, headersLength,
                               flags | INTERNET_FLAG_NO_AUTO_REDIRECT,
-                              static_cast<DWORD_PTR>(context));
+                              static_cast<DWORD_PTR>(context),
+                              proxy == proxies_.end() ? nullptr : &proxy->second);
       if (!r.request) return 0;
       const DWORD status = Status(r.request.get());
       if (status == 0) return Refuse(r, ERROR_HTTP_INVALID_SERVER_RESPONSE);
@@ -213,8 +253,16 @@ class WinInet final : public Internet {
     return true;
   }
 
+  bool SetProxyCredentials(InternetHandle session, const std::string& user,
+                           const std::string& password) override {
+    if (!session) return false;
+    proxies_[ToNative(session)] = ProxyCredentials{Wide(user), Wide(password)};
+    return true;
+  }
+
   // A URL handle goes with the connection it was opened on.
   bool InternetCloseHandle(InternetHandle handle) override {
+    proxies_.erase(ToNative(handle));
     UniqueInternet connection;
     if (auto it = bodies_.find(ToNative(handle)); it != bodies_.end()) {
       connection = std::move(it->second.connection);
@@ -260,6 +308,7 @@ class WinInet final : public Internet {
   }
 
   std::map<HINTERNET, Body> bodies_;
+  std::map<HINTERNET, ProxyCredentials> proxies_;  // by session
 };
 
 }  // namespace

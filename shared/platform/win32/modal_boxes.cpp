@@ -19,4 +19,9 @@ std::optional<std::wstring> Win32WindowSystem::InputBox(const std::wstring& prom
                              defaultText);
 }
 
+std::optional<std::pair<std::wstring, std::wstring>> Win32WindowSystem::CredentialsBox(
+    const std::wstring& prompt, const std::wstring& title) {
+  return win32::ShowCredentialsBox(FormWindow(), prompt, title);
+}
+
 }  // namespace platform

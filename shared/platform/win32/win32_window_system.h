@@ -37,6 +37,8 @@ class Win32WindowSystem final : public WindowSystem {
                      unsigned style) override;
   std::optional<std::wstring> InputBox(const std::wstring& prompt, const std::wstring& title,
                                        const std::wstring& defaultText) override;
+  std::optional<std::pair<std::wstring, std::wstring>> CredentialsBox(
+      const std::wstring& prompt, const std::wstring& title) override;
   void OnControlChanged(Control& control, Property property) override;
 
   // The form's top-level window; null before Create and after it is gone.

@@ -8,10 +8,7 @@
 #include "platform/local_file.h"
 #include "platform/text.h"
 #include "signature/package_key.h"
-
-#ifndef VLR_VERSION
-#define VLR_VERSION "unknown"
-#endif
+#include "vlrupdate_version.h"
 
 namespace vlr {
 

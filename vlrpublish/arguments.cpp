@@ -31,8 +31,9 @@ Command ParseMake(const std::vector<std::string>& args) {
   std::set<std::string> given;
   for (size_t i = 1; i < args.size(); ++i) {
     const std::string& a = args[i];
-    // A second value would silently win over the first: which one was meant?
-    if (!given.insert(a).second && a.rfind("--", 0) == 0) {
+    // A second value would silently win over the first: which one was meant? A second
+    // --sign is a second signature (a change of keys); a third is one too many.
+    if (!given.insert(a).second && a.rfind("--", 0) == 0 && a != "--sign") {
       return UsageError{a + " is given twice"};
     }
     if (a == "--force") {
@@ -56,7 +57,8 @@ Command ParseMake(const std::vector<std::string>& args) {
     } else if (a == "--fr") {
       make.french = PathFromUtf8(value);
     } else if (a == "--sign") {
-      make.signingKey = PathFromUtf8(value);
+      if (make.secondSigningKey) return UsageError{"--sign is given three times; a mirror carries two signatures at most"};
+      (make.signingKey ? make.secondSigningKey : make.signingKey) = PathFromUtf8(value);
     } else if (a == "--expires-in") {
       std::string why;
       make.expiresInDays = ExpiryDays(value, why);
@@ -103,11 +105,19 @@ Command ParseSign(const std::vector<std::string>& args) {
   std::set<std::string> given;
   for (size_t i = 1; i < args.size(); ++i) {
     const std::string& a = args[i];
-    if (!given.insert(a).second && a.rfind("--", 0) == 0) return UsageError{a + " is given twice"};
-    if (a == "--key" || a == "--expires-in") {
+    // A second --key is a second signature (a change of keys).
+    if (!given.insert(a).second && a.rfind("--", 0) == 0 && a != "--key")
+      return UsageError{a + " is given twice"};
+    if (a == "--no-expiry") {
+      sign.noExpiry = true;
+    } else if (a == "--key" || a == "--expires-in") {
       if (i + 1 >= args.size() || args[i + 1].empty()) return UsageError{a + " needs a value"};
       const std::string& value = args[++i];
-      if (a == "--key") {
+      if (a == "--key" && sign.secondSigningKey) {
+        return UsageError{"--key is given three times; a mirror carries two signatures at most"};
+      } else if (a == "--key" && hasKey) {
+        sign.secondSigningKey = PathFromUtf8(value);
+      } else if (a == "--key") {
         sign.signingKey = PathFromUtf8(value);
         hasKey = true;
       } else {
@@ -123,6 +133,7 @@ Command ParseSign(const std::vector<std::string>& args) {
     }
   }
   if (!hasMirror || !hasKey) return UsageError{"sign needs the mirror folder and --key PRIVATE.pem"};
+  if (sign.noExpiry && sign.expiresInDays) return UsageError{"--no-expiry and --expires-in exclude each other"};
   return sign;
 }
 
@@ -146,7 +157,7 @@ const char* HelpText() {
   return R"(vlrpublish: makes, signs and checks a mirror that Veloran's updater can use.
 
   vlrpublish make --version 7.5.3 --en DIR [--fr DIR] --out MIRROR_DIR [--force]
-                  [--sign PRIVATE.pem] [--expires-in DAYS]
+                  [--sign PRIVATE.pem [--sign SECOND.pem]] [--expires-in DAYS]
       Writes MIRROR_DIR with vlr753.zip (the files of the English folder),
       vlr753fr.zip (the files of the French folder) and version.html, which
       names each package's SHA-256 after its first empty line. The version is
@@ -156,16 +167,20 @@ const char* HelpText() {
       existing MIRROR_DIR is replaced only with --force, and only when it holds
       nothing but a mirror's files. With --sign, version.html gets its .sig
       (ECDSA P-256 over SHA-256; it covers the packages through their SHA-256),
-      checked as the updater checks it. With --expires-in, version.html names
-      the day (UTC) DAYS after today; an updater with a key refuses it after
-      that day.
+      checked as the updater checks it; a second --sign (another key) writes
+      version.html.sig2 too, for a change of keys. With --expires-in,
+      version.html names the day (UTC) DAYS after today; an updater with a key
+      refuses it after that day.
 
-  vlrpublish sign MIRROR_DIR --key PRIVATE.pem [--expires-in DAYS]
+  vlrpublish sign MIRROR_DIR --key PRIVATE.pem [--key SECOND.pem]
+                  [--expires-in DAYS | --no-expiry]
       Re-signs a mirror folder: rewrites version.html's expiry line (today +
-      DAYS; without --expires-in the line is removed), keeps every other byte,
-      the packages and their digest lines (each package must match its line),
-      and writes a new version.html.sig. Both files are written and checked
-      aside, then renamed into place, version.html first. For a scheduled job.
+      DAYS; --no-expiry removes it; a version.html that has one needs either),
+      keeps every other byte, the packages and their digest lines (each package
+      must match its line), and writes a new version.html.sig (and, with a
+      second --key, version.html.sig2; without, an old .sig2 is removed). The
+      files are written and checked aside, then renamed into place,
+      version.html first. For a scheduled job.
 
   vlrpublish --version
       Prints the version of vlrpublish.
@@ -175,10 +190,13 @@ const char* HelpText() {
       updater would (French package with --fr), compares the package's SHA-256
       with the one version.html names, tests that the package unpacks (nothing
       is written) and lists every reason an update would fail. With --key, also
-      fetches version.html.sig and checks it, and requires the package's digest
-      line, as an updater built with that key would (several --key: any one of
-      them may have signed), and fails when version.html has expired; it warns
-      when version.html expires within 7 days.
+      fetches version.html.sig and checks it (version.html.sig2 when that does
+      not verify), and requires the package's digest line, as an updater built
+      with that key would (several --key, one to four different keys as a
+      build takes them: any one of them may have signed), and fails when
+      version.html has expired; it warns when version.html expires within 7
+      days, and about any line meant as an expiry line that the updater
+      ignores.
 
 Exit codes:
   0  make: the mirror was written and checked; sign: the folder was re-signed;

@@ -3,6 +3,7 @@
 #
 #   bash scripts/release.sh --out DIR [--key PUBLIC.pem ...] [--mirrors "host/path;..."]
 #                           [--pfx FILE.pfx --pfx-pass-file FILE] [--timestamp-url URL]
+#                           [--preset windows|windows64]
 #
 # Builds the shipped 32-bit vlrupdate.exe and unzip32.dll from the commit checked out
 # here: an export of HEAD (git archive; nothing untracked can enter it) built with the
@@ -20,21 +21,25 @@
 # anything is built (the .pfx's chain of certificates included), and DIR is written only
 # once every step passed: a refusal or a failure leaves no DIR behind (DIR must not
 # exist yet, or be empty).
+#
+# --preset windows64 builds the same for x86_64 instead (in build/release64): not what
+# users get, but what runs under wine64 on a machine that cannot start 32-bit programs,
+# to try the whole path there.
 set -euo pipefail
 
 me=release
 fail() { printf '%s: %s\n' "$me" "$*" >&2; exit 1; }
 refuse() { printf '%s: refused, nothing written: %s\n' "$me" "$*" >&2; exit 2; }
-usage() { sed -n '4,5p' "$0" | sed 's/^# //'; }
+usage() { sed -n '4,6p' "$0" | sed 's/^# //'; }
 unknown() { printf '%s: unknown argument: %s\n' "$me" "$1" >&2; usage >&2; exit 2; }
 
-out="" mirrors="" pfx="" pass_file="" timestamp_url=""
+out="" mirrors="" pfx="" pass_file="" timestamp_url="" preset=windows
 keys=()
 while [ $# -gt 0 ]; do
   option=$1
   case "$option" in
     --*=*) value=${option#*=}; option=${option%%=*}; shift ;;
-    --out|--key|--mirrors|--pfx|--pfx-pass-file|--timestamp-url)
+    --out|--key|--mirrors|--pfx|--pfx-pass-file|--timestamp-url|--preset)
       [ $# -ge 2 ] || refuse "$option needs a value"
       value=$2; shift 2 ;;
     -h|--help) usage; exit 0 ;;
@@ -47,6 +52,7 @@ while [ $# -gt 0 ]; do
     --pfx) pfx=$value ;;
     --pfx-pass-file) pass_file=$value ;;
     --timestamp-url) timestamp_url=$value ;;
+    --preset) preset=$value ;;
     *) unknown "$option" ;;
   esac
 done
@@ -66,6 +72,11 @@ if [ -n "$pfx" ] && [ -z "$pass_file" ]; then
 fi
 if [ -z "$pfx" ] && [ -n "$pass_file" ]; then refuse "--pfx-pass-file without --pfx"; fi
 if [ -z "$pfx" ] && [ -n "$timestamp_url" ]; then refuse "--timestamp-url without --pfx"; fi
+case "$preset" in
+  windows) triplet=i686-w64-mingw32 arch=i686 build_name=release ;;
+  windows64) triplet=x86_64-w64-mingw32 arch=x86-64 build_name=release64 ;;
+  *) refuse "--preset is windows (the shipped 32-bit build) or windows64, not '$preset'" ;;
+esac
 
 # One PATH for the checks and the build alike: the system's tools, whatever the caller's.
 clean_path=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin
@@ -77,7 +88,7 @@ need() {
       refuse "$tool is not installed (scripts/bootstrap.sh installs what the release needs)"
   done
 }
-need git cmake ninja i686-w64-mingw32-g++-posix sha256sum
+need git cmake ninja "$triplet-g++-posix" sha256sum
 [ ${#keys[@]} -eq 0 ] && [ -z "$pfx" ] || need openssl
 [ -z "$pfx" ] || need osslsigncode
 
@@ -195,7 +206,7 @@ version=$(git describe --tags --exact-match HEAD 2>/dev/null || true)
 # cache so no earlier setting survives, in an environment that holds nothing of the
 # caller's but HOME. The build is byte-identical whatever the folder or time, so an
 # incremental build gives the same files as a clean one.
-build=$root/build/release
+build=$root/build/$build_name
 source=$build/source binary=$build/build
 rm -rf "$source"
 mkdir -p "$source"
@@ -207,7 +218,7 @@ jobs=$(nproc 2>/dev/null || echo 2)
 echo "== $me: building commit $commit (version $version) in $binary" >&2
 echo "== $me: environment: ${environment[*]} (nothing else)" >&2
 [ -z "$left_out" ] || echo "== $me: left out of the build: $left_out" >&2
-configure=(cmake --preset windows -S "$source" -B "$binary" --fresh -DVLR_BUILD_TESTS=OFF
+configure=(cmake --preset "$preset" -S "$source" -B "$binary" --fresh -DVLR_BUILD_TESTS=OFF
            "-DVLR_PACKAGE_KEY=$key_list" "-DVLR_MIRRORS=$mirrors" "-DVLR_UPDATER_VERSION=$version")
 echo "== $me: ${configure[*]}" >&2
 if ! log=$(cd "$source" && env -i "${environment[@]}" "${configure[@]}" 2>&1); then
@@ -257,11 +268,13 @@ rmdir "$stage"
 
 echo "commit: $commit"
 echo "updater version: $version"
+[ "$preset" = windows ] ||
+  echo "preset: $preset (x86_64, for trying the path under wine64; users get the windows preset's build)"
 # What a rebuild needs the same of: the compilers, the libraries linked in, the tools.
-toolchain=$(dpkg-query -W -f='${Package} ${Version}\n' g++-mingw-w64-i686-posix \
-              gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev \
+toolchain=$(dpkg-query -W -f='${Package} ${Version}\n' "g++-mingw-w64-$arch-posix" \
+              "gcc-mingw-w64-$arch-posix" "binutils-mingw-w64-$arch" "mingw-w64-$arch-dev" \
               libz-mingw-w64-dev cmake ninja-build 2>/dev/null) ||
-  toolchain=$(i686-w64-mingw32-g++-posix --version | head -n 1)
+  toolchain=$("$triplet-g++-posix" --version | head -n 1)
 printf 'toolchain: %s\n' "$(printf '%s\n' "$toolchain" | paste -sd ',' | sed 's/,/, /g')"
 echo "package keys: ${key_list:-none (the updater checks no signature)}"
 echo "built-in mirrors: ${mirrors:-the reserved .example names}"

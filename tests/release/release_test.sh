@@ -23,26 +23,7 @@ set -euo pipefail
 src=$(cd "$1" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/vlr-release-test.XXXXXX")
-tsa_pid=""
-cleanup() {
-  if [ -n "$tsa_pid" ]; then kill "$tsa_pid" 2>/dev/null || true; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-failures=0
-check() {  # check WHAT COMMAND...: runs COMMAND, reports
-  local what=$1; shift
-  if "$@"; then echo "ok: $what"; else echo "FAIL: $what"; failures=$((failures + 1)); fi
-}
-
-# The repository: the working tree as it is, committed.
-repo=$work/repo
-bash "$here/copy_tree.sh" "$src" "$repo"
-git() { command git -C "$repo" -c user.name=test -c user.email=test@localhost "$@"; }
-git -c init.defaultBranch=main init -q
-git add -A
-git commit -q -m "the tree under test"
+. "$here/support.sh" release-test
 commit=$(git rev-parse HEAD)
 release() { bash "$repo/scripts/release.sh" "$@"; }
 
@@ -95,7 +76,7 @@ certs = $pki/chain.pem
 EOF
 )
 python3 "$here/timestamp_server.py" "$pki" >"$work/tsa.port" &
-tsa_pid=$!
+children+=($!)
 for _ in $(seq 100); do [ -s "$work/tsa.port" ] && break; sleep 0.1; done
 port=$(cat "$work/tsa.port")
 [ -n "$port" ] || { echo "the time-stamp server did not start"; exit 1; }

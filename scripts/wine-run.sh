@@ -39,7 +39,9 @@ export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml="}
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "$me: making the Wine prefix $WINEPREFIX (once)" >&2
   mkdir -p "$WINEPREFIX"
-  timeout 170 "$loader" wineboot -i </dev/null >/dev/null 2>&1 || true
+  timeout 300 "$loader" wineboot -i </dev/null >/dev/null 2>&1 || true
+  # The registry reaches its files when the server ends.
+  timeout 120 wineserver -w </dev/null >/dev/null 2>&1 || true
   [ -f "$WINEPREFIX/system.reg" ] || { echo "$me: the Wine prefix was not made" >&2; exit 1; }
 fi
 folder=$(cd "$(dirname "$program")" && pwd)

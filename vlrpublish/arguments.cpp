@@ -1,5 +1,8 @@
 #include "vlrpublish/arguments.h"
 
+#include <algorithm>
+#include <charconv>
+#include <functional>
 #include <set>
 
 #include "vlrpublish/shown_text.h"
@@ -8,67 +11,106 @@ namespace vlrpub {
 
 namespace {
 
-// The value of --expires-in: whole days, 1 to kMaxExpiryDays. Empty `why` when taken.
-int ExpiryDays(const std::string& value, std::string& why) {
+// The value of --expires-in: whole days, 1 to kMaxExpiryDays. Empty when taken.
+std::string TakeExpiryDays(const std::string& value, std::optional<int>& to) {
   int days = 0;
-  for (char c : value) {
-    if (c < '0' || c > '9' || days > kMaxExpiryDays) {
-      days = -1;
-      break;
+  const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), days);
+  if (error != std::errc() || end != value.data() + value.size() || days < 1 ||
+      days > kMaxExpiryDays) {
+    return "--expires-in takes a number of days from 1 to " + std::to_string(kMaxExpiryDays) +
+           ", not '" + value + "'";
+  }
+  to = days;
+  return {};
+}
+
+// One option of a command: its name, whether it takes a value, what taking it does (a
+// reason when the value is refused), and whether it may come more than once.
+struct Option {
+  const char* name;
+  bool takesValue;
+  std::function<std::string(const std::string& value)> take;
+  bool repeatable = false;
+};
+
+template <class Path>
+Option PathOption(const char* name, Path& to) {
+  return {name, true, [&to](const std::string& value) {
+            to = PathFromUtf8(value);
+            return std::string();
+          }};
+}
+
+bool IsSet(const std::optional<std::filesystem::path>& path) { return path.has_value(); }
+bool IsSet(const std::filesystem::path& path) { return !path.empty(); }
+
+// A signing key that may come twice: the first signs version.html.sig, the second
+// version.html.sig2 (a change of keys); a third is one too many.
+template <class Path, class SecondPath>
+Option SigningKeyOption(const char* name, Path& first, SecondPath& second) {
+  return {name, true,
+          [&first, &second, name](const std::string& value) {
+            if (second) {
+              return std::string(name) + " is given three times; a mirror carries two "
+                                         "signatures at most";
+            }
+            if (IsSet(first)) {
+              second = PathFromUtf8(value);
+            } else {
+              first = PathFromUtf8(value);
+            }
+            return std::string();
+          },
+          true};
+}
+
+// Reads args[1..] of `command` by its `options`; one word that is not an option goes to
+// `positional`, when there is one. Empty when everything was taken; else the usage error.
+std::string ReadOptions(const std::vector<std::string>& args, const std::string& command,
+                        const std::vector<Option>& options,
+                        const std::function<void(const std::string&)>& positional = nullptr) {
+  std::set<std::string> given;
+  bool positionalTaken = false;
+  for (size_t i = 1; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    const auto option = std::find_if(options.begin(), options.end(),
+                                     [&](const Option& o) { return a == o.name; });
+    const bool known = option != options.end();
+    // A second value would silently win over the first: which one was meant?
+    if ((!known || !option->repeatable) && !given.insert(a).second && a.starts_with("--")) {
+      return a + " is given twice";
     }
-    days = days * 10 + (c - '0');
+    if (known) {
+      std::string value;
+      if (option->takesValue) {
+        if (i + 1 >= args.size() || args[i + 1].empty()) return a + " needs a value";
+        value = args[++i];
+      }
+      if (std::string why = option->take(value); !why.empty()) return why;
+    } else if (positional && !positionalTaken && !a.empty() && a[0] != '-') {
+      positional(a);
+      positionalTaken = true;
+    } else {
+      return command + " does not know '" + a + "'";
+    }
   }
-  if (days < 1 || days > kMaxExpiryDays) {
-    why = "--expires-in takes a number of days from 1 to " + std::to_string(kMaxExpiryDays) +
-          ", not '" + value + "'";
-  }
-  return days;
+  return {};
 }
 
 Command ParseMake(const std::vector<std::string>& args) {
   MakeRequest make;
-  bool hasVersion = false, hasEnglish = false, hasOut = false;
-  std::set<std::string> given;
-  for (size_t i = 1; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    // A second value would silently win over the first: which one was meant? A second
-    // --sign is a second signature (a change of keys); a third is one too many.
-    if (!given.insert(a).second && a.rfind("--", 0) == 0 && a != "--sign") {
-      return UsageError{a + " is given twice"};
-    }
-    if (a == "--force") {
-      make.force = true;
-      continue;
-    }
-    if (a != "--version" && a != "--en" && a != "--fr" && a != "--out" && a != "--sign" &&
-        a != "--expires-in") {
-      return UsageError{"make does not know '" + a + "'"};
-    }
-    if (i + 1 >= args.size() || args[i + 1].empty()) {
-      return UsageError{a + " needs a value"};
-    }
-    const std::string& value = args[++i];
-    if (a == "--version") {
-      make.version = value;
-      hasVersion = true;
-    } else if (a == "--en") {
-      make.english = PathFromUtf8(value);
-      hasEnglish = true;
-    } else if (a == "--fr") {
-      make.french = PathFromUtf8(value);
-    } else if (a == "--sign") {
-      if (make.secondSigningKey) return UsageError{"--sign is given three times; a mirror carries two signatures at most"};
-      (make.signingKey ? make.secondSigningKey : make.signingKey) = PathFromUtf8(value);
-    } else if (a == "--expires-in") {
-      std::string why;
-      make.expiresInDays = ExpiryDays(value, why);
-      if (!why.empty()) return UsageError{why};
-    } else {
-      make.mirror = PathFromUtf8(value);
-      hasOut = true;
-    }
-  }
-  if (!hasVersion || !hasEnglish || !hasOut) {
+  const std::vector<Option> options = {
+      {"--version", true, [&](const std::string& v) { make.version = v; return std::string(); }},
+      PathOption("--en", make.english),
+      PathOption("--fr", make.french),
+      PathOption("--out", make.mirror),
+      SigningKeyOption("--sign", make.signingKey, make.secondSigningKey),
+      {"--expires-in", true,
+       [&](const std::string& v) { return TakeExpiryDays(v, make.expiresInDays); }},
+      {"--force", false, [&](const std::string&) { make.force = true; return std::string(); }},
+  };
+  if (std::string why = ReadOptions(args, "make", options); !why.empty()) return UsageError{why};
+  if (make.version.empty() || make.english.empty() || make.mirror.empty()) {
     return UsageError{"make needs --version, --en and --out"};
   }
   return make;
@@ -76,64 +118,40 @@ Command ParseMake(const std::vector<std::string>& args) {
 
 Command ParseCheck(const std::vector<std::string>& args) {
   CheckRequest check;
-  bool hasSite = false;
-  std::set<std::string> given;
-  for (size_t i = 1; i < args.size(); ++i) {
-    // Several keys are several --key: an updater may trust more than one.
-    if (args[i] != "--key" && !given.insert(args[i]).second && args[i].rfind("--", 0) == 0) {
-      return UsageError{args[i] + " is given twice"};
-    }
-    if (args[i] == "--fr") {
-      check.french = true;
-    } else if (args[i] == "--key") {
-      if (i + 1 >= args.size() || args[i + 1].empty()) return UsageError{"--key needs a value"};
-      check.keys.push_back(PathFromUtf8(args[++i]));
-    } else if (!hasSite && !args[i].empty() && args[i][0] != '-') {
-      check.site = args[i];
-      hasSite = true;
-    } else {
-      return UsageError{"check does not know '" + args[i] + "'"};
-    }
-  }
-  if (!hasSite) return UsageError{"check needs the mirror's address, HOST/PATH"};
+  const std::vector<Option> options = {
+      {"--fr", false, [&](const std::string&) { check.french = true; return std::string(); }},
+      // Several keys are several --key: an updater may trust more than one.
+      {"--key", true,
+       [&](const std::string& v) {
+         check.keys.push_back(PathFromUtf8(v));
+         return std::string();
+       },
+       true},
+  };
+  const std::string why =
+      ReadOptions(args, "check", options, [&](const std::string& a) { check.site = a; });
+  if (!why.empty()) return UsageError{why};
+  if (check.site.empty()) return UsageError{"check needs the mirror's address, HOST/PATH"};
   return check;
 }
 
 Command ParseSign(const std::vector<std::string>& args) {
   SignRequest sign;
-  bool hasMirror = false, hasKey = false;
-  std::set<std::string> given;
-  for (size_t i = 1; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    // A second --key is a second signature (a change of keys).
-    if (!given.insert(a).second && a.rfind("--", 0) == 0 && a != "--key")
-      return UsageError{a + " is given twice"};
-    if (a == "--no-expiry") {
-      sign.noExpiry = true;
-    } else if (a == "--key" || a == "--expires-in") {
-      if (i + 1 >= args.size() || args[i + 1].empty()) return UsageError{a + " needs a value"};
-      const std::string& value = args[++i];
-      if (a == "--key" && sign.secondSigningKey) {
-        return UsageError{"--key is given three times; a mirror carries two signatures at most"};
-      } else if (a == "--key" && hasKey) {
-        sign.secondSigningKey = PathFromUtf8(value);
-      } else if (a == "--key") {
-        sign.signingKey = PathFromUtf8(value);
-        hasKey = true;
-      } else {
-        std::string why;
-        sign.expiresInDays = ExpiryDays(value, why);
-        if (!why.empty()) return UsageError{why};
-      }
-    } else if (!hasMirror && !a.empty() && a[0] != '-') {
-      sign.mirror = PathFromUtf8(a);
-      hasMirror = true;
-    } else {
-      return UsageError{"sign does not know '" + a + "'"};
-    }
+  const std::vector<Option> options = {
+      SigningKeyOption("--key", sign.signingKey, sign.secondSigningKey),
+      {"--expires-in", true,
+       [&](const std::string& v) { return TakeExpiryDays(v, sign.expiresInDays); }},
+      {"--no-expiry", false, [&](const std::string&) { sign.noExpiry = true; return std::string(); }},
+  };
+  const std::string why = ReadOptions(args, "sign", options,
+                                     [&](const std::string& a) { sign.mirror = PathFromUtf8(a); });
+  if (!why.empty()) return UsageError{why};
+  if (sign.mirror.empty() || sign.signingKey.empty()) {
+    return UsageError{"sign needs the mirror folder and --key PRIVATE.pem"};
   }
-  if (!hasMirror || !hasKey) return UsageError{"sign needs the mirror folder and --key PRIVATE.pem"};
-  if (sign.noExpiry && sign.expiresInDays) return UsageError{"--no-expiry and --expires-in exclude each other"};
+  if (sign.noExpiry && sign.expiresInDays) {
+    return UsageError{"--no-expiry and --expires-in exclude each other"};
+  }
   return sign;
 }
 

@@ -3,21 +3,9 @@
 // links, short names and separators can all vary.
 #pragma once
 
-#include <cstdint>
 #include <filesystem>
-#include <optional>
 
 namespace vlrpub {
-
-struct FileIdentity {
-  std::uint64_t volume = 0;
-  std::uint64_t file = 0;
-  bool operator==(const FileIdentity&) const = default;
-};
-
-// The identity of what path names (links followed); nothing when it does not exist or
-// cannot be asked about.
-std::optional<FileIdentity> IdentityOf(const std::filesystem::path& path);
 
 // True when a and b are one folder or one lies inside the other, judged by identity
 // along both paths' existing parents (a path that does not exist yet is judged by its

@@ -1,21 +1,14 @@
 #include "vlrpublish/interrupt_cleanup.h"
 
 #include <atomic>
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <mutex>
-#include <system_error>
 #include <thread>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <signal.h>
-#include <unistd.h>
-#endif
+#include "platform/console.h"
 
 namespace vlrpub {
 
@@ -56,60 +49,11 @@ thread_local int tDeferredDepth = 0;
   std::_Exit(kInterrupted);
 }
 
-#ifdef _WIN32
-// Called on a thread of its own, which may do anything.
-BOOL WINAPI OnConsoleControl(DWORD event) {
-  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT)
-    return FALSE;
-  TheRegistry().interrupted = true;
-  CleanUpAndExit();
-}
-#else
-// The handler may only note the signal and wake the thread that acts on it.
-int gWakePipe[2] = {-1, -1};
-
-void OnSignal(int) {
-  const int saved = errno;
-  TheRegistry().interrupted = true;
-  const char byte = 1;
-  if (write(gWakePipe[1], &byte, 1) < 0) {
-    // The pipe is never full before the process ends: nothing to do.
-  }
-  errno = saved;
-}
-#endif
-
 }  // namespace
 
 bool InstallInterruptCleanup() {
-  TheRegistry();  // made before any handler can run
-#ifdef _WIN32
-  return SetConsoleCtrlHandler(&OnConsoleControl, TRUE) != 0;
-#else
-  if (pipe(gWakePipe) != 0) return false;
-  try {
-    std::thread([] {
-      char byte = 0;
-      while (read(gWakePipe[0], &byte, 1) != 1) {
-      }
-      CleanUpAndExit();
-    }).detach();
-  } catch (const std::system_error&) {
-    return false;
-  }
-  for (int signal : {SIGINT, SIGTERM}) {
-    struct sigaction now {};
-    if (sigaction(signal, nullptr, &now) != 0) return false;
-    // Started with the signal ignored (nohup, a background job): it stays ignored.
-    if (now.sa_handler == SIG_IGN) continue;
-    struct sigaction handler {};
-    handler.sa_handler = &OnSignal;
-    handler.sa_flags = SA_RESTART;  // the work under way goes on until the cleanup ends it
-    sigemptyset(&handler.sa_mask);
-    if (sigaction(signal, &handler, nullptr) != 0) return false;
-  }
-  return true;
-#endif
+  Registry& r = TheRegistry();  // made before any handler can run
+  return platform::HandleInterrupts(r.interrupted, &CleanUpAndExit);
 }
 
 unsigned RemoveOnInterrupt(const std::filesystem::path& folder) {

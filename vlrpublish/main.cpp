@@ -5,14 +5,9 @@
 #include <type_traits>
 #include <vector>
 
+#include "platform/console_main.h"
 #include "vlrpublish/arguments.h"
 #include "vlrpublish/interrupt_cleanup.h"
-
-#ifdef _WIN32
-#include <windows.h>
-
-#include "platform/text.h"
-#endif
 
 namespace {
 
@@ -42,9 +37,11 @@ int Dispatch(const std::vector<std::string>& args) {
       command);
 }
 
+}  // namespace
+
 // The commands report their own failures; this catches what nobody foresaw (a name the
 // system cannot convert, memory exhaustion) so it ends as a failure, not a crash.
-int Run(const std::vector<std::string>& args) {
+int ConsoleMain(const std::vector<std::string>& args) {
   // Before anything is written, and before any other thread starts.
   if (!vlrpub::InstallInterruptCleanup()) {
     std::fprintf(stderr, "vlrpublish: warning: an interrupt will not remove the temporary "
@@ -59,32 +56,3 @@ int Run(const std::vector<std::string>& args) {
   }
   return 4;
 }
-
-#ifdef _WIN32
-// Messages are UTF-8; the console shows them as such while vlrpublish runs.
-class Utf8Console {
- public:
-  Utf8Console() : previous_(GetConsoleOutputCP()) { SetConsoleOutputCP(CP_UTF8); }
-  ~Utf8Console() {
-    if (previous_) SetConsoleOutputCP(previous_);
-  }
-  Utf8Console(const Utf8Console&) = delete;
-  Utf8Console& operator=(const Utf8Console&) = delete;
-
- private:
-  UINT previous_;
-};
-#endif
-
-}  // namespace
-
-#ifdef _WIN32
-int wmain(int argc, wchar_t** argv) {
-  Utf8Console console;
-  std::vector<std::string> args;
-  for (int i = 1; i < argc; ++i) args.push_back(platform::ToUtf8(argv[i]));
-  return Run(args);
-}
-#else
-int main(int argc, char** argv) { return Run(std::vector<std::string>(argv + 1, argv + argc)); }
-#endif

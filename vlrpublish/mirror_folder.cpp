@@ -1,22 +1,14 @@
 #include "vlrpublish/mirror_folder.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <csignal>
-#include <cstdlib>
 #include <random>
 #include <system_error>
 
 #include "mirror/mirror_rules.h"
+#include "platform/file_replacement.h"
 #include "vlrpublish/interrupt_cleanup.h"
 #include "vlrpublish/shown_text.h"
 
-#ifndef _WIN32
-#include <fcntl.h>
-#include <stdio.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 namespace vlrpub {
 
@@ -56,27 +48,19 @@ ScratchFolder::~ScratchFolder() {
 
 namespace {
 
-bool EndsWith(const std::string& s, const std::string& tail) {
-  return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
-}
-
-bool StartsWith(const std::string& s, const std::string& head) {
-  return s.compare(0, head.size(), head) == 0;
-}
-
 bool AllDigits(const std::string& s) {
-  return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+  return !s.empty() && s.find_first_not_of("0123456789") == std::string::npos;
 }
 
 // True for "<stem>-<digits>".
 bool IsWorkingFolderName(const std::string& name, const std::string& stem) {
-  return StartsWith(name, stem + "-") && AllDigits(name.substr(stem.size() + 1));
+  return name.starts_with(stem + "-") && AllDigits(name.substr(stem.size() + 1));
 }
 
 bool IsMirrorFileName(std::string name) {
   if (name == vlr::SecondSignatureName(vlr::kVersionFileName)) return true;
-  if (EndsWith(name, ".sig")) name.resize(name.size() - 4);
-  return name == vlr::kVersionFileName || (StartsWith(name, "vlr") && EndsWith(name, ".zip"));
+  if (name.ends_with(".sig")) name.resize(name.size() - 4);
+  return name == vlr::kVersionFileName || (name.starts_with("vlr") && name.ends_with(".zip"));
 }
 
 // A working folder of any mirror of ours: ".<name>.vlrpublish-<what>-<digits>".
@@ -239,73 +223,6 @@ std::string RemoveSignLeftovers(const fs::path& mirror) {
          Utf8FromPath(mirror);
 }
 
-namespace {
-
-// A mirror a web server reads must stay readable to it: the new folder takes the old
-// one's mode, owner and group, and its files the same owner and group with the read and
-// write bits of that mode (a process that may not give them away keeps its own; the
-// mode is set after the owner, as a change of owner can clear set-id bits). Windows
-// folders inherit their access from the parent, as the old one did.
-#ifndef _WIN32
-void Give(const fs::path& p, const struct stat& s, mode_t mode) {
-  if (chown(p.c_str(), s.st_uid, s.st_gid) != 0 &&
-      chown(p.c_str(), static_cast<uid_t>(-1), s.st_gid) != 0) {
-    // Neither is ours to give: it keeps this process's owner and group.
-  }
-  chmod(p.c_str(), mode);
-}
-#endif
-
-void TakeAccessOf(const fs::path& old, const fs::path& fresh) {
-#ifndef _WIN32
-  struct stat s {};
-  if (stat(old.c_str(), &s) != 0) return;
-  const auto give = [&](const fs::path& p, mode_t mode) { Give(p, s, mode); };
-  std::error_code ec;
-  for (fs::directory_iterator it(fresh, ec), end; !ec && it != end; it.increment(ec)) {
-    if (it->is_regular_file(ec)) give(it->path(), s.st_mode & 0666);
-  }
-  give(fresh, s.st_mode & 07777);
-#else
-  (void)old;
-  (void)fresh;
-#endif
-}
-
-// A file written to replace `old` gets its owner, group and read and write bits.
-void TakeFileAccessOf(const fs::path& old, const fs::path& fresh) {
-#ifndef _WIN32
-  struct stat s {};
-  if (stat(old.c_str(), &s) == 0) Give(fresh, s, s.st_mode & 0666);
-#else
-  (void)old;
-  (void)fresh;
-#endif
-}
-
-// Exchanges the two folders in one step. True when done; false with `unsupported` set
-// when the system or file system cannot, else with the error in ec.
-bool Exchange(const fs::path& a, const fs::path& b, bool& unsupported, std::error_code& ec) {
-#if defined(__linux__) && defined(RENAME_EXCHANGE)
-  if (renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE) == 0) return true;
-  unsupported = errno == EINVAL || errno == ENOSYS || errno == ENOTSUP || errno == EOPNOTSUPP;
-  ec = std::error_code(errno, std::generic_category());
-  return false;
-#else
-  (void)a;
-  (void)b;
-  (void)ec;
-  unsupported = true;
-  return false;
-#endif
-}
-
-// The tests' way to send a real signal between the two renames: with this variable set,
-// the two-rename way is taken and the process stops itself between them.
-bool PausingForTest() { return std::getenv("VLRPUBLISH_TEST_PAUSE_IN_SWAP") != nullptr; }
-
-}  // namespace
-
 std::string PutInPlace(ScratchFolder& built, const fs::path& mirror, bool replace) {
   std::error_code ec;
   InterruptDeferred whole;
@@ -315,21 +232,19 @@ std::string PutInPlace(ScratchFolder& built, const fs::path& mirror, bool replac
     built.Keep();
     return {};
   }
-  TakeAccessOf(mirror, built.path());
+  // A mirror a web server reads must stay readable to it.
+  platform::TakeAccessOf(mirror, built.path());
   bool unsupported = false;
-  if (!PausingForTest() && Exchange(built.path(), mirror, unsupported, ec)) {
+  if (platform::ExchangeFolders(built.path(), mirror, unsupported, ec)) {
     return {};  // built holds the old one
   }
-  if (!PausingForTest() && !unsupported) return "cannot exchange the new mirror with the old one: " + ec.message();
+  if (!unsupported) return "cannot exchange the new mirror with the old one: " + ec.message();
 
   ScratchFolder aside(mirror.parent_path(), WorkingFolderStem(mirror.filename(), "old"));
   if (!aside.error().empty()) return aside.error();
   const fs::path old = aside.path() / "mirror";
   fs::rename(mirror, old, ec);
   if (ec) return "cannot move the existing mirror folder aside: " + ec.message();
-#ifndef _WIN32
-  if (PausingForTest()) std::raise(SIGSTOP);
-#endif
   fs::rename(built.path(), mirror, ec);
   if (ec) {
     std::error_code back;
@@ -350,15 +265,12 @@ std::string PutPairInPlace(ScratchFolder& aside, const fs::path& mirror) {
   const fs::path signature = SignaturePath(page);
   const fs::path newPage = aside.path() / vlr::kVersionFileName;
   const fs::path newSignature = SignaturePath(newPage);
-  TakeFileAccessOf(page, newPage);
-  TakeFileAccessOf(page, newSignature);
+  platform::TakeAccessOf(page, newPage);
+  platform::TakeAccessOf(page, newSignature);
   std::error_code ec;
   InterruptDeferred whole;
   fs::rename(newPage, page, ec);
   if (ec) return "cannot rename the new version.html into place: " + ec.message();
-#ifndef _WIN32
-  if (PausingForTest()) std::raise(SIGSTOP);
-#endif
   fs::rename(newSignature, signature, ec);
   if (!ec) return {};
   std::error_code back;
@@ -380,7 +292,7 @@ std::string PutSecondSignatureInPlace(ScratchFolder& aside, const fs::path& mirr
   std::error_code ec;
   InterruptDeferred whole;
   if (fs::exists(newSecond, ec)) {
-    TakeFileAccessOf(page, newSecond);
+    platform::TakeAccessOf(page, newSecond);
     fs::rename(newSecond, second, ec);
     if (ec) return "cannot rename the new version.html.sig2 into place: " + ec.message();
   } else if (fs::exists(second, ec)) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "mirror/mirror_rules.h"
+#include "vlrpublish/command_report.h"
 #include "vlrpublish/file_identity.h"
 #include "vlrpublish/mirror_folder.h"
 #include "vlrpublish/mirror_sign.h"
@@ -14,7 +15,6 @@
 #include "vlrpublish/package_folder.h"
 #include "vlrpublish/progress_line.h"
 #include "vlrpublish/release_names.h"
-#include "platform/plain_file.h"
 #include "vlrpublish/shown_text.h"
 #include "vlrpublish/zip_writer.h"
 
@@ -31,22 +31,10 @@ struct Package {
   PackageFolder files;
 };
 
-void Report(std::FILE* err, const std::string& head, const std::vector<std::string>& lines) {
-  std::fprintf(err, "vlrpublish make: %s\n", head.c_str());
-  for (const std::string& line : lines) std::fprintf(err, "  - %s\n", line.c_str());
-}
-
 fs::path Resolved(const fs::path& p) {
   std::error_code ec;
   fs::path r = fs::weakly_canonical(fs::absolute(p, ec), ec);
   return ec ? fs::absolute(p, ec).lexically_normal() : r;
-}
-
-// Empty when written; else why not, with the system's reason.
-std::string WriteFile(const fs::path& path, const std::string& bytes) {
-  unsigned long error = 0;
-  if (platform::WriteWholeFile(path, bytes, error)) return {};
-  return "cannot write " + Utf8FromPath(path) + SystemReason(error);
 }
 
 std::string ChangedWhilePacked(const Package& p, const PackageFile& f) {
@@ -82,6 +70,7 @@ std::string WritePackage(const Package& p, const fs::path& zip) {
 }  // namespace
 
 int MakeMirror(const MakeRequest& request, std::FILE* out, std::FILE* err) {
+  const CommandReport report("make", "written", err);
   std::vector<std::string> refusals;
   std::string why;
   const std::string digits = ReleaseDigits(request.version, why);
@@ -114,10 +103,7 @@ int MakeMirror(const MakeRequest& request, std::FILE* out, std::FILE* err) {
   std::optional<MirrorLock> lock;
   if (mirror.has_filename() && fs::is_directory(mirror.parent_path())) {
     lock.emplace(mirror);
-    if (!lock->held()) {
-      Report(err, "refused, nothing was written:", {lock->why()});
-      return kMakeRefused;
-    }
+    if (!lock->held()) return report.Refused({lock->why()});
   }
   // An earlier run that was cut short is mended first: its old mirror put back, its
   // working folders removed.
@@ -129,7 +115,7 @@ int MakeMirror(const MakeRequest& request, std::FILE* out, std::FILE* err) {
     p.files = ReadPackageFolder(p.source, p.label);
     refusals.insert(refusals.end(), p.files.problems.begin(), p.files.problems.end());
     for (const std::string& w : p.files.warnings)
-      std::fprintf(err, "vlrpublish make: warning: %s\n", w.c_str());
+      report.Line("warning: " + w);
     // By identity, not spelling: case, links, short names and separators all vary.
     if (FoldersOverlap(mirror, p.source)) {
       refusals.push_back("the mirror folder " + Utf8FromPath(mirror) + " and " + p.label +
@@ -164,56 +150,48 @@ int MakeMirror(const MakeRequest& request, std::FILE* out, std::FILE* err) {
     refusals.push_back("the folder that is to hold the mirror, " +
                        Utf8FromPath(mirror.parent_path()) + ", does not exist");
   }
-  if (!refusals.empty()) {
-    Report(err, "refused, nothing was written:", refusals);
-    return kMakeRefused;
-  }
-
-  const auto fail = [&](const std::string& what) {
-    Report(err, "failed, the mirror folder is as it was:", {what});
-    return kMakeFailed;
-  };
+  if (!refusals.empty()) return report.Refused(refusals);
   ScratchFolder built(mirror.parent_path(), WorkingFolderStem(mirror.filename(), "new"));
-  if (!built.error().empty()) return fail(built.error());
+  if (!built.error().empty()) return report.Failed(built.error());
 
   // The packages first: version.html names each one's SHA-256, taken from the file
   // once it has passed the self-check.
   std::vector<NamedDigest> digests;
   for (const Package& p : packages) {
     const fs::path zip = built.path() / p.name;
-    if (std::string failure = WritePackage(p, zip); !failure.empty()) return fail(failure);
+    if (std::string failure = WritePackage(p, zip); !failure.empty())
+      return report.Failed(failure);
     if (std::string failure =
             CheckUnpacksToSources(p.files, p.name, zip, mirror.parent_path(),
                                   WorkingFolderStem(mirror.filename(), "check"));
         !failure.empty())
-      return fail(failure);
+      return report.Failed(failure);
     std::string hex = vlr::Sha256Hex(zip);
-    if (hex.empty()) return fail("cannot read back " + p.name + " to compute its SHA-256");
+    if (hex.empty()) return report.Failed("cannot read back " + p.name + " to compute its SHA-256");
     digests.emplace_back(p.name, std::move(hex));
   }
 
   const fs::path page = built.path() / vlr::kVersionFileName;
-  std::optional<vlr::UtcDay> expires;
-  if (request.expiresInDays) expires = UtcToday() + *request.expiresInDays;
+  const std::optional<vlr::UtcDay> expires = ExpiryDay(request.expiresInDays);
   if (std::string failure = WriteFile(page, VersionPage(digits, digests, expires));
       !failure.empty())
-    return fail(failure);
+    return report.Failed(failure);
   // Read back as the updater reads it: the digits up to the first empty line, then, from
   // there, the digest line of the package it fetches and the expiry.
   if (std::string failure = ReadBackFailure(page, digits, digests, expires); !failure.empty())
-    return fail(failure);
+    return report.Failed(failure);
   if (signer) {
     // version.html alone: its digest lines cover the packages.
     if (std::string failure = SignVersionPage(*signer, page, SignaturePath(page)); !failure.empty())
-      return fail(failure);
+      return report.Failed(failure);
   }
   if (secondSigner) {
     if (std::string failure = SignVersionPage(*secondSigner, page, SecondSignaturePath(page));
         !failure.empty())
-      return fail(failure);
+      return report.Failed(failure);
   }
   if (std::string failure = PutInPlace(built, mirror, fs::exists(existing)); !failure.empty())
-    return fail(failure);
+    return report.Failed(failure);
 
   std::fprintf(out,
                "version.html: the updater reads %s (Version %s); it names the SHA-256 of "
@@ -246,7 +224,7 @@ int MakeMirror(const MakeRequest& request, std::FILE* out, std::FILE* err) {
                       "version.html.sig does not verify with their keys)\n");
   }
   std::fprintf(out, "mirror written: %s\n", Utf8FromPath(mirror).c_str());
-  return kMakeDone;
+  return kDone;
 }
 
 }  // namespace vlrpub

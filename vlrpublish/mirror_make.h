@@ -22,11 +22,6 @@ struct MakeRequest {
   std::optional<int> expiresInDays;  // version.html's expiry line: today (UTC) + this
 };
 
-// Exit codes of make (also in README.md).
-inline constexpr int kMakeDone = 0;
-inline constexpr int kMakeRefused = 3;  // the input cannot make a mirror; nothing written
-inline constexpr int kMakeFailed = 4;   // writing or the self-check failed; nothing written
-
 // Makes the mirror: first mends what an interrupted run left beside `mirror` (see
 // RecoverInterruptedRun), then writes everything into a new folder beside it, checks
 // it, and swaps it into place (an existing `mirror` is replaced only when `force` is set

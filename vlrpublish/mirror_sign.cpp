@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "mirror/mirror_rules.h"
+#include "vlrpublish/command_report.h"
 #include "mirror/version_file.h"
 #include "platform/text.h"
 #include "vlrpublish/mirror_folder.h"
@@ -19,18 +20,6 @@ namespace vlrpub {
 namespace {
 
 namespace fs = std::filesystem;
-
-void Report(std::FILE* err, const std::string& head, const std::vector<std::string>& lines) {
-  std::fprintf(err, "vlrpublish sign: %s\n", head.c_str());
-  for (const std::string& line : lines) std::fprintf(err, "  - %s\n", line.c_str());
-}
-
-// Empty when written; else why not, with the system's reason.
-std::string WriteFile(const fs::path& path, const std::string& bytes) {
-  unsigned long error = 0;
-  if (platform::WriteWholeFile(path, bytes, error)) return {};
-  return "cannot write " + Utf8FromPath(path) + SystemReason(error);
-}
 
 // The version file read as the updater reads it: its digits, and what the lines after
 // its first empty line give for `packageName`.
@@ -66,6 +55,7 @@ std::string SignVersionPage(const PackageSigner& signer, const fs::path& page,
 }
 
 int SignMirror(const SignRequest& request, std::FILE* out, std::FILE* err) {
+  const CommandReport report("sign", "changed", err);
   std::vector<std::string> refusals;
   const PackageSigner signer(request.signingKey);
   if (!signer.error().empty()) refusals.push_back(signer.error());
@@ -83,14 +73,12 @@ int SignMirror(const SignRequest& request, std::FILE* out, std::FILE* err) {
   std::error_code ec;
   if (!fs::is_directory(mirror, ec)) {
     refusals.push_back(Utf8FromPath(mirror) + " is not a folder");
-    Report(err, "refused, nothing was changed:", refusals);
-    return kSignRefused;
+    return report.Refused(refusals);
   }
   const MirrorLock lock(mirror);
   if (!lock.held()) {
     refusals.push_back(lock.why());
-    Report(err, "refused, nothing was changed:", refusals);
-    return kSignRefused;
+    return report.Refused(refusals);
   }
   if (const std::string line = RemoveSignLeftovers(mirror); !line.empty())
     std::fprintf(err, "%s\n", line.c_str());
@@ -147,44 +135,37 @@ int SignMirror(const SignRequest& request, std::FILE* out, std::FILE* err) {
                        ": give --expires-in DAYS for a new expiry line, or --no-expiry to "
                        "remove it");
   }
-  if (!refusals.empty()) {
-    Report(err, "refused, nothing was changed:", refusals);
-    return kSignRefused;
-  }
+  if (!refusals.empty()) return report.Refused(refusals);
 
-  const auto fail = [&](const std::string& what) {
-    Report(err, "failed, the mirror folder is as it was:", {what});
-    return kSignFailed;
-  };
-  std::optional<vlr::UtcDay> expires;
-  if (request.expiresInDays) expires = UtcToday() + *request.expiresInDays;
+  const std::optional<vlr::UtcDay> expires = ExpiryDay(request.expiresInDays);
 
   // Both files of the new pair are written and checked beside the old ones first.
   ScratchFolder aside(mirror, WorkingFolderStem(vlr::kVersionFileName, "sign"));
-  if (!aside.error().empty()) return fail(aside.error());
+  if (!aside.error().empty()) return report.Failed(aside.error());
   const fs::path newPage = aside.path() / vlr::kVersionFileName;
   if (std::string failure = WriteFile(newPage, PageWithExpiry(page, expires)); !failure.empty())
-    return fail(failure);
+    return report.Failed(failure);
   if (std::string failure = WriteFile(aside.path() / kReplacedPageName, page); !failure.empty())
-    return fail(failure);
+    return report.Failed(failure);
   if (std::string failure = ReadBackFailure(newPage, digits, digests, expires); !failure.empty())
-    return fail(failure);
+    return report.Failed(failure);
   if (std::string failure = SignVersionPage(signer, newPage, SignaturePath(newPage));
       !failure.empty())
-    return fail(failure);
+    return report.Failed(failure);
   if (secondSigner) {
     if (std::string failure =
             SignVersionPage(*secondSigner, newPage, SecondSignaturePath(newPage));
         !failure.empty())
-      return fail(failure);
+      return report.Failed(failure);
   }
   const bool hadSecond = fs::exists(SecondSignaturePath(pagePath), ec);
-  if (std::string failure = PutPairInPlace(aside, mirror); !failure.empty()) return fail(failure);
+  if (std::string failure = PutPairInPlace(aside, mirror); !failure.empty())
+    return report.Failed(failure);
   if (std::string failure = PutSecondSignatureInPlace(aside, mirror); !failure.empty()) {
-    Report(err, "failed after the new version.html and version.html.sig were put in place:",
-           {failure + "; builds that read the second signature may refuse the mirror until "
-                      "sign runs again"});
-    return kSignFailed;
+    report.Line("failed after the new version.html and version.html.sig were put in place: " +
+                failure + "; builds that read the second signature may refuse the mirror "
+                          "until sign runs again");
+    return kFailed;
   }
 
   std::string names;
@@ -209,7 +190,7 @@ int SignMirror(const SignRequest& request, std::FILE* out, std::FILE* err) {
                       "signed the old version.html): delete it on the web server too\n");
   }
   std::fprintf(out, "mirror signed: %s\n", Utf8FromPath(mirror).c_str());
-  return kSignDone;
+  return kDone;
 }
 
 }  // namespace vlrpub

@@ -21,11 +21,6 @@ struct SignRequest {
   bool noExpiry = false;  // no expiry line; one of the two is needed when there was one
 };
 
-// Exit codes of sign, as make's (also in README.md).
-inline constexpr int kSignDone = 0;
-inline constexpr int kSignRefused = 3;  // the folder or the key cannot make a signed mirror
-inline constexpr int kSignFailed = 4;   // writing or checking failed; the folder is as it was
-
 // Writes the signature of `page` to `signature` with `signer` and checks it the way the
 // updater checks it, with the key's public half. Empty when done; else why not (no
 // signature file is left).

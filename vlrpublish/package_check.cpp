@@ -39,18 +39,10 @@ class CollectorScope {
   std::string* previous_;
 };
 
-std::string Ansi(const std::filesystem::path& path) {
-#ifdef _WIN32
-  return platform::ToAnsi(path.wstring());
-#else
-  return path.string();
-#endif
-}
-
 LibraryOutcome Run(const std::filesystem::path& zip, const std::filesystem::path* folder) {
-  std::string zipText = Ansi(zip);
+  std::string zipText = platform::AnsiPath(zip);
   // The updater hands the folder over with a final separator.
-  std::string folderText = folder ? Ansi(*folder) : std::string();
+  std::string folderText = folder ? platform::AnsiPath(*folder) : std::string();
   if (folder) folderText += static_cast<char>(platform::kPathSeparator);
   std::vector<char> zipBuffer(zipText.begin(), zipText.end());
   zipBuffer.push_back('\0');

@@ -9,12 +9,8 @@
 #include "name_safety.h"
 #include "name_text.h"
 #include "os/platform_text.h"
+#include "platform/text.h"
 #include "vlrpublish/shown_text.h"
-
-#ifndef _WIN32
-#include <locale.h>
-#include <wctype.h>
-#endif
 
 namespace vlrpub {
 
@@ -56,38 +52,10 @@ std::string NameProblem(const std::string& name, std::u32string& unicode) {
   return why.empty() ? std::string() : "the name " + why;
 }
 
-#ifdef _WIN32
-// The library's key is the system's own upper-casing here: what Windows will do.
+// The name as Windows folds it: "É.txt" and "é.txt" are one file there.
 uz32::NativeString WindowsCaseKey(const std::u32string& name) {
-  return uz32::FileNameKey(uz32::NativeFromUnicode(name));
+  return uz32::FileNameKey(uz32::NativeFromUnicode(platform::WindowsNameCase(name)));
 }
-#else
-// The library folds ASCII letters only on Linux, while the packages are unpacked on
-// Windows, which folds every letter: "É.txt" and "é.txt" are one file there. Upper-
-// casing in a Unicode locale comes close to Windows' table.
-class UnicodeLocale {
- public:
-  UnicodeLocale() : locale_(newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0))) {}
-  ~UnicodeLocale() {
-    if (locale_) freelocale(locale_);
-  }
-  UnicodeLocale(const UnicodeLocale&) = delete;
-  UnicodeLocale& operator=(const UnicodeLocale&) = delete;
-  locale_t get() const { return locale_; }
-
- private:
-  locale_t locale_;
-};
-
-uz32::NativeString WindowsCaseKey(const std::u32string& name) {
-  const UnicodeLocale unicode;
-  if (!unicode.get()) return uz32::FileNameKey(uz32::NativeFromUnicode(name));
-  std::u32string upper = name;
-  for (char32_t& c : upper)
-    c = static_cast<char32_t>(towupper_l(static_cast<wint_t>(c), unicode.get()));
-  return uz32::FileNameKey(uz32::NativeFromUnicode(upper));
-}
-#endif
 
 }  // namespace
 

@@ -1,14 +1,6 @@
 #include "vlrpublish/progress_line.h"
 
-#ifdef _WIN32
-#include <io.h>
-#define VLR_ISATTY _isatty
-#define VLR_FILENO _fileno
-#else
-#include <unistd.h>
-#define VLR_ISATTY isatty
-#define VLR_FILENO fileno
-#endif
+#include "platform/console.h"
 
 namespace vlrpub {
 
@@ -17,7 +9,7 @@ ProgressLine::ProgressLine(std::string what, std::uint64_t total, std::FILE* str
       total_(total),
       stream_(stream),
       // A line rewritten with '\r' is for eyes: a captured log would keep every copy.
-      terminal_(VLR_ISATTY(VLR_FILENO(stream)) != 0) {}
+      terminal_(platform::IsTerminal(stream)) {}
 
 ProgressLine::~ProgressLine() {
   if (!shown_) return;

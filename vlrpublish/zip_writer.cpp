@@ -6,6 +6,7 @@
 #include <limits>
 #include <memory>
 
+#include "platform/local_time.h"
 #include "platform/plain_file.h"
 #include "vlrpublish/shown_text.h"
 
@@ -22,22 +23,12 @@ struct DosStamp {
 constexpr DosStamp kEarliest{(0u << 9) | (1u << 5) | 1u, 0};
 constexpr DosStamp kLatest{(127u << 9) | (12u << 5) | 31u, (23u << 11) | (59u << 5) | 29u};
 
-bool LocalTime(std::int64_t utcSeconds, std::tm& out) {
-  const std::time_t t = static_cast<std::time_t>(utcSeconds);
-  if (static_cast<std::int64_t>(t) != utcSeconds) return false;
-#ifdef _WIN32
-  return localtime_s(&out, &t) == 0;
-#else
-  return localtime_r(&t, &out) != nullptr;
-#endif
-}
-
 // utcSeconds as a local-time stamp, seconds rounded down to the two-second step. Times
 // before 1980 give 1 January 1980 00:00, times after 2107 give 31 December 2107
 // 23:59:58: the exact time travels in the entry's UTC field.
 DosStamp DosStampOf(std::int64_t utcSeconds) {
   std::tm local{};
-  if (!LocalTime(utcSeconds, local)) return utcSeconds < 0 ? kEarliest : kLatest;
+  if (!platform::LocalTime(utcSeconds, local)) return utcSeconds < 0 ? kEarliest : kLatest;
   const int year = local.tm_year + 1900;
   if (year < 1980) return kEarliest;
   if (year > 2107) return kLatest;

@@ -1,5 +1,6 @@
 #include "mirror/utc_date.h"
 
+#include <charconv>
 #include <cstdio>
 
 namespace vlr {
@@ -45,11 +46,9 @@ unsigned DaysInMonth(std::int64_t y, unsigned m) {
 // The number written by `text`'s ASCII digits; -1 when one is not a digit.
 int Number(std::string_view text) {
   int n = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return -1;
-    n = n * 10 + (c - '0');
-  }
-  return n;
+  const char* end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, n);
+  return text.starts_with('-') || error != std::errc() || stop != end ? -1 : n;
 }
 
 }  // namespace

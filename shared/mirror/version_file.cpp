@@ -47,13 +47,11 @@ std::string DigestLine(const std::string& packageName, const std::string& sha256
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
 // The part of `line` between its leading and trailing blanks.
 std::string_view Trimmed(std::string_view line) {
-  while (!line.empty() && IsBlank(line.front())) line.remove_prefix(1);
-  while (!line.empty() && IsBlank(line.back())) line.remove_suffix(1);
-  return line;
+  const std::size_t first = line.find_first_not_of(" \t\r\n");
+  if (first == std::string_view::npos) return {};
+  return line.substr(first, line.find_last_not_of(" \t\r\n") - first + 1);
 }
 
 // The digest `line` gives for `packageName`, in lower case; empty when it gives none.
@@ -61,8 +59,8 @@ std::string DigestOfLine(std::string_view line, const std::string& packageName) 
   line = Trimmed(line);
   const std::string head = "<!-- sha256 " + packageName + " ";
   constexpr std::string_view kTail = " -->";
-  if (line.size() != head.size() + 64 + kTail.size() || line.substr(0, head.size()) != head ||
-      line.substr(head.size() + 64) != kTail)
+  if (line.size() != head.size() + 64 + kTail.size() || !line.starts_with(head) ||
+      !line.ends_with(kTail))
     return {};
   std::string hex;
   for (char c : line.substr(head.size(), 64)) {
@@ -79,8 +77,8 @@ std::optional<UtcDay> ExpiryOfLine(std::string_view line) {
   line = Trimmed(line);
   constexpr std::string_view kHead = "<!-- expires ";
   constexpr std::string_view kTail = " -->";
-  if (line.size() != kHead.size() + 10 + kTail.size() || line.substr(0, kHead.size()) != kHead ||
-      line.substr(kHead.size() + 10) != kTail)
+  if (line.size() != kHead.size() + 10 + kTail.size() || !line.starts_with(kHead) ||
+      !line.ends_with(kTail))
     return std::nullopt;
   return ParseUtcDate(line.substr(kHead.size(), 10));
 }
@@ -113,10 +111,6 @@ VersionTrailer ReadVersionTrailer(std::istream& in, const std::string& packageNa
   }
   if (digestsDisagree) trailer.digest.reset();
   return trailer;
-}
-
-std::optional<std::string> PackageDigest(std::istream& in, const std::string& packageName) {
-  return ReadVersionTrailer(in, packageName).digest;
 }
 
 bool HasExpired(UtcDay expires, UtcDay today) { return expires < today; }

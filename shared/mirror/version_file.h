@@ -39,13 +39,6 @@ std::string VersionDigits(std::istream& in);
 // first empty line: "<!-- sha256 vlr753.zip 9f86...0a08 -->".
 std::string DigestLine(const std::string& packageName, const std::string& sha256Hex);
 
-// Reads `in` from where it stands to its end and gives the SHA-256 (64 lower-case hex
-// digits) that its digest lines name for `packageName`. A line counts when, without
-// its leading and trailing blanks (CR included), it has exactly the form above, the hex
-// in either case. Nothing when no line names the package, or when two lines name it
-// with different digests.
-std::optional<std::string> PackageDigest(std::istream& in, const std::string& packageName);
-
 // The expiry line a signed version file may carry after its first empty line, beside
 // the digest lines: "<!-- expires 2027-01-07 -->", a UTC date.
 std::string ExpiryLine(UtcDay day);
@@ -57,12 +50,15 @@ std::optional<UtcDay> ExpiryOfLine(std::string_view line);
 
 // What the lines after the version file's first empty line give.
 struct VersionTrailer {
-  std::optional<std::string> digest;  // as PackageDigest gives it
-  std::optional<UtcDay> expires;      // the earliest day of its expiry lines
+  std::optional<std::string> digest;
+  std::optional<UtcDay> expires;  // the earliest day of its expiry lines
 };
 
-// Reads `in` from where it stands to its end, as PackageDigest does, and gives the
-// digest it names for `packageName` (none when that is empty) and its expiry.
+// Reads `in` from where it stands to its end and gives the SHA-256 (64 lower-case hex
+// digits) that its digest lines name for `packageName` (none when that is empty), and
+// its expiry. A line counts when, without its leading and trailing blanks (CR
+// included), it has exactly the form of DigestLine, the hex in either case. No digest
+// when no line names the package, or when two lines name it with different digests.
 VersionTrailer ReadVersionTrailer(std::istream& in, const std::string& packageName);
 
 // A version file that expires on `expires` is good through the whole of that UTC day:

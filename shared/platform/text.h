@@ -40,4 +40,19 @@ std::string ToUtf8(std::wstring_view text);
 // A file-system path for a Unicode path text.
 std::filesystem::path ToPath(const std::wstring& text);
 
+// The path named by UTF-8 text, and a path as UTF-8 text; on Linux the bytes are taken
+// as they are, whatever they are.
+std::filesystem::path PathFromUtf8(std::string_view text);
+std::string Utf8FromPath(const std::filesystem::path& path);
+
+// A path in the system code page, as the extraction library takes it (on Linux its
+// bytes as they are).
+std::string AnsiPath(const std::filesystem::path& path);
+
+// `name` with its letters folded so that names Windows takes for one file are one once
+// the extraction library's name key has folded them too: on Linux, where that key folds
+// ASCII letters only, every letter upper-cased in a Unicode locale (close to Windows'
+// table); on Windows, whose key folds with the system's own table, `name` as it is.
+std::u32string WindowsNameCase(const std::u32string& name);
+
 }  // namespace platform

@@ -6,7 +6,7 @@
 #include <optional>
 #include <vector>
 
-#include "platform/held_file.h"
+#include "platform/plain_file.h"
 #include "platform/signature.h"
 #include "platform/text.h"
 #include "signature/der_signature.h"

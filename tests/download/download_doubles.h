@@ -163,9 +163,12 @@ class MemoryFiles : public vlr::LocalFiles {
    public:
     Writer(MemoryFiles& owner, File& file) : owner_(owner), file_(file) {}
     ~Writer() override { Close(); }
-    bool Write(const char* data, std::size_t size) override {
+    bool Read(void*, std::size_t, std::size_t&) override { return false; }
+    bool Seek(std::uint64_t) override { return false; }
+    unsigned long Error() const override { return 0; }
+    bool Write(const void* data, std::size_t size) override {
       if (owner_.failWriteAfter && file_.size + size > *owner_.failWriteAfter) return false;
-      if (!owner_.countOnly) file_.data.append(data, size);
+      if (!owner_.countOnly) file_.data.append(static_cast<const char*>(data), size);
       file_.size += size;
       return true;
     }

@@ -108,7 +108,7 @@ TEST(VersionLines, OverlongLinesAreCutAndTheirRestIsTheNextLine) {
 
 namespace {
 
-TEST(PackageDigest, ReadsTheDigestLinesAfterTheFirstEmptyLine) {
+TEST(VersionTrailer, ReadsTheDigestLinesAfterTheFirstEmptyLine) {
   const std::string hex(64, 'a');
   const std::string upper = "9F86D081884C7D659A2FEAA0C55AD015A3BF4F1B2B0B822CD15D6C15B0F00A08";
   const std::string lower = "9f86d081884c7d659a2feaa0c55ad015a3bf4f1b2b0b822cd15d6c15b0f00a08";
@@ -133,12 +133,12 @@ TEST(PackageDigest, ReadsTheDigestLinesAfterTheFirstEmptyLine) {
   for (const Row& row : rows) {
     std::istringstream in("<p>7.5.3</p>\r\n\r\n" + row.after);
     EXPECT_EQ(vlr::VersionDigits(in), "753");
-    EXPECT_EQ(vlr::PackageDigest(in, "vlr753.zip"), row.digest) << row.after;
+    EXPECT_EQ(vlr::ReadVersionTrailer(in, "vlr753.zip").digest, row.digest) << row.after;
   }
   // Before the first empty line a digest line is only text whose digits count.
   std::istringstream early("<!-- sha256 vlr753.zip " + hex + " -->\r\n");
   EXPECT_EQ(vlr::VersionDigits(early), "753");
-  EXPECT_EQ(vlr::PackageDigest(early, "vlr753.zip"), std::nullopt);
+  EXPECT_EQ(vlr::ReadVersionTrailer(early, "vlr753.zip").digest, std::nullopt);
   EXPECT_EQ(vlr::DigestLine("vlr753.zip", lower), "<!-- sha256 vlr753.zip " + lower + " -->");
 }
 

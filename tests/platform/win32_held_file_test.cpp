@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/held_file.h"
+#include "platform/plain_file.h"
 #include "platform/text.h"
 #include "tests/support/test_paths.h"
 

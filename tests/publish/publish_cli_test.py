@@ -218,6 +218,41 @@ def case_refuse_version_10_2_1(t):
     refused(t, {"a.txt": b"a"}, "10.2.1", ["10.2.1", "021", "three single digits"])
 
 
+def case_usage_errors(t):
+    """Each command's options: a repeated one, one without its value, an unknown one, a
+    missing one, a bad number of days: each such command line exits with 2 and says
+    why."""
+    for words, said in (
+            (["make", "--version", "7.5.3", "--version", "7.5.4"], "--version is given twice"),
+            (["make", "--force", "--force"], "--force is given twice"),
+            (["make", "--en"], "--en needs a value"),
+            (["make", "--out", ""], "--out needs a value"),
+            (["make", "--bogus"], "make does not know '--bogus'"),
+            (["make", "--version", "7.5.3", "--en", "en"], "make needs --version, --en and --out"),
+            (["make", "--expires-in", "0"], "--expires-in takes a number of days from 1 to 36500, not '0'"),
+            (["make", "--expires-in", "36501"], "not '36501'"),
+            (["make", "--expires-in", "+5"], "not '+5'"),
+            (["check", "--fr", "--fr", "h/p"], "--fr is given twice"),
+            (["check", "h/p", "h/q"], "check does not know 'h/q'"),
+            (["check", "--key"], "--key needs a value"),
+            (["check", "--key", "a.pem", "--key", "b.pem"],  # several keys: no repetition
+             "check needs the mirror's address, HOST/PATH"),
+            # Two keys are two signatures (a change of keys); a third is one too many.
+            (["sign", "m", "--key", "a", "--key", "b", "--key", "c"],
+             "--key is given three times; a mirror carries two signatures at most"),
+            (["make", "--sign", "a", "--sign", "b", "--sign", "c"],
+             "--sign is given three times; a mirror carries two signatures at most"),
+            (["sign", "m", "--key", "k", "--no-expiry", "--expires-in", "7"],
+             "--no-expiry and --expires-in exclude each other"),
+            (["sign", "m", "-x"], "sign does not know '-x'"),
+            (["sign", "m"], "sign needs the mirror folder and --key PRIVATE.pem"),
+            (["sign", "m", "--key", "k", "--expires-in", "7x"], "not '7x'"),
+            (["publish"], "unknown command 'publish'")):
+        code, _, err = run(t.program, *words)
+        check(code == 2 and "%s (see vlrpublish --help)" % said in err,
+              "%s: exit 2 saying %r" % (" ".join(words), said))
+
+
 def case_refuse_subfolder(t):
     refused(t, {"a.txt": b"a", "docs/notes.txt": b"n", "img/logo.bmp": b"b"}, "7.5.3",
             ["subfolders", "'docs'", "'img'"])
@@ -394,28 +429,41 @@ def case_interrupt_during_make(t):
     check(not leftovers(t.work), "no working folder is left")
 
 
-def stopped_in_swap(t, en, out, version):
-    """A make of `version` over the mirror `out`, stopped by itself between the two
-    renames of its swap (VLRPUBLISH_TEST_PAUSE_IN_SWAP)."""
-    env = dict(os.environ, VLRPUBLISH_TEST_PAUSE_IN_SWAP="1")
+def stopping_env(t, name, exchange=True):
+    """The environment in which the library the tests preload stops vlrpublish (SIGSTOP)
+    just before it renames or exchanges the path whose name starts with `name`; without
+    `exchange`, the system refuses to exchange two folders, as some file systems do."""
+    env = dict(os.environ, LD_PRELOAD=t.preload, VLR_STOP_BEFORE_RENAME_OF=name,
+               ASAN_OPTIONS=os.environ.get("ASAN_OPTIONS", "") + ":verify_asan_link_order=0")
+    if not exchange:
+        env["VLR_NO_EXCHANGE"] = "1"
+    return env
+
+
+def stopped_in_swap(t, en, out, version, exchange=True):
+    """A make of `version` over the mirror `out`, stopped in its swap: just before it
+    exchanges the two folders, or, without `exchange`, between its two renames."""
+    env = stopping_env(t, "." + os.path.basename(out) + ".vlrpublish-new-", exchange)
     proc = start(t.program, "make", "--version", version, "--en", en, "--out", out, "--force",
                  env=env)
     wait_for(lambda: proc.poll() is not None or stopped(proc), "make stops in the swap")
-    check(proc.poll() is None, "make stopped between the two renames")
+    check(proc.poll() is None, "make stopped in its swap")
     return proc
 
 
 def case_interrupt_during_swap(t):
-    """A signal between the two renames of the swap (the process stops itself there
-    under VLRPUBLISH_TEST_PAUSE_IN_SWAP): SIGINT waits for the swap to end, leaving the
-    new mirror whole; SIGKILL leaves the old one aside, and the next run puts it back."""
+    """A signal in the swap: just before the exchange of the two folders, SIGINT waits
+    for it to end, leaving the new mirror whole. Where the file system cannot exchange
+    them, between the two renames: SIGINT waits the same; SIGKILL leaves the old mirror
+    aside, and the next run puts it back."""
     en, out = first_mirror(t)
     made = folder_bytes(out)
 
-    def swapping(version, sent):
-        proc = stopped_in_swap(t, en, out, version)
+    def swapping(version, sent, exchange):
+        proc = stopped_in_swap(t, en, out, version, exchange)
         try:
-            check(not os.path.exists(out), "no mirror is in place between the two renames")
+            check(os.path.exists(out) == exchange,
+                  "the old mirror stands before the exchange; none between the two renames")
             proc.send_signal(sent)
             proc.send_signal(signal.SIGCONT)
             return proc.wait(timeout=30)
@@ -424,16 +472,18 @@ def case_interrupt_during_swap(t):
                 proc.kill()
                 proc.wait()
 
-    code = swapping("7.5.4", signal.SIGINT)
-    check(code == 130 and sorted(os.listdir(out)) == ["version.html", "vlr754.zip"],
-          "SIGINT in the swap: exit 130 once the new mirror is in place")
-    check(not leftovers(t.work), "and no working folder is left")
+    for version, exchange in (("7.5.4", True), ("7.5.5", False)):
+        code = swapping(version, signal.SIGINT, exchange)
+        package = "vlr%s.zip" % version.replace(".", "")
+        check(code == 130 and sorted(os.listdir(out)) == ["version.html", package],
+              "SIGINT in the swap: exit 130 once the new mirror is in place")
+        check(not leftovers(t.work), "and no working folder is left")
     made = folder_bytes(out)
 
-    code = swapping("7.5.5", signal.SIGKILL)
+    code = swapping("7.5.6", signal.SIGKILL, False)
     check(code == -signal.SIGKILL and not os.path.exists(out) and leftovers(t.work),
           "SIGKILL in the swap leaves the old mirror aside")
-    code, _, err = run(t.program, "make", "--version", "7.5.5", "--en", native(en),
+    code, _, err = run(t.program, "make", "--version", "7.5.6", "--en", native(en),
                        "--out", native(out))
     check("put back the mirror folder" in err and code == 3 and "add --force" in err,
           "the next run puts the old mirror back first, and says so")
@@ -442,8 +492,7 @@ def case_interrupt_during_swap(t):
 
 
 def case_two_makes_at_once(t):
-    """A make on a mirror that another make is working on (held between the renames of
-    its swap) is refused and touches nothing of the first one's; the first then ends
+    """A make on a mirror that another make is working on (held in its swap) is refused and touches nothing of the first one's; the first then ends
     well."""
     en, out = first_mirror(t)
     proc = stopped_in_swap(t, en, out, "7.5.4")
@@ -700,7 +749,7 @@ def case_make_expiry_and_resign(t):
     write(os.path.join(out, "vlr753.zip"), made["vlr753.zip"])
     check(folder_bytes(out) == before, "and nothing was changed")
 
-    env = dict(os.environ, VLRPUBLISH_TEST_PAUSE_IN_SWAP="1")
+    env = stopping_env(t, "version.html.sig")
     day4 = today + datetime.timedelta(days=4)
     proc = start(t.program, *resign, "--expires-in", "4", env=env)
     try:
@@ -844,10 +893,11 @@ def main():
     parser.add_argument("--program", required=True)
     parser.add_argument("--mirror", required=True)
     parser.add_argument("--work-dir", required=True)
+    parser.add_argument("--preload", help="the library that stops vlrpublish in a rename")
     parser.add_argument("case", choices=sorted(CASES))
     args = parser.parse_args()
     WINDOWS = args.program.lower().endswith(".exe")
-    t = argparse.Namespace(program=args.program, mirror=args.mirror,
+    t = argparse.Namespace(program=args.program, mirror=args.mirror, preload=args.preload,
                            work=os.path.join(os.path.abspath(args.work_dir), args.case))
     shutil.rmtree(t.work, ignore_errors=True)
     os.makedirs(t.work)

@@ -1,7 +1,7 @@
 // Files signed by the stock openssl command, checked by the system's cryptography: CNG
 // in the Windows build, libcrypto in the native one.
 #include "mirror/package_digest.h"
-#include "platform/held_file.h"
+#include "platform/plain_file.h"
 #include "signature/file_signature.h"
 #include "signature/public_key_pem.h"
 

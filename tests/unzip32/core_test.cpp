@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <fstream>
@@ -61,6 +62,28 @@ Status StageText(Transaction& tx, const char* name, const std::string& text) {
 void Put(const fs::path& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
 }
+
+// UZ32_WORKERS, the library's worker count, set for the life of the object.
+class ForcedWorkers {
+ public:
+  explicit ForcedWorkers(unsigned workers) { Set(std::to_string(workers).c_str()); }
+  ~ForcedWorkers() { Set(nullptr); }
+  ForcedWorkers(const ForcedWorkers&) = delete;
+  ForcedWorkers& operator=(const ForcedWorkers&) = delete;
+
+ private:
+  static void Set(const char* value) {
+#ifdef _WIN32
+    _putenv_s("UZ32_WORKERS", value ? value : "");  // "" removes it
+#else
+    if (value) {
+      setenv("UZ32_WORKERS", value, 1);
+    } else {
+      unsetenv("UZ32_WORKERS");
+    }
+#endif
+  }
+};
 
 fs::path FreshFolder(const char* name) {
   const fs::path folder = fs::path(vlrtest::HostPath(UZ32_WORK)) / name;
@@ -265,7 +288,7 @@ TEST(Unzip32Run, AMemberThatFailsOnAWorkerFailsTheRunAndChangesNothing) {
       options.archiveUtf8 = c.archive;
       options.folder = NativeFromAscii(folder.string());
       options.overwrite = OverwritePolicy::Always;
-      options.workers = workers;
+      const ForcedWorkers forced(workers);
       FaultyFiles files;
       files.failWritesOf = c.failWritesOf;
       EXPECT_EQ(RunPrinting(options, files), c.code) << printed;

@@ -170,7 +170,7 @@ class Run {
     // failure in the archive's order is the run's, as if one member were staged after
     // the other. Encrypted members are staged here: their password questions depend on
     // how their data checks.
-    StagingPool pool(fs_, tx, options_.archive, *source_, buffers_, WorkerCount(options_.workers),
+    StagingPool pool(fs_, tx, options_.archive, *source_, buffers_, WorkerCount(),
                      plan_.files.size());
     std::vector<Said> said(plan_.files.size());
     size_t told = 0;  // members whose lines are printed

@@ -39,7 +39,6 @@ struct RunOptions {
   NativeString archive;
   NativeString folder;  // empty outside extraction
   std::string archiveUtf8;
-  unsigned workers = 0;  // threads that decode members; 0: WorkerCount's choice
 };
 
 // Fills out from the record. Fails with UNZIP_ERR_BAD_OPTIONS naming the first value

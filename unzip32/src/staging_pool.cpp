@@ -1,10 +1,12 @@
 #include "staging_pool.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdlib>
 #include <functional>
 #include <new>
 #include <string>
+#include <string_view>
 #include <system_error>
 
 namespace uz32 {
@@ -46,12 +48,13 @@ Status Caught(const std::exception_ptr& thrown) {
 
 }  // namespace
 
-unsigned WorkerCount(unsigned asked) {
-  if (asked > 0) return std::min(asked, kMostWorkers);
+unsigned WorkerCount() {
   if (const char* forced = std::getenv("UZ32_WORKERS")) {
-    char* end = nullptr;
-    const unsigned long n = std::strtoul(forced, &end, 10);
-    if (end != forced && *end == '\0' && n >= 1) {
+    const std::string_view text(forced);
+    unsigned long n = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), n);
+    if (error == std::errc::result_out_of_range) return kMostWorkers;
+    if (error == std::errc() && end == text.data() + text.size() && n >= 1) {
       return static_cast<unsigned>(std::min<unsigned long>(n, kMostWorkers));
     }
   }

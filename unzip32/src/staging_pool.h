@@ -27,11 +27,11 @@
 
 namespace uz32 {
 
-// How many threads decode members: asked when it is not 0, else the number the
-// environment variable UZ32_WORKERS gives (a test or a benchmark forcing one), else one
-// per processor, at least two (a worker waiting for the disk leaves the processor to
-// the other) and at most eight. Never more than 32.
-unsigned WorkerCount(unsigned asked);
+// How many threads decode members: the number the environment variable UZ32_WORKERS
+// gives (a test or a benchmark forcing one; never more than 32), else one per
+// processor, at least two (a worker waiting for the disk leaves the processor to the
+// other) and at most eight.
+unsigned WorkerCount();
 
 class StagingPool {
  public:

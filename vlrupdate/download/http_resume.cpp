@@ -1,6 +1,6 @@
 #include "download/http_resume.h"
 
-#include <limits>
+#include <charconv>
 #include <string_view>
 
 namespace platform {
@@ -8,9 +8,9 @@ namespace platform {
 namespace {
 
 std::string_view Trimmed(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-  return text;
+  const std::size_t first = text.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
 // True for text that can go into a header line as it is: printable, no line break.
@@ -24,14 +24,10 @@ bool FitsAHeader(std::string_view text) {
 // Decimal digits only, without sign or blanks; nothing for anything else or a number
 // past int64.
 std::optional<std::int64_t> Number(std::string_view text) {
-  if (text.empty()) return std::nullopt;
   std::int64_t value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    const int digit = c - '0';
-    if (value > (std::numeric_limits<std::int64_t>::max() - digit) / 10) return std::nullopt;
-    value = value * 10 + digit;
-  }
+  const char* end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, value);
+  if (text.starts_with('-') || error != std::errc() || stop != end) return std::nullopt;
   return value;
 }
 

@@ -5,12 +5,12 @@
 #include <memory>
 #include <string>
 
-#include "platform/local_file.h"
+#include "platform/plain_file.h"
 #include "platform/services.h"
 
 namespace vlr {
 
-using LocalFile = platform::LocalFile;
+using LocalFile = platform::PlainFile;
 
 class LocalFiles {
  public:

@@ -3,7 +3,8 @@
 #include <fstream>
 #include <system_error>
 
-#include "platform/local_file.h"
+#include "platform/file_replacement.h"
+#include "platform/plain_file.h"
 #include "platform/text.h"
 
 namespace vlr {
@@ -38,7 +39,7 @@ bool RecordInstalledVersion(const std::wstring& folder, const std::string& digit
     temporary += ".new";
     std::error_code ignored;
     std::filesystem::remove(temporary, ignored);
-    std::unique_ptr<platform::LocalFile> file = platform::CreateLocalFile(temporary);
+    std::unique_ptr<platform::PlainFile> file = platform::CreateLocalFile(temporary);
     const std::string text = digits + "\r\n";
     const bool written = file && file->Write(text.data(), text.size()) && file->Close();
     file.reset();

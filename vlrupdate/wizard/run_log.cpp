@@ -5,7 +5,7 @@
 #include <fstream>
 #include <system_error>
 
-#include "platform/local_file.h"
+#include "platform/file_replacement.h"
 #include "platform/text.h"
 #include "signature/package_key.h"
 #include "vlrupdate_version.h"

@@ -16,7 +16,7 @@
 #include "mirror/package_digest.h"
 #include "mirror/utc_date.h"
 #include "mirror/version_file.h"
-#include "platform/held_file.h"
+#include "platform/plain_file.h"
 #include "platform/services.h"
 #include "skip_on_error.h"
 #include "platform/system.h"

@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "platform/local_file.h"
 #include "platform/plain_file.h"
 #include "platform/posix/unique_fd.h"
 
@@ -88,15 +87,6 @@ std::unique_ptr<PlainFile> OpenPlainFile(const std::filesystem::path& path, Plai
     return nullptr;
   }
   return std::make_unique<PosixPlainFile>(std::move(fd));
-}
-
-bool FlushToDisk(const std::filesystem::path& path) {
-  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  return fd && ::fsync(fd.get()) == 0 && ::close(fd.release()) == 0;
-}
-
-bool MoveIntoPlace(const std::filesystem::path& from, const std::filesystem::path& to) {
-  return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
 }  // namespace platform

@@ -1,4 +1,8 @@
+#include <locale.h>
+#include <wctype.h>
+
 #include "platform/text.h"
+#include "platform/unique_handle.h"
 
 namespace platform {
 
@@ -78,6 +82,20 @@ std::optional<std::string> ToAnsiPath(const std::wstring& path) { return ToAnsiE
 
 std::filesystem::path ToPath(const std::wstring& text) {
   return std::filesystem::path(EncodeUtf8(text));
+}
+
+std::filesystem::path PathFromUtf8(std::string_view text) { return std::filesystem::path(text); }
+std::string Utf8FromPath(const std::filesystem::path& path) { return path.string(); }
+std::string AnsiPath(const std::filesystem::path& path) { return path.string(); }
+
+std::u32string WindowsNameCase(const std::u32string& name) {
+  const UniqueHandle<locale_t, CloseWith<freelocale>> unicode(
+      newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0)));
+  if (!unicode) return name;
+  std::u32string upper = name;
+  for (char32_t& c : upper)
+    c = static_cast<char32_t>(towupper_l(static_cast<wint_t>(c), unicode.get()));
+  return upper;
 }
 
 }  // namespace platform

@@ -1,6 +1,5 @@
 #include <windows.h>
 
-#include "platform/local_file.h"
 #include "platform/plain_file.h"
 #include "platform/win32/kernel_handles.h"
 
@@ -87,20 +86,6 @@ std::unique_ptr<PlainFile> OpenPlainFile(const std::filesystem::path& path, Plai
     return nullptr;
   }
   return std::make_unique<Win32PlainFile>(std::move(file));
-}
-
-bool FlushToDisk(const std::filesystem::path& path) {
-  std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) return true;
-  const win32::UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE,
-                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  return file && FlushFileBuffers(file.get()) != FALSE;
-}
-
-bool MoveIntoPlace(const std::filesystem::path& from, const std::filesystem::path& to) {
-  return MoveFileExW(from.c_str(), to.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
 }
 
 }  // namespace platform

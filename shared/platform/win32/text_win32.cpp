@@ -60,4 +60,17 @@ std::optional<std::string> ToAnsiPath(const std::wstring& path) {
 
 std::filesystem::path ToPath(const std::wstring& text) { return std::filesystem::path(text); }
 
+std::filesystem::path PathFromUtf8(std::string_view text) {
+  return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
+std::string Utf8FromPath(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+std::string AnsiPath(const std::filesystem::path& path) { return ToAnsi(path.wstring()); }
+
+std::u32string WindowsNameCase(const std::u32string& name) { return name; }
+
 }  // namespace platform

@@ -41,6 +41,29 @@ Option PathOption(const char* name, Path& to) {
           }};
 }
 
+bool IsSet(const std::optional<std::filesystem::path>& path) { return path.has_value(); }
+bool IsSet(const std::filesystem::path& path) { return !path.empty(); }
+
+// A signing key that may come twice: the first signs version.html.sig, the second
+// version.html.sig2 (a change of keys); a third is one too many.
+template <class Path, class SecondPath>
+Option SigningKeyOption(const char* name, Path& first, SecondPath& second) {
+  return {name, true,
+          [&first, &second, name](const std::string& value) {
+            if (second) {
+              return std::string(name) + " is given three times; a mirror carries two "
+                                         "signatures at most";
+            }
+            if (IsSet(first)) {
+              second = PathFromUtf8(value);
+            } else {
+              first = PathFromUtf8(value);
+            }
+            return std::string();
+          },
+          true};
+}
+
 // Reads args[1..] of `command` by its `options`; one word that is not an option goes to
 // `positional`, when there is one. Empty when everything was taken; else the usage error.
 std::string ReadOptions(const std::vector<std::string>& args, const std::string& command,
@@ -81,7 +104,7 @@ Command ParseMake(const std::vector<std::string>& args) {
       PathOption("--en", make.english),
       PathOption("--fr", make.french),
       PathOption("--out", make.mirror),
-      PathOption("--sign", make.signingKey),
+      SigningKeyOption("--sign", make.signingKey, make.secondSigningKey),
       {"--expires-in", true,
        [&](const std::string& v) { return TakeExpiryDays(v, make.expiresInDays); }},
       {"--force", false, [&](const std::string&) { make.force = true; return std::string(); }},
@@ -115,15 +138,19 @@ Command ParseCheck(const std::vector<std::string>& args) {
 Command ParseSign(const std::vector<std::string>& args) {
   SignRequest sign;
   const std::vector<Option> options = {
-      PathOption("--key", sign.signingKey),
+      SigningKeyOption("--key", sign.signingKey, sign.secondSigningKey),
       {"--expires-in", true,
        [&](const std::string& v) { return TakeExpiryDays(v, sign.expiresInDays); }},
+      {"--no-expiry", false, [&](const std::string&) { sign.noExpiry = true; return std::string(); }},
   };
   const std::string why = ReadOptions(args, "sign", options,
                                      [&](const std::string& a) { sign.mirror = PathFromUtf8(a); });
   if (!why.empty()) return UsageError{why};
   if (sign.mirror.empty() || sign.signingKey.empty()) {
     return UsageError{"sign needs the mirror folder and --key PRIVATE.pem"};
+  }
+  if (sign.noExpiry && sign.expiresInDays) {
+    return UsageError{"--no-expiry and --expires-in exclude each other"};
   }
   return sign;
 }
@@ -148,7 +175,7 @@ const char* HelpText() {
   return R"(vlrpublish: makes, signs and checks a mirror that Veloran's updater can use.
 
   vlrpublish make --version 7.5.3 --en DIR [--fr DIR] --out MIRROR_DIR [--force]
-                  [--sign PRIVATE.pem] [--expires-in DAYS]
+                  [--sign PRIVATE.pem [--sign SECOND.pem]] [--expires-in DAYS]
       Writes MIRROR_DIR with vlr753.zip (the files of the English folder),
       vlr753fr.zip (the files of the French folder) and version.html, which
       names each package's SHA-256 after its first empty line. The version is
@@ -158,16 +185,20 @@ const char* HelpText() {
       existing MIRROR_DIR is replaced only with --force, and only when it holds
       nothing but a mirror's files. With --sign, version.html gets its .sig
       (ECDSA P-256 over SHA-256; it covers the packages through their SHA-256),
-      checked as the updater checks it. With --expires-in, version.html names
-      the day (UTC) DAYS after today; an updater with a key refuses it after
-      that day.
+      checked as the updater checks it; a second --sign (another key) writes
+      version.html.sig2 too, for a change of keys. With --expires-in,
+      version.html names the day (UTC) DAYS after today; an updater with a key
+      refuses it after that day.
 
-  vlrpublish sign MIRROR_DIR --key PRIVATE.pem [--expires-in DAYS]
+  vlrpublish sign MIRROR_DIR --key PRIVATE.pem [--key SECOND.pem]
+                  [--expires-in DAYS | --no-expiry]
       Re-signs a mirror folder: rewrites version.html's expiry line (today +
-      DAYS; without --expires-in the line is removed), keeps every other byte,
-      the packages and their digest lines (each package must match its line),
-      and writes a new version.html.sig. Both files are written and checked
-      aside, then renamed into place, version.html first. For a scheduled job.
+      DAYS; --no-expiry removes it; a version.html that has one needs either),
+      keeps every other byte, the packages and their digest lines (each package
+      must match its line), and writes a new version.html.sig (and, with a
+      second --key, version.html.sig2; without, an old .sig2 is removed). The
+      files are written and checked aside, then renamed into place,
+      version.html first. For a scheduled job.
 
   vlrpublish --version
       Prints the version of vlrpublish.
@@ -178,10 +209,13 @@ const char* HelpText() {
       updater would (French package with --fr), compares the package's SHA-256
       with the one version.html names, tests that the package unpacks (nothing
       is written) and lists every reason an update would fail. With --key, also
-      fetches version.html.sig and checks it, and requires the package's digest
-      line, as an updater built with that key would (several --key: any one of
-      them may have signed), and fails when version.html has expired; it warns
-      when version.html expires within 7 days.
+      fetches version.html.sig and checks it (version.html.sig2 when that does
+      not verify), and requires the package's digest line, as an updater built
+      with that key would (several --key, one to four different keys as a
+      build takes them: any one of them may have signed), and fails when
+      version.html has expired; it warns when version.html expires within 7
+      days, and about any line meant as an expiry line that the updater
+      ignores.
 
 Exit codes:
   0  make: the mirror was written and checked; sign: the folder was re-signed;

@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "mirror/expiry_near_miss.h"
 #include "mirror/mirror_rules.h"
 #include "mirror/version_file.h"
 #include "platform/text.h"
@@ -19,6 +20,7 @@
 #include "platform/plain_file.h"
 #include "vlrpublish/shown_text.h"
 #include "signature/file_signature.h"
+#include "signature/key_list.h"
 #include "signature/public_key_pem.h"
 
 namespace vlrpub {
@@ -73,20 +75,18 @@ struct CheckKey {
   std::vector<std::uint8_t> point;
 };
 
-// With keys: fetches `name` + ".sig" beside `file` and checks it as an updater built
-// with those keys would. Reports it on `out`; adds the reason to `reasons` and gives
-// false when the updater would stop there.
-bool JudgeSignature(const std::string& address, const std::string& name, const fs::path& file,
-                    const std::vector<CheckKey>& keys, std::FILE* out,
-                    std::vector<std::string>& reasons) {
-  const std::string sigName = vlr::SignatureName(name);
-  const fs::path sigFile = SignaturePath(file);
+// With keys: fetches the signature file `sigName` beside `file` and checks it as an
+// updater built with those keys would. Reports it on `out`; gives the reason it does
+// not hold in `why` and false, or true.
+bool SignatureFileHolds(const std::string& address, const std::string& name,
+                        const std::string& sigName, const fs::path& file,
+                        const std::vector<CheckKey>& keys, std::FILE* out, std::string& why) {
+  const fs::path sigFile = file.parent_path() / PathFromUtf8(sigName);
   const HttpAnswer a = HttpGet(platform::ToAnsi(platform::FromUtf8(address + sigName)), sigFile);
   std::fprintf(out, "%s: %s", sigName.c_str(), a.answered ? Describe(a).c_str() : "no answer");
   if (!a.answered || a.status >= 400 || !a.complete || a.received == 0) {
     std::fprintf(out, "\n");
-    reasons.push_back(name + " has no signature on the mirror: the updater refuses it as not "
-                      "authentic");
+    why = name + " has no " + sigName + " on the mirror";
     return false;
   }
   std::vector<std::span<const std::uint8_t>> points;
@@ -103,11 +103,35 @@ bool JudgeSignature(const std::string& address, const std::string& name, const f
     std::fprintf(out, ", signature %s\n", by ? "good" : "WRONG");
   }
   if (!by) {
-    reasons.push_back(sigName + " is no signature of " + name +
-                      (keys.size() > 1 ? " by any of these keys" : " by this key") +
-                      ": the updater refuses it as not authentic");
+    why = sigName + " is no signature of " + name +
+          (keys.size() > 1 ? " by any of these keys" : " by this key");
   }
   return by.has_value();
+}
+
+// With keys: checks `name`'s signature, then, when that one does not hold, its second
+// signature, as an updater built with those keys does. Adds the reason to `reasons` and
+// gives false when the updater would stop there.
+bool JudgeSignature(const std::string& address, const std::string& name, const fs::path& file,
+                    const std::vector<CheckKey>& keys, std::FILE* out,
+                    std::vector<std::string>& reasons) {
+  std::string first, second;
+  if (SignatureFileHolds(address, name, vlr::SignatureName(name), file, keys, out, first))
+    return true;
+  if (SignatureFileHolds(address, name, vlr::SecondSignatureName(name), file, keys, out, second))
+    return true;
+  reasons.push_back(first + ", and " + second + ": the updater refuses it as not authentic");
+  return false;
+}
+
+// Warns about every line of the downloaded version file that was meant as its expiry
+// line but that the updater ignores: it protects nothing, and nothing else would tell.
+void WarnNearMissExpiry(const fs::path& page, std::FILE* out) {
+  std::ifstream in(page, std::ios::binary);
+  for (const vlr::NearMissExpiry& miss : vlr::NearMissExpiryLines(in)) {
+    std::fprintf(out, "warning: line %zu of version.html, \"%s\", is no expiry line: %s\n",
+                 miss.lineNumber, ShownName(miss.line).c_str(), miss.why.c_str());
+  }
 }
 
 // Reports the day version.html expires, if it names one. With keys, as an updater with
@@ -208,6 +232,16 @@ int CheckMirror(const CheckRequest& request, std::FILE* out) {
     }
     keys.push_back({keyName, *point});
   }
+  {
+    // The rules of the build the keys stand for: a list it would refuse checks nothing.
+    std::vector<vlr::NamedKey> named;
+    for (const CheckKey& k : keys) named.push_back({k.file, k.point});
+    if (const std::string problem = vlr::KeyListProblem(named); !problem.empty()) {
+      std::fprintf(out, "cannot check: %s (a build refuses that list of keys)\n",
+                   problem.c_str());
+      return kCheckCannotRun;
+    }
+  }
   ScratchFolder downloads(temp, "vlrpublish-check");
   if (!downloads.error().empty()) {
     std::fprintf(out, "cannot check: %s\n", downloads.error().c_str());
@@ -224,7 +258,9 @@ int CheckMirror(const CheckRequest& request, std::FILE* out) {
   std::string digits;
   std::string name;                   // the package the updater would fetch
   std::optional<std::string> digest;  // the SHA-256 version.html names for it
-  if (Judge(pageName, pageAnswer, reasons) &&
+  const bool pageFetched = Judge(pageName, pageAnswer, reasons);
+  if (pageFetched) WarnNearMissExpiry(page, out);
+  if (pageFetched &&
       (keys.empty() || JudgeSignature(address, pageName, page, keys, out, reasons))) {
     std::ifstream pageStream(page, std::ios::binary);
     digits = vlr::VersionDigits(pageStream);

@@ -58,6 +58,7 @@ bool IsWorkingFolderName(const std::string& name, const std::string& stem) {
 }
 
 bool IsMirrorFileName(std::string name) {
+  if (name == vlr::SecondSignatureName(vlr::kVersionFileName)) return true;
   if (name.ends_with(".sig")) name.resize(name.size() - 4);
   return name == vlr::kVersionFileName || (name.starts_with("vlr") && name.ends_with(".zip"));
 }
@@ -315,6 +316,23 @@ std::string PutPairInPlace(ScratchFolder& aside, const fs::path& mirror) {
            "with a key refuse; the new signature is in " + Utf8FromPath(newSignature);
   }
   return "cannot rename the new version.html.sig into place: " + ec.message();
+}
+
+std::string PutSecondSignatureInPlace(ScratchFolder& aside, const fs::path& mirror) {
+  const fs::path page = mirror / vlr::kVersionFileName;
+  const fs::path second = SecondSignaturePath(page);
+  const fs::path newSecond = SecondSignaturePath(aside.path() / vlr::kVersionFileName);
+  std::error_code ec;
+  InterruptDeferred whole;
+  if (fs::exists(newSecond, ec)) {
+    platform::TakeAccessOf(page, newSecond);
+    fs::rename(newSecond, second, ec);
+    if (ec) return "cannot rename the new version.html.sig2 into place: " + ec.message();
+  } else if (fs::exists(second, ec)) {
+    fs::remove(second, ec);
+    if (ec) return "cannot remove the old version.html.sig2: " + ec.message();
+  }
+  return {};
 }
 
 }  // namespace vlrpub

@@ -111,4 +111,10 @@ inline constexpr char kReplacedPageName[] = "version.html.old";
 // with the folder as it was (or, should even putting back fail, the message says so).
 std::string PutPairInPlace(ScratchFolder& aside, const std::filesystem::path& mirror);
 
+// After PutPairInPlace: renames the new version.html.sig2 from `aside` over the
+// mirror's own (with the access of the mirror's version.html) or, when `aside` holds
+// none, removes the mirror's (it signed the old version.html). Empty on success; else
+// why, the new pair being in place all the same.
+std::string PutSecondSignatureInPlace(ScratchFolder& aside, const std::filesystem::path& mirror);
+
 }  // namespace vlrpub

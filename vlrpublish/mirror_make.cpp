@@ -86,6 +86,17 @@ int MakeMirror(const MakeRequest& request, std::FILE* out, std::FILE* err) {
     signer.emplace(*request.signingKey);
     if (!signer->error().empty()) refusals.push_back(signer->error());
   }
+  std::optional<PackageSigner> secondSigner;
+  if (request.secondSigningKey) {
+    secondSigner.emplace(*request.secondSigningKey);
+    if (!secondSigner->error().empty()) {
+      refusals.push_back(secondSigner->error());
+    } else if (signer && signer->error().empty() &&
+               signer->publicPoint() == secondSigner->publicPoint()) {
+      refusals.push_back("the two --sign keys are one key: a second signature must be by "
+                         "another key");
+    }
+  }
   fs::path mirror = Resolved(request.mirror);
   if (!mirror.has_filename()) mirror = mirror.parent_path();  // "out/" names "out"
   // One run at a time on a mirror: another one's working folders are not leftovers.
@@ -171,7 +182,12 @@ int MakeMirror(const MakeRequest& request, std::FILE* out, std::FILE* err) {
     return report.Failed(failure);
   if (signer) {
     // version.html alone: its digest lines cover the packages.
-    if (std::string failure = SignVersionPage(*signer, page); !failure.empty())
+    if (std::string failure = SignVersionPage(*signer, page, SignaturePath(page)); !failure.empty())
+      return report.Failed(failure);
+  }
+  if (secondSigner) {
+    if (std::string failure = SignVersionPage(*secondSigner, page, SecondSignaturePath(page));
+        !failure.empty())
       return report.Failed(failure);
   }
   if (std::string failure = PutInPlace(built, mirror, fs::exists(existing)); !failure.empty())
@@ -201,6 +217,11 @@ int MakeMirror(const MakeRequest& request, std::FILE* out, std::FILE* err) {
     std::fprintf(out,
                  "signed: version.html.sig only, checked as the updater checks it (it covers "
                  "the packages through their SHA-256)\n");
+  }
+  if (secondSigner) {
+    std::fprintf(out, "signed again: version.html.sig2, by the second key, checked as the "
+                      "updater checks it (builds that trust that key read it when "
+                      "version.html.sig does not verify with their keys)\n");
   }
   std::fprintf(out, "mirror written: %s\n", Utf8FromPath(mirror).c_str());
   return kDone;

@@ -17,6 +17,8 @@ struct MakeRequest {
   std::filesystem::path mirror;                 // the folder to write
   bool force = false;  // replace an existing folder that holds only a mirror's files
   std::optional<std::filesystem::path> signingKey;  // private key: write version.html.sig
+  // A second private key: write version.html.sig2 too (a change of keys).
+  std::optional<std::filesystem::path> secondSigningKey;
   std::optional<int> expiresInDays;  // version.html's expiry line: today (UTC) + this
 };
 

@@ -42,9 +42,9 @@ std::string ExpiryText(const std::optional<vlr::UtcDay>& day) {
 
 }  // namespace
 
-std::string SignVersionPage(const PackageSigner& signer, const fs::path& page) {
-  if (std::string failure = signer.Sign(page); !failure.empty()) return failure;
-  const fs::path signature = SignaturePath(page);
+std::string SignVersionPage(const PackageSigner& signer, const fs::path& page,
+                            const fs::path& signature) {
+  if (std::string failure = signer.Sign(page, signature); !failure.empty()) return failure;
   if (!vlr::IsSignedBy(signer.publicPoint(), platform::FromUtf8(Utf8FromPath(page)),
                        platform::FromUtf8(Utf8FromPath(signature)))) {
     std::error_code ignored;
@@ -59,6 +59,15 @@ int SignMirror(const SignRequest& request, std::FILE* out, std::FILE* err) {
   std::vector<std::string> refusals;
   const PackageSigner signer(request.signingKey);
   if (!signer.error().empty()) refusals.push_back(signer.error());
+  std::optional<PackageSigner> secondSigner;
+  if (request.secondSigningKey) {
+    secondSigner.emplace(*request.secondSigningKey);
+    if (!secondSigner->error().empty()) {
+      refusals.push_back(secondSigner->error());
+    } else if (signer.error().empty() && signer.publicPoint() == secondSigner->publicPoint()) {
+      refusals.push_back("the two --key are one key: a second signature must be by another key");
+    }
+  }
   const fs::path& mirror = request.mirror;
   const fs::path pagePath = mirror / vlr::kVersionFileName;
   std::error_code ec;
@@ -118,10 +127,17 @@ int SignMirror(const SignRequest& request, std::FILE* out, std::FILE* err) {
       }
     }
   }
+  // The expiry protects every install with a key; it goes only when asked to. The
+  // period it was made with is not in the folder, so none is guessed.
+  const std::optional<vlr::UtcDay> before = Read(page, "").trailer.expires;
+  if (before && !request.expiresInDays && !request.noExpiry) {
+    refusals.push_back("version.html expires on " + ExpiryText(before) +
+                       ": give --expires-in DAYS for a new expiry line, or --no-expiry to "
+                       "remove it");
+  }
   if (!refusals.empty()) return report.Refused(refusals);
 
   const std::optional<vlr::UtcDay> expires = ExpiryDay(request.expiresInDays);
-  const std::optional<vlr::UtcDay> before = Read(page, "").trailer.expires;
 
   // Both files of the new pair are written and checked beside the old ones first.
   ScratchFolder aside(mirror, WorkingFolderStem(vlr::kVersionFileName, "sign"));
@@ -133,10 +149,24 @@ int SignMirror(const SignRequest& request, std::FILE* out, std::FILE* err) {
     return report.Failed(failure);
   if (std::string failure = ReadBackFailure(newPage, digits, digests, expires); !failure.empty())
     return report.Failed(failure);
-  if (std::string failure = SignVersionPage(signer, newPage); !failure.empty())
+  if (std::string failure = SignVersionPage(signer, newPage, SignaturePath(newPage));
+      !failure.empty())
     return report.Failed(failure);
+  if (secondSigner) {
+    if (std::string failure =
+            SignVersionPage(*secondSigner, newPage, SecondSignaturePath(newPage));
+        !failure.empty())
+      return report.Failed(failure);
+  }
+  const bool hadSecond = fs::exists(SecondSignaturePath(pagePath), ec);
   if (std::string failure = PutPairInPlace(aside, mirror); !failure.empty())
     return report.Failed(failure);
+  if (std::string failure = PutSecondSignatureInPlace(aside, mirror); !failure.empty()) {
+    report.Line("failed after the new version.html and version.html.sig were put in place: " +
+                failure + "; builds that read the second signature may refuse the mirror "
+                          "until sign runs again");
+    return kFailed;
+  }
 
   std::string names;
   for (const auto& [name, hex] : digests) names += (names.empty() ? "" : ", ") + name;
@@ -152,6 +182,13 @@ int SignMirror(const SignRequest& request, std::FILE* out, std::FILE* err) {
                  before ? (" (the line of " + ExpiryText(before) + " is removed)").c_str() : "");
   }
   std::fprintf(out, "signed: version.html.sig, checked as the updater checks it\n");
+  if (secondSigner) {
+    std::fprintf(out, "signed again: version.html.sig2, by the second key, checked as the "
+                      "updater checks it\n");
+  } else if (hadSecond) {
+    std::fprintf(out, "removed: version.html.sig2 (by the second key of a change of keys; it "
+                      "signed the old version.html): delete it on the web server too\n");
+  }
   std::fprintf(out, "mirror signed: %s\n", Utf8FromPath(mirror).c_str());
   return kDone;
 }

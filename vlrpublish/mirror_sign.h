@@ -14,15 +14,24 @@ namespace vlrpub {
 struct SignRequest {
   std::filesystem::path mirror;      // the mirror folder: version.html and the packages
   std::filesystem::path signingKey;  // private key
-  std::optional<int> expiresInDays;  // the new expiry: today (UTC) + this; none: no line
+  // A second private key: version.html.sig2 too (a change of keys); without one, a
+  // version.html.sig2 in the folder is removed (it would not verify the new page).
+  std::optional<std::filesystem::path> secondSigningKey;
+  std::optional<int> expiresInDays;  // the new expiry: today (UTC) + this
+  bool noExpiry = false;  // no expiry line; one of the two is needed when there was one
 };
 
-// Writes `page` + ".sig" with `signer` and checks it the way the updater checks it, with
-// the key's public half. Empty when done; else why not (no signature file is left).
-std::string SignVersionPage(const PackageSigner& signer, const std::filesystem::path& page);
+// Writes the signature of `page` to `signature` with `signer` and checks it the way the
+// updater checks it, with the key's public half. Empty when done; else why not (no
+// signature file is left).
+std::string SignVersionPage(const PackageSigner& signer, const std::filesystem::path& page,
+                            const std::filesystem::path& signature);
 
 // Re-signs the mirror folder: version.html keeps every byte but its expiry lines (after
-// its first empty line), gets the new one if asked, and a new version.html.sig. Refused
+// its first empty line), gets the new one if asked, and a new version.html.sig (and
+// .sig2 with a second key). A version.html that has an expiry line keeps protection
+// only as asked: without expiresInDays or noExpiry it is refused, since the folder does
+// not record the period the line was made with. Refused
 // unless version.html gives three digits, the folder holds the English package, and
 // every package of that version the folder holds or version.html names has a digest
 // line that its SHA-256 matches: a signature never vouches for what the folder does

@@ -24,9 +24,9 @@ class PackageSigner {
   // The key's public half as the updater carries it: the 65-byte point.
   const std::vector<std::uint8_t>& publicPoint() const { return point_; }
 
-  // Writes the signature of `file` to `file` + ".sig". Returns "" or why not; on failure
-  // no signature file is left.
-  std::string Sign(const std::filesystem::path& file) const;
+  // Writes the signature of `file` to `signature`. Returns "" or why not; on failure no
+  // signature file is left.
+  std::string Sign(const std::filesystem::path& file, const std::filesystem::path& signature) const;
 
  private:
   struct Key;

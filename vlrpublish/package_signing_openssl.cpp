@@ -82,7 +82,7 @@ PackageSigner::PackageSigner(const fs::path& keyFile) : key_(std::make_unique<Ke
 
 PackageSigner::~PackageSigner() = default;
 
-std::string PackageSigner::Sign(const fs::path& file) const {
+std::string PackageSigner::Sign(const fs::path& file, const fs::path& sigFile) const {
   if (!error_.empty()) return error_;
   const std::string name = Utf8FromPath(file);
   std::unique_ptr<EVP_MD_CTX, platform::CloseWith<EVP_MD_CTX_free>> context(EVP_MD_CTX_new());
@@ -107,7 +107,6 @@ std::string PackageSigner::Sign(const fs::path& file) const {
   if (EVP_DigestSignFinal(context.get(), signature.data(), &length) != 1) {
     return "cannot sign " + name;
   }
-  const fs::path sigFile = SignaturePath(file);
   unsigned long error = 0;
   if (!platform::WriteWholeFile(
           sigFile, std::string_view(reinterpret_cast<const char*>(signature.data()), length),

@@ -13,6 +13,8 @@ PackageSigner::PackageSigner(const std::filesystem::path&)
 
 PackageSigner::~PackageSigner() = default;
 
-std::string PackageSigner::Sign(const std::filesystem::path&) const { return error_; }
+std::string PackageSigner::Sign(const std::filesystem::path&, const std::filesystem::path&) const {
+  return error_;
+}
 
 }  // namespace vlrpub

@@ -11,6 +11,11 @@ std::filesystem::path SignaturePath(const std::filesystem::path& file) {
   return file.parent_path() / PathFromUtf8(vlr::SignatureName(Utf8FromPath(file.filename())));
 }
 
+std::filesystem::path SecondSignaturePath(const std::filesystem::path& file) {
+  return file.parent_path() /
+         PathFromUtf8(vlr::SecondSignatureName(Utf8FromPath(file.filename())));
+}
+
 namespace {
 
 std::string Hex(const char* form, unsigned value) {

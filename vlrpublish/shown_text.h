@@ -15,6 +15,9 @@ using platform::Utf8FromPath;
 // The signature file beside `file`, named as the mirror names it.
 std::filesystem::path SignaturePath(const std::filesystem::path& file);
 
+// The second signature file beside `file` (version.html.sig2), by another key.
+std::filesystem::path SecondSignaturePath(const std::filesystem::path& file);
+
 // `name` as it may be printed: a name is whatever bytes a folder holds, and printed raw
 // its control characters would act on the terminal (colours, a cleared screen). Every
 // control character (C0, DEL, C1) is written as \xNN (\u00NN for C1) and every byte

@@ -22,8 +22,13 @@ std::string PackageName(const std::string& digits, bool french) {
 
 std::string SignatureName(const std::string& name) { return name + ".sig"; }
 
+std::string SecondSignatureName(const std::string& name) { return name + ".sig2"; }
+
 bool IsSignatureName(const std::string& name) {
-  return name.size() >= 4 && name.compare(name.size() - 4, 4, ".sig") == 0;
+  const auto endsWith = [&name](const std::string& end) {
+    return name.size() >= end.size() && name.compare(name.size() - end.size(), end.size(), end) == 0;
+  };
+  return endsWith(".sig") || endsWith(".sig2");
 }
 
 std::string DottedVersion(const std::string& digits) {

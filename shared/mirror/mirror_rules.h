@@ -28,7 +28,12 @@ std::string PackageName(const std::string& digits, bool french);
 // The file beside `name` that holds its signature: `name` + ".sig".
 std::string SignatureName(const std::string& name);
 
-// True for a signature file's name (it ends in ".sig").
+// The file beside `name` that holds a second signature, by another key: `name` +
+// ".sig2". While keys are being changed a mirror carries both: the first by the old
+// key, read by every release, the second by the new one.
+std::string SecondSignatureName(const std::string& name);
+
+// True for a signature file's name (it ends in ".sig" or ".sig2").
 bool IsSignatureName(const std::string& name);
 
 // A signature answer larger than this is no signature (a DER P-256 one is at most 72

@@ -30,10 +30,13 @@ def write(path, data):
 # --- fixtures: what a block's commands expect to find in its folder -------------------
 
 def keys(scratch, source):
-    """private.pem and public.pem: the tests' signing key pair."""
+    """private.pem and public.pem, the tests' signing key pair, where the pages keep keys:
+    in ~/vlr-keys (the scratch folder is HOME), and beside the commands."""
     folder = os.path.join(source, "tests", "signing", "keys")
-    shutil.copy(os.path.join(folder, "test_private.pem"), os.path.join(scratch, "private.pem"))
-    shutil.copy(os.path.join(folder, "test_public.pem"), os.path.join(scratch, "public.pem"))
+    for where in (scratch, os.path.join(scratch, "vlr-keys")):
+        os.makedirs(where, exist_ok=True)
+        shutil.copy(os.path.join(folder, "test_private.pem"), os.path.join(where, "private.pem"))
+        shutil.copy(os.path.join(folder, "test_public.pem"), os.path.join(where, "public.pem"))
 
 
 def release_folders(scratch, source):

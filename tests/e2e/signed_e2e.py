@@ -77,6 +77,8 @@ def refused(t, files, requests, language="E", message=None):
 
 PAGE_REQUESTS = ["/version.html", "/version.html.sig"]
 PACKAGE_REQUESTS = PAGE_REQUESTS + ["/vlr753.zip"]
+# A first signature that does not verify sends the updater to the second one.
+BOTH_SIGNATURES = PAGE_REQUESTS + ["/version.html.sig2"]
 
 
 def signed_update(t, language, package, program, message):
@@ -131,13 +133,13 @@ def case_signed_no_digest_line(t):
 def case_signed_other_key(t):
     _, files = signed_files(t)
     files["version.html.sig"] = t.sign(files["version.html"], "other_private.pem")
-    refused(t, files, PAGE_REQUESTS)
+    refused(t, files, BOTH_SIGNATURES)
 
 
 def case_signed_missing_signature(t):
     _, files = signed_files(t)
     del files["version.html.sig"]
-    refused(t, files, PAGE_REQUESTS)
+    refused(t, files, BOTH_SIGNATURES)
 
 
 def case_signed_version_changed(t):
@@ -145,7 +147,7 @@ def case_signed_version_changed(t):
     # asked for.
     _, files = signed_files(t)
     files["version.html"] = files["version.html"].replace(b"7.5.3", b"7.5.4", 1)
-    refused(t, files, PAGE_REQUESTS, language="F")
+    refused(t, files, BOTH_SIGNATURES, language="F")
 
 
 def case_signed_downgrade_refused(t):
@@ -177,10 +179,10 @@ def publish(t, files):
         t.write(os.path.join(t.root, name), data)
 
 
-def quiet_update(t, site, files, expected, log=None):
+def quiet_update(t, site, files, expected, log=None, requests=PAGE_REQUESTS):
     """Publishes `files` and runs the updater with /quiet (and a log); checks its exit
-    code, that a refused run asked for nothing but version.html and its signature and
-    changed nothing, and gives the log's lines."""
+    code, that a refused run asked for nothing but `requests` (version.html and its
+    signature) and changed nothing, and gives the log's lines."""
     publish(t, files)
     asked = len(t.requests())
     before = {n: d for n, d in t.folder_files().items() if not n.startswith(".~uz32-")}
@@ -190,7 +192,7 @@ def quiet_update(t, site, files, expected, log=None):
     code = run_quiet(t, "/quiet", "/log:" + wine_path(log), "E", site)
     check(code == expected, "the exit code is %d (it was %r)" % (expected, code))
     if expected != 0:
-        check(t.requests()[asked:] == PAGE_REQUESTS, "only version.html and its signature")
+        check(t.requests()[asked:] == requests, "only version.html and its signatures")
         # The files a replaced updater left aside go at the next start, whatever follows.
         after = {n: d for n, d in t.folder_files().items() if not n.startswith(".~uz32-")}
         check(after == before, "the Veloran folder is unchanged")
@@ -215,7 +217,7 @@ def case_two_keys(t):
     expect_updated(t, members)
     check("signature of version.html: good (key 2 of 2)" in lines, "the other key signed it")
     _, files = signed_files(t, "7.5.5", key="third_private.pem")
-    lines = quiet_update(t, site, files, 2)
+    lines = quiet_update(t, site, files, 2, requests=BOTH_SIGNATURES)
     check("signature of version.html: missing or wrong" in lines, "a third key is no key")
     check(t.read(os.path.join(t.folder, RECORD)) == b"754\r\n", "7.5.4 stays recorded")
 
@@ -254,7 +256,7 @@ def case_key_change(t):
     check("signature of version.html: good (key 2 of 2)" in lines,
           "7.5.4 was checked by the updater trusting both keys")
     _, files = signed_files(t, "7.5.5", key="test_private.pem")
-    lines = quiet_update(t, site, files, 2)
+    lines = quiet_update(t, site, files, 2, requests=BOTH_SIGNATURES)
     check("package key: built in" in lines and "signature of version.html: missing or wrong" in lines,
           "the updater trusting B alone refuses a version file signed with A")
     check(t.read(os.path.join(t.folder, RECORD)) == b"754\r\n", "7.5.4 stays recorded")

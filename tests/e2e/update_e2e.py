@@ -115,7 +115,7 @@ class UpdateCase(Case):
 
     def temp_leftovers(self):
         return [p for d in self.temp_dirs
-                for pattern in ("version.html", "vlr*.zip", "version.html.sig", "vlr*.zip.sig",
+                for pattern in ("version.html", "vlr*.zip", "version.html.sig", "version.html.sig2", "vlr*.zip.sig",
                                 "vlrupdate-*")
                 for p in glob.glob(os.path.join(d, pattern))]
 

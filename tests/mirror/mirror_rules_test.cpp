@@ -93,6 +93,11 @@ TEST(MirrorRules, FileNamesAndTheShownVersion) {
   }
   EXPECT_EQ(vlr::SignatureName(vlr::kVersionFileName), "version.html.sig");
   EXPECT_EQ(vlr::SignatureName("vlr753fr.zip"), "vlr753fr.zip.sig");
+  EXPECT_EQ(vlr::SecondSignatureName(vlr::kVersionFileName), "version.html.sig2");
+  // Both signature files get the signature's size limit; the page does not.
+  EXPECT_TRUE(vlr::IsSignatureName("version.html.sig"));
+  EXPECT_TRUE(vlr::IsSignatureName("version.html.sig2"));
+  EXPECT_FALSE(vlr::IsSignatureName("version.html"));
 }
 
 }  // namespace

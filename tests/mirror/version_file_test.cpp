@@ -6,6 +6,7 @@
 #include <streambuf>
 #include <string>
 
+#include "mirror/expiry_near_miss.h"
 #include "mirror/version_file.h"
 
 namespace {
@@ -241,3 +242,28 @@ TEST(VersionExpiry, AVersionFileIsGoodThroughItsLastDay) {
 }
 
 }  // namespace
+
+// What check warns about: a line meant as the expiry line that the updater ignores.
+TEST(VersionExpiry, NearMissesAreNamedWithTheirLineAndReason) {
+  const std::string page =
+      "<p>7.5.3</p>\r\n"
+      "<!-- expires 2027-01-07 -->\r\n"             // 2: before the empty line
+      "\r\n"
+      "<!-- expires 2027-01-07 -->\r\n"             // 4: good
+      "<!-- EXPIRES 2027-01-07 -->\r\n"             // 5
+      "<!--  expires 2027-01-07 -->\r\n"            // 6: two blanks
+      "<!-- expires 2027-02-29 -->\r\n"             // 7: no such day in 2027
+      "<!-- sha256 vlr753.zip " + std::string(64, 'a') + " -->\r\n"
+      "<!-- expires 2028-02-29 -->\r\n";            // 9: good, a leap year
+  std::istringstream in(page);
+  const std::vector<vlr::NearMissExpiry> found = vlr::NearMissExpiryLines(in);
+  std::vector<std::size_t> numbers;
+  for (const vlr::NearMissExpiry& miss : found) numbers.push_back(miss.lineNumber);
+  EXPECT_EQ(numbers, (std::vector<std::size_t>{2, 5, 6, 7}));
+  ASSERT_EQ(found.size(), 4u);
+  EXPECT_EQ(found[0].line, "<!-- expires 2027-01-07 -->");
+  EXPECT_NE(found[0].why.find("before the first empty line"), std::string::npos);
+  EXPECT_NE(found[1].why.find("not exactly <!-- expires YYYY-MM-DD -->"), std::string::npos);
+  std::istringstream clean("7.5.3\r\n\r\n<!-- expires 2027-01-07 -->\r\n");
+  EXPECT_TRUE(vlr::NearMissExpiryLines(clean).empty());
+}

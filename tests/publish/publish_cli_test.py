@@ -240,7 +240,13 @@ def case_usage_errors(t):
             (["check", "--key"], "--key needs a value"),
             (["check", "--key", "a.pem", "--key", "b.pem"],  # several keys: no repetition
              "check needs the mirror's address, HOST/PATH"),
-            (["sign", "m", "--key", "a", "--key", "b"], "--key is given twice"),
+            # Two keys are two signatures (a change of keys); a third is one too many.
+            (["sign", "m", "--key", "a", "--key", "b", "--key", "c"],
+             "--key is given three times; a mirror carries two signatures at most"),
+            (["make", "--sign", "a", "--sign", "b", "--sign", "c"],
+             "--sign is given three times; a mirror carries two signatures at most"),
+            (["sign", "m", "--key", "k", "--no-expiry", "--expires-in", "7"],
+             "--no-expiry and --expires-in exclude each other"),
             (["sign", "m", "-x"], "sign does not know '-x'"),
             (["sign", "m"], "sign needs the mirror folder and --key PRIVATE.pem"),
             (["sign", "m", "--key", "k", "--expires-in", "7x"], "not '7x'"),
@@ -634,12 +640,15 @@ def case_signed_mirror(t):
     recipe = doc_blocks.marked(os.path.join(HERE, "..", "..", "docs", "publishers.md"),
                                "hand-mirror").text
     hand = os.path.join(t.work, "hand")
+    home = os.path.join(t.work, "home")  # the key where the README keeps it, outside the mirror
+    os.makedirs(os.path.join(home, "vlr-keys"))
+    shutil.copy(key, os.path.join(home, "vlr-keys", "private.pem"))
     for page in (b"<p>7.5.3</p>\r\n", b"<p>7.5.3</p>\r", b"<p>\n7.5.3</p>\n", b"7.5.3"):
         shutil.rmtree(hand, ignore_errors=True)
         write(os.path.join(hand, "version.html"), page)
         write(os.path.join(hand, "vlr753.zip"), files["vlr753.zip"])
-        shutil.copy(key, os.path.join(hand, "private.pem"))
-        subprocess.run(["bash", "-e", "-c", recipe], cwd=hand, check=True)
+        subprocess.run(["bash", "-e", "-c", recipe], cwd=hand, check=True,
+                       env=dict(os.environ, HOME=home))
         made = {n: read(os.path.join(hand, n))
                 for n in ("version.html", "version.html.sig", "vlr753.zip")}
         checked(t, made, 0, ["signature good", "as version.html names it", "(Version 7.5.3)"],
@@ -703,18 +712,27 @@ def case_make_expiry_and_resign(t):
         return
     check(verifies(page, made["version.html.sig"], "test_public.pem"), "signed with the test key")
 
+    # Without --expires-in or --no-expiry the expiry line is never dropped unasked.
+    code, _, err = run(t.program, *resign)
+    check(code == 3 and "version.html expires on %s: give --expires-in DAYS" % day30 in err and
+          "--no-expiry" in err and folder_bytes(out) == made,
+          "sign without --expires-in on an expiring mirror is refused, naming both flags")
     day3 = today + datetime.timedelta(days=3)
     for words, expected in ((["--expires-in", "3"], page.replace(expiry_line(day30), expiry_line(day3))),
-                            ([], page.replace(expiry_line(day30), b""))):
+                            (["--no-expiry"], page.replace(expiry_line(day30), b""))):
         code, report, _ = run(t.program, *resign, *words)
         now = folder_bytes(out)
         check(code == 0 and now["version.html"] == expected,
-              "sign %s: only the expiry line changed" % (" ".join(words) or "without --expires-in"))
+              "sign %s: only the expiry line changed" % " ".join(words))
         check(verifies(expected, now["version.html.sig"], "other_public.pem"),
               "and version.html is signed with the other key")
         check(now["vlr753.zip"] == made["vlr753.zip"] and not sign_working_folders(out),
               "the package is as it was, and no working folder is left")
 
+    # Without an expiry line, sign needs neither flag.
+    code, _, _ = run(t.program, *resign)
+    check(code == 0 and read(os.path.join(out, "version.html")) == page.replace(expiry_line(day30), b""),
+          "sign of a mirror without an expiry line needs no flag")
     # Version files written by hand: only the expiry lines after the empty line change.
     lines = digest_lines(out, "vlr753.zip")
     for hand, expected in (
@@ -795,6 +813,79 @@ def case_check_two_keys_and_expiry(t):
                 keys=public)
     report = checked(t, served(day(8), "test_private.pem"), 0, ["expires: %s" % day(8)], keys=public)
     check("warning" not in report, "no warning 8 days ahead")
+
+
+def case_two_signatures_and_key_rules(t):
+    """A change of keys: make and sign with two keys write version.html.sig (first key)
+    and version.html.sig2 (second); sign with one key removes the .sig2. check, as an
+    updater, reads the .sig2 when the .sig does not verify with its keys; it refuses a
+    list of keys a build refuses (five keys, one key twice) and warns about expiry lines
+    the updater ignores."""
+    test_key, other_key = (os.path.join(KEYS, n) for n in ("test_private.pem", "other_private.pem"))
+    public = [os.path.join(KEYS, n) for n in ("test_public.pem", "other_public.pem", "third_public.pem")]
+    files = published(t)
+    if not WINDOWS:
+        en = os.path.join(t.work, "en")
+        out = os.path.join(t.work, "two")
+        code, report, _ = run(t.program, "make", "--version", "7.5.3", "--en", native(en), "--out",
+                              native(out), "--sign", native(test_key), "--sign", native(other_key))
+        made = folder_bytes(out)
+        check(code == 0 and "signed again: version.html.sig2" in report and
+              verifies(made["version.html"], made["version.html.sig"], "test_public.pem") and
+              verifies(made["version.html"], made["version.html.sig2"], "other_public.pem"),
+              "make --sign A --sign B: version.html.sig by A, version.html.sig2 by B")
+        code, _, err = run(t.program, "make", "--version", "7.5.3", "--en", native(en), "--out",
+                           native(out), "--force", "--sign", native(test_key), "--sign", native(test_key))
+        check(code == 3 and "one key" in err, "the same key twice is refused")
+        code, report, _ = run(t.program, "sign", native(out), "--key", native(other_key))
+        now = folder_bytes(out)
+        check(code == 0 and "version.html.sig2" not in now and "removed: version.html.sig2" in report and
+              verifies(now["version.html"], now["version.html.sig"], "other_public.pem"),
+              "sign with one key removes the second signature")
+        code, _, _ = run(t.program, "sign", native(out), "--key", native(test_key), "--key", native(other_key))
+        now = folder_bytes(out)
+        check(code == 0 and verifies(now["version.html"], now["version.html.sig2"], "other_public.pem"),
+              "sign with two keys writes both again")
+        files = dict(files, **{n: now[n] for n in ("version.html", "version.html.sig", "version.html.sig2")})
+    else:
+        page = files["version.html"]
+        with tempfile.TemporaryDirectory() as d:
+            write(os.path.join(d, "p"), page)
+            for key, sig in ((test_key, "s1"), (other_key, "s2")):
+                subprocess.run(["openssl", "dgst", "-sha256", "-sign", key, "-out",
+                                os.path.join(d, sig), os.path.join(d, "p")], check=True)
+            files = dict(files, **{"version.html.sig": read(os.path.join(d, "s1")),
+                                   "version.html.sig2": read(os.path.join(d, "s2"))})
+    checked(t, files, 0, ["version.html.sig: HTTP 200", "signature good"], keys=public[:1])
+    report = checked(t, files, 0, ["version.html.sig2: HTTP 200", "signature good",
+                                   "would succeed"], keys=public[1:2])
+    check("signature WRONG" in report, "the first signature is reported as not by that key")
+    checked(t, files, 1, ["version.html.sig2 is no signature of version.html by this key",
+                          "would fail"], keys=public[2:])
+    twice = os.path.join(t.work, "same_key.pem")
+    shutil.copyfile(public[0], twice)
+    checked(t, files, 4, ["is the same key as", "a build refuses that list of keys"],
+            keys=[public[0], twice])
+    five = []
+    for n in range(5):
+        subprocess.run(["openssl", "ecparam", "-name", "prime256v1", "-genkey", "-noout", "-out",
+                        os.path.join(t.work, "k%d.pem" % n)], check=True)
+        subprocess.run(["openssl", "ec", "-in", os.path.join(t.work, "k%d.pem" % n), "-pubout",
+                        "-out", os.path.join(t.work, "p%d.pem" % n)], check=True,
+                       stderr=subprocess.DEVNULL)
+        five.append(os.path.join(t.work, "p%d.pem" % n))
+    checked(t, files, 4, ["5 keys given; a build trusts one to 4"], keys=five)
+    # Lines meant as the expiry line that the updater ignores: each named.
+    # The early one stands first, so that the version's digits stay the last three.
+    misses = [b"<!-- EXPIRES 2027-01-07 -->", b"<!--  expires 2027-01-07 -->",
+              b"<!-- expires 2027-02-29 -->"]
+    near = (b"<!-- expires 2027-01-07 -->\r\n" + files["version.html"] +
+            b"\r\n".join(misses) + b"\r\n")
+    report = checked(t, {"version.html": near, "vlr753.zip": files["vlr753.zip"]}, 0,
+                     ["would succeed"])
+    for line in [b"<!-- expires 2027-01-07 -->"] + misses:
+        check('"%s", is no expiry line' % line.decode() in report, "check warns about %r" % line)
+    check("before the first empty line" in report, "and says why for the early one")
 
 
 CASES = {name[len("case_"):]: f for name, f in globals().items() if name.startswith("case_")}

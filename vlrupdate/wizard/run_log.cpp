@@ -10,10 +10,7 @@
 #include "platform/file_replacement.h"
 #include "platform/text.h"
 #include "signature/package_key.h"
-
-#ifndef VLR_VERSION
-#define VLR_VERSION "unknown"
-#endif
+#include "vlrupdate_version.h"
 
 namespace vlr {
 

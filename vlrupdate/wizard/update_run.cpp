@@ -50,18 +50,18 @@ enum class Signature { kHolds, kFails, kInterrupted };
 
 struct SignatureCheck {
   Signature verdict = Signature::kFails;
-  std::size_t key = 0;  // with kHolds: which of the build's keys verified it
+  std::size_t key = 0;   // with kHolds: which of the build's keys verified it
+  bool second = false;   // with kHolds: the second signature file held, not the first
 };
 
-// In a build with a package key: fetches the signature of `remoteName` beside
-// `localPath` and checks the held file against it with each of `keys`. kInterrupted
-// when the download of the signature was stopped or broke (its file is gone again):
-// that is a failed connection, as for any other download. The signature file is
-// deleted again.
-SignatureCheck CheckSignature(std::span<const PublicKeyPoint> keys, const std::wstring& remoteName,
-                              const std::wstring& localPath, platform::PlainFile& file,
-                              const DownloadLimits& limits) {
-  const std::wstring signatureName = platform::FromUtf8(SignatureName(platform::ToUtf8(remoteName)));
+// Fetches the signature file `signatureName` beside `localPath` and checks the held
+// file against it with each of `keys`. kInterrupted when its download was stopped or
+// broke (its file is gone again): that is a failed connection, as for any other
+// download. The signature file is deleted again.
+SignatureCheck CheckSignatureFile(std::span<const PublicKeyPoint> keys,
+                                  const std::wstring& signatureName,
+                                  const std::wstring& localPath, platform::PlainFile& file,
+                                  const DownloadLimits& limits) {
   const std::wstring signaturePath = localPath + L".sig";
   SignatureCheck check;
   if (DownloadFile(signatureName, signaturePath, OnBreak::kFail, limits) == 1) {
@@ -76,15 +76,37 @@ SignatureCheck CheckSignature(std::span<const PublicKeyPoint> keys, const std::w
   return check;
 }
 
+// In a build with a package key: checks the held file against the signature beside
+// `remoteName` and, when that one is missing or verifies with none of `keys`, against
+// the second signature: while keys are being changed a mirror carries the old key's
+// signature, which every earlier release reads, and the new key's beside it.
+SignatureCheck CheckSignature(std::span<const PublicKeyPoint> keys, const std::wstring& remoteName,
+                              const std::wstring& localPath, platform::PlainFile& file,
+                              const DownloadLimits& limits) {
+  const std::string name = platform::ToUtf8(remoteName);
+  SignatureCheck check =
+      CheckSignatureFile(keys, platform::FromUtf8(SignatureName(name)), localPath, file, limits);
+  if (check.verdict != Signature::kFails) return check;
+  check = CheckSignatureFile(keys, platform::FromUtf8(SecondSignatureName(name)), localPath, file,
+                             limits);
+  check.second = true;
+  return check;
+}
+
 // The log's line for a signature check; with several keys a good signature names the
-// key (its place in the build's list), which shows how far a change of keys has come.
+// key (its place in the build's list), and a good second signature says so: both show
+// how far a change of keys has come.
 std::string SignatureLogLine(const SignatureCheck& check, std::size_t keyCount) {
   switch (check.verdict) {
-    case Signature::kHolds:
-      return keyCount == 1 ? "signature of version.html: good"
-                           : "signature of version.html: good (key " +
-                                 std::to_string(check.key + 1) + " of " +
-                                 std::to_string(keyCount) + ")";
+    case Signature::kHolds: {
+      std::string which;
+      if (check.second) which = SecondSignatureName(kVersionFileName);
+      if (keyCount > 1) {
+        which += std::string(which.empty() ? "" : ", ") + "key " + std::to_string(check.key + 1) +
+                 " of " + std::to_string(keyCount);
+      }
+      return "signature of version.html: good" + (which.empty() ? "" : " (" + which + ")");
+    }
     case Signature::kFails:
       return "signature of version.html: missing or wrong";
     case Signature::kInterrupted:

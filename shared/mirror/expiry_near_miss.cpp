@@ -1,0 +1,59 @@
+#include "mirror/expiry_near_miss.h"
+
+#include <algorithm>
+#include <cctype>
+#include <string_view>
+
+#include "mirror/version_file.h"
+
+namespace vlr {
+
+namespace {
+
+bool MentionsExpiry(std::string_view line) {
+  std::string lower(line);
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return lower.find("expire") != std::string::npos;
+}
+
+}  // namespace
+
+std::vector<NearMissExpiry> NearMissExpiryLines(std::istream& in) {
+  std::vector<NearMissExpiry> found;
+  VersionLines lines(in);
+  std::string line;
+  std::size_t number = 0;
+  bool trailer = false;  // past the first empty line
+  while (lines.Next(line)) {
+    ++number;
+    if (!trailer && line.empty()) {
+      trailer = true;
+      continue;
+    }
+    if (!MentionsExpiry(line)) continue;
+    if (!trailer) {
+      found.push_back({number, line,
+                       "it stands before the first empty line, where the updater reads the "
+                       "version and no expiry"});
+      continue;
+    }
+    // After the empty line a LF alone splits pieces, as the updater reads them.
+    std::size_t start = 0;
+    bool taken = false;
+    while (start <= line.size()) {
+      std::size_t end = line.find('\n', start);
+      if (end == std::string::npos) end = line.size();
+      if (ExpiryOfLine(std::string_view(line).substr(start, end - start))) taken = true;
+      start = end + 1;
+    }
+    if (!taken) {
+      found.push_back({number, line,
+                       "it is not exactly <!-- expires YYYY-MM-DD --> with a day the month "
+                       "has, so the updater ignores it"});
+    }
+  }
+  return found;
+}
+
+}  // namespace vlr

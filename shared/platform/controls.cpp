@@ -5,14 +5,13 @@
 namespace platform {
 
 Control::Control(ControlKind kind, std::string name, Control* container, Twips geometry,
-                 int tabIndex, std::wstring caption, int index)
+                 int tabIndex, std::wstring caption)
     : kind_(kind),
       name_(std::move(name)),
       container_(container),
       geometry_(geometry),
       tabIndex_(tabIndex),
-      caption_(std::move(caption)),
-      index_(index) {}
+      caption_(std::move(caption)) {}
 
 void Control::Notify(Property property) {
   if (observer_) observer_->OnControlChanged(*this, property);

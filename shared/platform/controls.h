@@ -28,15 +28,13 @@ class ControlObserver {
 
 class Control {
  public:
-  // `index` is the element's index in a control array, -1 for a single control.
   Control(ControlKind kind, std::string name, Control* container, Twips geometry, int tabIndex,
-          std::wstring caption = {}, int index = -1);
+          std::wstring caption = {});
   Control(const Control&) = delete;
   Control& operator=(const Control&) = delete;
 
   ControlKind Kind() const { return kind_; }
   const std::string& Name() const { return name_; }  // e.g. "Command2", "Option1(2)"
-  int Index() const { return index_; }
   Control* Container() const { return container_; }
   int TabIndex() const { return tabIndex_; }
 
@@ -74,7 +72,6 @@ class Control {
   Twips geometry_;
   int tabIndex_;
   std::wstring caption_;
-  int index_;
   bool enabled_ = true;
   bool visible_ = true;
   bool value_ = false;

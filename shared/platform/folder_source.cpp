@@ -77,23 +77,10 @@ bool FolderSource::HttpQueryInfoA(InternetHandle file, std::uint32_t infoLevel, 
                                   std::uint32_t* bufferLength, std::uint32_t*) {
   auto it = files_.find(file);
   if (it == files_.end() || !buffer || !bufferLength) return false;
-  if (infoLevel == (kHttpQueryStatusCode | kHttpQueryFlagNumber)) {
-    if (*bufferLength < sizeof(std::uint32_t)) return false;
-    const std::uint32_t ok = 200;
-    std::memcpy(buffer, &ok, sizeof ok);
-    *bufferLength = sizeof ok;
-    return true;
-  }
-  if (infoLevel == kHttpQueryContentLength) {
-    const std::string text = std::to_string(it->second.size);
-    if (*bufferLength <= text.size()) {
-      *bufferLength = static_cast<std::uint32_t>(text.size() + 1);
-      return false;
-    }
-    std::memcpy(buffer, text.c_str(), text.size() + 1);
-    *bufferLength = static_cast<std::uint32_t>(text.size());
-    return true;
-  }
+  if (infoLevel == (kHttpQueryStatusCode | kHttpQueryFlagNumber))
+    return CopyAnswerNumber(200, buffer, bufferLength);
+  if (infoLevel == kHttpQueryContentLength)
+    return CopyAnswerText(std::to_string(it->second.size), buffer, bufferLength);
   return false;
 }
 

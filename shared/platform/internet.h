@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 
@@ -105,6 +106,25 @@ inline std::optional<std::string> AnswerHeader(Internet& internet, InternetHandl
     return std::nullopt;
   text[size] = '\0';
   return std::string(text);
+}
+
+// For the implementations of HttpQueryInfoA and InternetQueryOptionA: a text answer
+// as wininet gives it, the text and its zero when they fit, else false with the size
+// needed; a number answer, false when the buffer cannot hold it.
+inline bool CopyAnswerText(const std::string& text, void* buffer, std::uint32_t* bufferLength) {
+  if (!buffer || *bufferLength < text.size() + 1) {
+    *bufferLength = static_cast<std::uint32_t>(text.size() + 1);
+    return false;
+  }
+  std::memcpy(buffer, text.c_str(), text.size() + 1);
+  *bufferLength = static_cast<std::uint32_t>(text.size());
+  return true;
+}
+inline bool CopyAnswerNumber(std::uint32_t value, void* buffer, std::uint32_t* bufferLength) {
+  if (!buffer || *bufferLength < sizeof value) return false;
+  std::memcpy(buffer, &value, sizeof value);
+  *bufferLength = sizeof value;
+  return true;
 }
 
 // Closes a handle through the Internet object it came from; a failure (an exception

@@ -18,15 +18,11 @@ constexpr char kMarkerName[] = ".vlrupdate-run";
 // is left in it. Run folders' own names never hold a dot.
 constexpr char kEndedSuffix[] = ".ended";
 
-bool EndsWith(const std::string& text, const std::string& end) {
-  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
-
 // Renames `folder` to its ended name, then removes it with what it holds.
 void RemoveEnded(const std::filesystem::path& folder) {
   std::error_code ec;
   std::filesystem::path ended = folder;
-  if (!EndsWith(folder.filename().string(), kEndedSuffix)) {
+  if (!folder.filename().string().ends_with(kEndedSuffix)) {
     ended += kEndedSuffix;
     std::filesystem::rename(folder, ended, ec);
     if (ec) return;  // another run's sweep took it first, or it cannot go now
@@ -39,7 +35,7 @@ bool IsOtherRunFolder(const std::filesystem::directory_entry& entry,
                       const std::filesystem::path& own) {
   std::error_code ec;
   const std::string name = entry.path().filename().string();
-  if (name.rfind(kRunFolderPrefix, 0) != 0) return false;
+  if (!name.starts_with(kRunFolderPrefix)) return false;
   if (!std::filesystem::is_directory(entry.symlink_status(ec)) || ec) return false;
   return !std::filesystem::equivalent(entry.path(), own, ec) || ec;
 }
@@ -77,7 +73,7 @@ void RemoveStaleRunFolders(const std::filesystem::path& base, const std::filesys
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(base, ec)) {
       if (!IsOtherRunFolder(entry, own)) continue;
-      if (EndsWith(entry.path().filename().string(), kEndedSuffix)) {
+      if (entry.path().filename().string().ends_with(kEndedSuffix)) {
         RemoveEnded(entry.path());
         continue;
       }

@@ -3,7 +3,9 @@
 // the time of day, the UTC date, and the clock and pause of a wait.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <ctime>
 #include <string>
 
 namespace platform {
@@ -47,10 +49,14 @@ class System {
 
   // The system clock as whole seconds since 1970-01-01 00:00:00 UTC: what says which
   // UTC day it is.
-  virtual std::int64_t UtcSeconds() = 0;
+  virtual std::int64_t UtcSeconds() { return static_cast<std::int64_t>(std::time(nullptr)); }
 
   // Seconds on a clock that never goes back (not the time of day), for timing waits.
-  virtual double SteadySeconds() = 0;
+  virtual double SteadySeconds() {
+    using Seconds = std::chrono::duration<double>;
+    return std::chrono::duration_cast<Seconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+  }
 
   // Waits `milliseconds`, or less when input arrives for this thread's windows, so
   // that a click made during a wait is handled at once.

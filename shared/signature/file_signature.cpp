@@ -49,16 +49,11 @@ std::optional<std::size_t> VerifyingKey(std::span<const std::span<const std::uin
   }
 }
 
-bool IsSignedBy(std::span<const std::uint8_t> publicKey, platform::PlainFile& file,
-                const std::wstring& signaturePath) {
-  const std::span<const std::uint8_t> keys[] = {publicKey};
-  return VerifyingKey(keys, file, signaturePath).has_value();
-}
-
 bool IsSignedBy(std::span<const std::uint8_t> publicKey, const std::wstring& path,
                 const std::wstring& signaturePath) {
+  const std::span<const std::uint8_t> keys[] = {publicKey};
   std::unique_ptr<platform::PlainFile> file = platform::HoldFile(path);
-  return file && IsSignedBy(publicKey, *file, signaturePath);
+  return file && VerifyingKey(keys, *file, signaturePath).has_value();
 }
 
 }  // namespace vlr

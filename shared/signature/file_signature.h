@@ -22,14 +22,10 @@ inline constexpr std::size_t kMaxSignatureFileBytes = 256;
 bool IsSignedBy(std::span<const std::uint8_t> publicKey, const std::wstring& path,
                 const std::wstring& signaturePath);
 
-// The same for the bytes of a held file, read from its first byte (the file is left at
-// its end, or wherever a failed read stopped).
-bool IsSignedBy(std::span<const std::uint8_t> publicKey, platform::PlainFile& file,
-                const std::wstring& signaturePath);
-
-// The same for several keys, read from the held file's first byte: the position in
-// `keys` of the first key that verifies the signature, nothing when none does (or when
-// `keys` is empty or a file cannot be read). The file is left as IsSignedBy leaves it.
+// The same for several keys and the bytes of a held file, read from its first byte:
+// the position in `keys` of the first key that verifies the signature, nothing when
+// none does (or when `keys` is empty or a file cannot be read). The file is left at
+// its end, or wherever a failed read stopped.
 std::optional<std::size_t> VerifyingKey(std::span<const std::span<const std::uint8_t>> keys,
                                         platform::PlainFile& file, const std::wstring& signaturePath);
 

@@ -149,7 +149,7 @@ class MemoryFiles : public vlr::LocalFiles {
     if (it != files.end() && !it->second.open) files.erase(it);
   }
 
-  std::unique_ptr<vlr::LocalFile> Create(const std::wstring& path) override {
+  std::unique_ptr<platform::PlainFile> Create(const std::wstring& path) override {
     log.push_back("create");
     if (createFails) return nullptr;
     File& f = files[path];
@@ -159,7 +159,7 @@ class MemoryFiles : public vlr::LocalFiles {
   }
 
  private:
-  class Writer : public vlr::LocalFile {
+  class Writer : public platform::PlainFile {
    public:
     Writer(MemoryFiles& owner, File& file) : owner_(owner), file_(file) {}
     ~Writer() override { Close(); }

@@ -93,7 +93,7 @@ TEST(TempFolderTest, LinuxDownloadsGoToAPrivateFolderAndFollowNoLink) {
   EXPECT_EQ(text, "precious");
   // Once the name is free, the file is made and written.
   files.Delete(local);
-  std::unique_ptr<vlr::LocalFile> file = files.Create(local);
+  std::unique_ptr<platform::PlainFile> file = files.Create(local);
   ASSERT_NE(file, nullptr);
   EXPECT_TRUE(file->Write("abc", 3));
   EXPECT_TRUE(file->Close());

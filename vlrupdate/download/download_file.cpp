@@ -70,7 +70,7 @@ enum class AfterBreak {
 class Transfer {
  public:
   Transfer(Connection& connection, const std::wstring& remoteName,
-           const std::wstring& localPath, std::unique_ptr<LocalFile>& file,
+           const std::wstring& localPath, std::unique_ptr<platform::PlainFile>& file,
            std::int16_t& result, DownloadReport& report, OnBreak onBreak,
            const DownloadLimits& limits)
       : c_(connection), remoteName_(remoteName), localPath_(localPath), file_(file),
@@ -105,7 +105,7 @@ class Transfer {
   Connection& c_;
   const std::wstring& remoteName_;
   const std::wstring& localPath_;
-  std::unique_ptr<LocalFile>& file_;
+  std::unique_ptr<platform::PlainFile>& file_;
   std::int16_t& result_;
   DownloadReport& report_;
   const bool continuing_;
@@ -344,7 +344,7 @@ std::int16_t DownloadFile(const std::wstring& remoteNameArgument,
     std::string address;
     // Closed however the call ends, the URL handle first.
     platform::UniqueInternetHandle session, url;
-    std::unique_ptr<LocalFile> file;
+    std::unique_ptr<platform::PlainFile> file;
 
     SkipOnError([&] {
       // A folder mirror is read from the file system, in the same reads.

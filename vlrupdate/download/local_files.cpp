@@ -23,7 +23,7 @@ class DiskFiles final : public LocalFiles {
     });
   }
 
-  std::unique_ptr<LocalFile> Create(const std::wstring& path) override {
+  std::unique_ptr<platform::PlainFile> Create(const std::wstring& path) override {
     return platform::CreateLocalFile(platform::ToPath(path));
   }
 };

@@ -10,8 +10,6 @@
 
 namespace vlr {
 
-using LocalFile = platform::PlainFile;
-
 class LocalFiles {
  public:
   virtual ~LocalFiles() = default;
@@ -22,7 +20,7 @@ class LocalFiles {
 
   // Creates the file at `path` and opens it for writing, as platform::CreateLocalFile
   // does.
-  virtual std::unique_ptr<LocalFile> Create(const std::wstring& path) = 0;
+  virtual std::unique_ptr<platform::PlainFile> Create(const std::wstring& path) = 0;
 };
 
 }  // namespace vlr

@@ -11,6 +11,18 @@ namespace vlr {
 
 namespace {
 
+// The option record's fields 1 to 15, in order.
+using Field = std::int32_t UnzipOptionsRecord::*;
+constexpr Field kFields[kUnzipSettingCount] = {
+    &UnzipOptionsRecord::ExtractOnlyNewer, &UnzipOptionsRecord::SpaceToUnderscore,
+    &UnzipOptionsRecord::PromptToOverwrite, &UnzipOptionsRecord::Quiet,
+    &UnzipOptionsRecord::WriteStdout,      &UnzipOptionsRecord::TestArchive,
+    &UnzipOptionsRecord::VerboseListing,   &UnzipOptionsRecord::FreshenOnly,
+    &UnzipOptionsRecord::DisplayComment,   &UnzipOptionsRecord::RecreateFolders,
+    &UnzipOptionsRecord::OverwriteAll,     &UnzipOptionsRecord::TranslateLineEnds,
+    &UnzipOptionsRecord::ZipInfoListing,   &UnzipOptionsRecord::IgnoreCase,
+    &UnzipOptionsRecord::RestoreAcl};
+
 // The text in `buffer` up to its first zero byte, never past its end.
 std::wstring FromBuffer(const std::string& buffer) {
   return platform::FromAnsi(std::string_view(buffer.c_str(), std::strlen(buffer.c_str())));
@@ -40,26 +52,13 @@ std::string LibraryPath(const std::wstring& path) {
 AnsiOptions::AnsiOptions(const UnzipOptionsData& options)
     : zipFileName_(LibraryPath(options.ZipFileName)),
       extractFolder_(LibraryPath(options.ExtractFolder)) {
-  // The record's fields 1 to 15 are consecutive 32-bit numbers.
-  std::int32_t* fields[kUnzipSettingCount] = {
-      &record_.ExtractOnlyNewer, &record_.SpaceToUnderscore, &record_.PromptToOverwrite,
-      &record_.Quiet,            &record_.WriteStdout,       &record_.TestArchive,
-      &record_.VerboseListing,   &record_.FreshenOnly,       &record_.DisplayComment,
-      &record_.RecreateFolders,  &record_.OverwriteAll,      &record_.TranslateLineEnds,
-      &record_.ZipInfoListing,   &record_.IgnoreCase,        &record_.RestoreAcl};
-  for (int i = 0; i < kUnzipSettingCount; ++i) *fields[i] = options.Fields[i];
+  for (int i = 0; i < kUnzipSettingCount; ++i) record_.*kFields[i] = options.Fields[i];
   record_.ZipFileName = zipFileName_.data();
   record_.ExtractFolder = extractFolder_.data();
 }
 
 void AnsiOptions::CopyBack(UnzipOptionsData& options) const {
-  const std::int32_t fields[kUnzipSettingCount] = {
-      record_.ExtractOnlyNewer, record_.SpaceToUnderscore, record_.PromptToOverwrite,
-      record_.Quiet,            record_.WriteStdout,       record_.TestArchive,
-      record_.VerboseListing,   record_.FreshenOnly,       record_.DisplayComment,
-      record_.RecreateFolders,  record_.OverwriteAll,      record_.TranslateLineEnds,
-      record_.ZipInfoListing,   record_.IgnoreCase,        record_.RestoreAcl};
-  for (int i = 0; i < kUnzipSettingCount; ++i) options.Fields[i] = fields[i];
+  for (int i = 0; i < kUnzipSettingCount; ++i) options.Fields[i] = record_.*kFields[i];
   options.ZipFileName = FromBuffer(zipFileName_);
   options.ExtractFolder = FromBuffer(extractFolder_);
 }

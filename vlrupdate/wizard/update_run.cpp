@@ -269,17 +269,17 @@ const char* PackageAttemptText(PackageVerdict verdict) {
   return "not fetched";
 }
 
-// Steps 1 to 13 of the run; leaves in `result` how it ended: kNotFetched when a file
-// could not be fetched or the version file gives no version, else the ending met
-// (not authentic, refused as older, up to date, or the extraction's). A build with a
-// key refuses a version older than the one recorded as installed; a keyless build
-// checks the digest where the version file names one. An unattended run ends as
-// kUpToDate before the package is asked for when the recorded version is the mirror's.
-// An unattended run tries the mirrors of its list in turn (mirror_list.h): the first
-// accepted version file decides the version and the digest, the package comes from
-// that mirror or, failing that, from the next ones, matching that digest. When every
-// mirror failed, one address keeps its own ending; with several the run ends as not
-// authentic when any served something not authentic, else as not fetched.
+// The version file, then the package, then the extraction; leaves in `result` how it
+// ended: kNotFetched when a file could not be fetched or the version file gives no
+// version, else the ending met (not authentic, refused as older, up to date, or the
+// extraction's). A build with a key refuses a version older than the one recorded as
+// installed; a keyless build checks the digest where the version file names one. An
+// unattended run ends as kUpToDate before the package is asked for when the recorded
+// version is the mirror's, and tries the mirrors of its list in turn (mirror_list.h):
+// the first accepted version file decides the version and the digest; the package
+// comes from that mirror or, failing that, from the next ones, matching that digest.
+// When every mirror failed, one address keeps its own ending; with several the run
+// ends as not authentic when any served something not authentic, else as not fetched.
 void FetchAndUnpack(Form1& form, bool quiet, UpdateResult& result) {
   const bool french = IsFrench == 1;
   const std::span<const PublicKeyPoint> keys = PackageKeys();
@@ -307,12 +307,9 @@ void FetchAndUnpack(Form1& form, bool quiet, UpdateResult& result) {
     if (verdict == VersionVerdict::kClosed || WindowClosed()) return;
     mirrors.Attempt(i, kVersionFileName, VersionAttemptText(verdict, facts.digits));
     if (verdict == VersionVerdict::kAccepted) decided = i;
-    if (verdict == VersionVerdict::kNotAuthentic) {
-      mirrors.SawNotAuthentic();
-      versionFailure = UpdateOutcome::kNotAuthentic;
-    } else {
-      versionFailure = UpdateOutcome::kNotFetched;
-    }
+    const bool notAuthentic = verdict == VersionVerdict::kNotAuthentic;
+    if (notAuthentic) mirrors.SawNotAuthentic();
+    versionFailure = notAuthentic ? UpdateOutcome::kNotAuthentic : UpdateOutcome::kNotFetched;
   }
   if (decided == count) return failedAll(versionFailure);
   result.digits = facts.digits;
@@ -340,19 +337,16 @@ void FetchAndUnpack(Form1& form, bool quiet, UpdateResult& result) {
     // accepted version file.
     for (std::size_t i = decided; i < count && !package; ++i) {
       if (!mirrors.Use(i, packageName)) continue;
-      const PackageVerdict verdict = FetchPackage(remoteName, localPath, facts.digest, log, form.Limits(), package);
+      const PackageVerdict verdict =
+          FetchPackage(remoteName, localPath, facts.digest, log, form.Limits(), package);
       if (verdict == PackageVerdict::kClosed || WindowClosed()) return;
       mirrors.Attempt(i, packageName, PackageAttemptText(verdict));
-      if (verdict == PackageVerdict::kMismatch) {
-        // Without a key a mismatch proves no tampering: a damaged download.
-        if (signedBuild) mirrors.SawNotAuthentic();
-        packageFailure =
-            signedBuild ? UpdateOutcome::kNotAuthentic : UpdateOutcome::kExtractionFailed;
-      } else if (verdict == PackageVerdict::kGone) {
-        packageFailure = UpdateOutcome::kExtractionFailed;
-      } else {
-        packageFailure = UpdateOutcome::kNotFetched;
-      }
+      // Without a key a mismatch proves no tampering: a damaged download, as a broken one.
+      const bool notAuthentic = signedBuild && verdict == PackageVerdict::kMismatch;
+      if (notAuthentic) mirrors.SawNotAuthentic();
+      packageFailure = notAuthentic ? UpdateOutcome::kNotAuthentic
+                       : verdict == PackageVerdict::kNotFetched ? UpdateOutcome::kNotFetched
+                                                                 : UpdateOutcome::kExtractionFailed;
     }
     if (!package) return failedAll(packageFailure);
     unpacked = UnzipArchive(localPath, folder);

@@ -4,7 +4,6 @@
 #include <curl/curl.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <iterator>
 #include <map>
 #include <memory>
@@ -133,28 +132,22 @@ class CurlInternet final : public Internet {
     if (!entry || !entry->request || !bufferLength) return false;
     if (infoLevel == kHttpQueryContentLength) {
       const long long length = entry->request->AnnouncedLength();
-      return length >= 0 && CopyText(std::to_string(length), buffer, bufferLength);
+      return length >= 0 && CopyAnswerText(std::to_string(length), buffer, bufferLength);
     }
     if (const char* name = HeaderName(infoLevel)) {
       const std::optional<std::string> value = entry->request->Header(name);
-      return value && CopyText(*value, buffer, bufferLength);
+      return value && CopyAnswerText(*value, buffer, bufferLength);
     }
-    if (!buffer) return false;
     if (infoLevel != (kHttpQueryStatusCode | kHttpQueryFlagNumber)) return false;
-    if (*bufferLength < sizeof(std::uint32_t)) return false;
-    long code = entry->request->Status();
-    if (code <= 0) return false;
-    std::uint32_t value = static_cast<std::uint32_t>(code);
-    std::memcpy(buffer, &value, sizeof value);
-    *bufferLength = sizeof value;
-    return true;
+    const long code = entry->request->Status();
+    return code > 0 && CopyAnswerNumber(static_cast<std::uint32_t>(code), buffer, bufferLength);
   }
 
   bool InternetQueryOptionA(InternetHandle handle, std::uint32_t option, void* buffer,
                             std::uint32_t* bufferLength) override {
     Entry* entry = Find(handle);
     if (!entry || !entry->request || option != kInternetOptionUrl || !bufferLength) return false;
-    return CopyText(entry->request->EffectiveUrl(), buffer, bufferLength);
+    return CopyAnswerText(entry->request->EffectiveUrl(), buffer, bufferLength);
   }
 
   std::string LastErrorText() override { return lastError_; }
@@ -196,18 +189,6 @@ class CurlInternet final : public Internet {
   Entry* Find(InternetHandle handle) {
     auto it = handles_.find(handle);
     return it == handles_.end() ? nullptr : it->second.get();
-  }
-
-  // wininet's way with text answers: the text and its zero when they fit, else false
-  // with the size needed.
-  static bool CopyText(const std::string& text, void* buffer, std::uint32_t* bufferLength) {
-    if (!buffer || *bufferLength < text.size() + 1) {
-      *bufferLength = static_cast<std::uint32_t>(text.size() + 1);
-      return false;
-    }
-    std::memcpy(buffer, text.c_str(), text.size() + 1);
-    *bufferLength = static_cast<std::uint32_t>(text.size());
-    return true;
   }
 
   bool initialised_ = false;

@@ -4,6 +4,7 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -39,9 +40,7 @@ class PosixSystem final : public System {
     if (first == std::string::npos) return {};
     std::string tail = all.substr(first + 1);
     if (!tail.empty() && tail.back() == '\0') tail.pop_back();
-    for (char& c : tail) {
-      if (c == '\0') c = ' ';
-    }
+    std::replace(tail.begin(), tail.end(), '\0', ' ');
     return FromAnsi(tail);
   }
 
@@ -121,13 +120,6 @@ class PosixSystem final : public System {
     tm local{};
     localtime_r(&seconds, &local);
     return local.tm_hour * 3600.0 + local.tm_min * 60.0 + local.tm_sec + tv.tv_usec / 1e6;
-  }
-
-  std::int64_t UtcSeconds() override { return static_cast<std::int64_t>(std::time(nullptr)); }
-  double SteadySeconds() override {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<double>(now.tv_sec) + now.tv_nsec / 1e9;
   }
 
   // There are no windows here: nothing can cut the pause short.

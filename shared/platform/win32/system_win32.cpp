@@ -124,16 +124,6 @@ class Win32System final : public System {
     return t.wHour * 3600.0 + t.wMinute * 60.0 + t.wSecond + t.wMilliseconds / 1000.0;
   }
 
-  std::int64_t UtcSeconds() override {
-    FILETIME ft;
-    GetSystemTimeAsFileTime(&ft);
-    // 100-ns intervals since 1601-01-01; 11,644,473,600 seconds lie before 1970.
-    const std::uint64_t ticks = (static_cast<std::uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
-    return static_cast<std::int64_t>(ticks / 10000000u) - 11644473600LL;
-  }
-
-  double SteadySeconds() override { return static_cast<double>(GetTickCount64()) / 1000.0; }
-
   // Returns as soon as a message arrives in the thread's queue (a click, a repaint),
   // so that the caller can let it run.
   void Pause(std::uint32_t milliseconds) override {

@@ -1,5 +1,6 @@
 #include "platform/controls.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace platform {
@@ -37,11 +38,21 @@ void Control::SetValue(bool value) {
   Notify(Property::Value);
 }
 
-bool Control::ShownInModel() const {
-  for (const Control* c = this; c != nullptr; c = c->container_) {
-    if (!c->visible_) return false;
+std::vector<Control*> InTabOrder(Form& form) {
+  std::vector<Control*> order = form.Controls();
+  std::stable_sort(order.begin(), order.end(),
+                   [](Control* a, Control* b) { return a->TabIndex() < b->TabIndex(); });
+  return order;
+}
+
+std::vector<std::wstring> CaptionLines(const std::wstring& caption) {
+  std::vector<std::wstring> lines;
+  for (std::size_t start = 0;;) {
+    const std::size_t end = caption.find(L"\r\n", start);
+    lines.push_back(caption.substr(start, end == std::wstring::npos ? end : end - start));
+    if (end == std::wstring::npos) return lines;
+    start = end + 2;
   }
-  return true;
 }
 
 }  // namespace platform

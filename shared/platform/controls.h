@@ -48,9 +48,6 @@ class Control {
   void SetValue(bool value);
   const Twips& Geometry() const { return geometry_; }
 
-  // Shown on screen as far as the model goes: visible, and every container visible.
-  bool ShownInModel() const;
-
   // The label sizes itself to its caption (done by the window system).
   bool AutoSize() const { return autoSize_; }
   void SetAutoSize(bool autoSize) { autoSize_ = autoSize; }
@@ -93,5 +90,11 @@ class Form {
   // The user closed the window through the window system; it is already destroyed.
   virtual void OnClosed() {}
 };
+
+// The form's controls in tab order; equal tab indexes keep their order.
+std::vector<Control*> InTabOrder(Form& form);
+
+// The lines of a caption, which separates them with CR LF.
+std::vector<std::wstring> CaptionLines(const std::wstring& caption);
 
 }  // namespace platform

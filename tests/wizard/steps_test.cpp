@@ -10,6 +10,14 @@ using vlrtest::WizardTest;
 
 class StepsTest : public WizardTest {};
 
+// Shown as far as the model goes: visible, and every container visible.
+bool ShownInModel(const platform::Control& control) {
+  for (const platform::Control* c = &control; c != nullptr; c = c->Container()) {
+    if (!c->Visible()) return false;
+  }
+  return true;
+}
+
 const wchar_t kStep0English[] =
     L"Please close all instances of\r\nVeloran application on this machine\r\n"
     L"or connected trough a LAN!";
@@ -57,18 +65,18 @@ TEST_F(StepsTest, StepOneMessageTable) {
 TEST_F(StepsTest, EnglishOffersTwoMirrorsAndFrenchThree) {
   vlr::Form1& en = Start(L"E");
   windows.Click(en.Command2);
-  EXPECT_TRUE(en.Option1[0].ShownInModel());
-  EXPECT_TRUE(en.Option1[1].ShownInModel());
-  EXPECT_FALSE(en.Option1[2].ShownInModel());
+  EXPECT_TRUE(ShownInModel(en.Option1[0]));
+  EXPECT_TRUE(ShownInModel(en.Option1[1]));
+  EXPECT_FALSE(ShownInModel(en.Option1[2]));
 
   vlrtest::ResetWizardState();
   vlr::Form1& fr = Start(L"F");
   windows.Click(fr.Command2);
-  for (auto& option : fr.Option1) EXPECT_TRUE(option.ShownInModel());
+  for (auto& option : fr.Option1) EXPECT_TRUE(ShownInModel(option));
   // Once shown it stays shown; only its frame hides it again.
   windows.Click(fr.Command1);
   EXPECT_TRUE(fr.Option1[2].Visible());
-  EXPECT_FALSE(fr.Option1[2].ShownInModel());
+  EXPECT_FALSE(ShownInModel(fr.Option1[2]));
 }
 
 TEST_F(StepsTest, ClickingAMirrorEnablesNextAndLeavesTheMessage) {

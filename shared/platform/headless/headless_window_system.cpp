@@ -21,10 +21,7 @@ void HeadlessWindowSystem::Create(Form& form) {
 void HeadlessWindowSystem::Show() {
   if (!WindowAlive()) return;
   shown_ = true;
-  std::vector<Control*> order = form_->Controls();
-  std::stable_sort(order.begin(), order.end(),
-                   [](Control* a, Control* b) { return a->TabIndex() < b->TabIndex(); });
-  for (Control* c : order) {
+  for (Control* c : InTabOrder(*form_)) {
     if (c->Kind() == ControlKind::Frame || c->Kind() == ControlKind::Label) continue;
     if (Focus(*c)) break;
   }
@@ -123,19 +120,12 @@ void HeadlessWindowSystem::OnControlChanged(Control& control, Property property)
 // Width of the longest line and height of the line count, in character cells; the
 // top-left corner stays where it is.
 void HeadlessWindowSystem::SizeLabel(Control& label) {
-  const std::wstring& text = label.Caption();
-  size_t longest = 0, lines = 1, start = 0;
-  for (;;) {
-    size_t end = text.find(L"\r\n", start);
-    size_t len = (end == std::wstring::npos ? text.size() : end) - start;
-    longest = std::max(longest, len);
-    if (end == std::wstring::npos) break;
-    ++lines;
-    start = end + 2;
-  }
+  const std::vector<std::wstring> lines = CaptionLines(label.Caption());
+  std::size_t longest = 0;
+  for (const std::wstring& line : lines) longest = std::max(longest, line.size());
   Twips g = label.Geometry();
   g.width = static_cast<int>(longest) * kCellWidthTwips;
-  g.height = static_cast<int>(lines) * kCellHeightTwips;
+  g.height = static_cast<int>(lines.size()) * kCellHeightTwips;
   label.StoreMeasuredGeometry(g);
 }
 

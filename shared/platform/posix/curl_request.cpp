@@ -172,11 +172,8 @@ std::size_t CurlRequest::OnHeader(char* data, std::size_t size, std::size_t n, v
       std::string name(line.substr(0, colon));
       for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
       std::string_view value = line.substr(colon + 1);
-      while (!value.empty() && (value.front() == ' ' || value.front() == '\t'))
-        value.remove_prefix(1);
-      while (!value.empty() && (value.back() == '\r' || value.back() == '\n' ||
-                                value.back() == ' ' || value.back() == '\t'))
-        value.remove_suffix(1);
+      value.remove_prefix(std::min(value.size(), value.find_first_not_of(" \t")));
+      value = value.substr(0, value.find_last_not_of(" \t\r\n") + 1);
       request->headerValues_.emplace(std::move(name), std::string(value));  // the first stays
     } catch (...) {
       return 0;  // out of memory: curl ends the transfer

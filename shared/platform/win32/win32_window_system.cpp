@@ -69,11 +69,7 @@ Control* Win32WindowSystem::ControlOfWindow(HWND window) const {
 }
 
 std::vector<Control*> Win32WindowSystem::TabOrder() const {
-  std::vector<Control*> order;
-  if (form_model_) order = form_model_->Controls();
-  std::stable_sort(order.begin(), order.end(),
-                   [](Control* a, Control* b) { return a->TabIndex() < b->TabIndex(); });
-  return order;
+  return form_model_ ? InTabOrder(*form_model_) : std::vector<Control*>();
 }
 
 void Win32WindowSystem::ForgetWindows() {

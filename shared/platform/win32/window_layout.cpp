@@ -5,25 +5,6 @@
 
 namespace platform {
 
-namespace {
-
-// The lines of a caption; lines are separated by CR LF.
-std::vector<std::wstring> Lines(const std::wstring& text) {
-  std::vector<std::wstring> lines;
-  size_t start = 0;
-  for (;;) {
-    size_t end = text.find(L"\r\n", start);
-    if (end == std::wstring::npos) {
-      lines.push_back(text.substr(start));
-      return lines;
-    }
-    lines.push_back(text.substr(start, end - start));
-    start = end + 2;
-  }
-}
-
-}  // namespace
-
 int Win32WindowSystem::ToPixels(int twips) const { return MulDiv(twips, dpi_, 1440); }
 int Win32WindowSystem::ToTwips(int pixels) const { return MulDiv(pixels, 1440, dpi_); }
 
@@ -61,7 +42,7 @@ void Win32WindowSystem::SizeLabel(Control& label) {
   TEXTMETRICW metrics{};
   GetTextMetricsW(dc.get(), &metrics);
   int width = 0;
-  std::vector<std::wstring> lines = Lines(label.Caption());
+  const std::vector<std::wstring> lines = CaptionLines(label.Caption());
   for (const std::wstring& line : lines) {
     if (line.empty()) continue;
     RECT r{0, 0, 0, 0};

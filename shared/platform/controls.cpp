@@ -38,6 +38,15 @@ void Control::SetValue(bool value) {
   Notify(Property::Value);
 }
 
+void SelectOption(Form& form, Control& option) {
+  for (Control* c : form.Controls()) {
+    if (c != &option && c->Kind() == ControlKind::OptionButton &&
+        c->Container() == option.Container() && c->Value())
+      c->SetValue(false);
+  }
+  if (!option.Value()) option.SetValue(true);
+}
+
 std::vector<Control*> InTabOrder(Form& form) {
   std::vector<Control*> order = form.Controls();
   std::stable_sort(order.begin(), order.end(),

@@ -91,6 +91,10 @@ class Form {
   virtual void OnClosed() {}
 };
 
+// Selects `option`: option buttons in one container form one group, so selecting
+// one clears the rest. Only values that change are set.
+void SelectOption(Form& form, Control& option);
+
 // The form's controls in tab order; equal tab indexes keep their order.
 std::vector<Control*> InTabOrder(Form& form);
 

@@ -65,15 +65,7 @@ void HeadlessWindowSystem::Destroy() {
 bool HeadlessWindowSystem::Click(Control& control) {
   if (!Clickable(control)) return false;
   focused_ = &control;
-  if (control.Kind() == ControlKind::OptionButton) {
-    // Option buttons in one container form one group: selecting one clears the rest.
-    for (Control* c : form_->Controls()) {
-      if (c != &control && c->Kind() == ControlKind::OptionButton &&
-          c->Container() == control.Container())
-        c->SetValue(false);
-    }
-    control.SetValue(true);
-  }
+  if (control.Kind() == ControlKind::OptionButton) SelectOption(*form_, control);
   form_->OnClick(control);
   return true;
 }

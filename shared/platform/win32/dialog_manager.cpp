@@ -95,15 +95,7 @@ void Win32WindowSystem::OnCommand(int id, int code) {
   if (it == byId_.end()) return;  // IDOK/IDCANCEL from Enter/Escape: no default buttons
   Control& control = *it->second;
   if (!CanTakeInput(control)) return;
-  if (control.Kind() == ControlKind::OptionButton) {
-    // Option buttons in one container form one group: selecting one clears the rest.
-    for (Control* c : form_model_->Controls()) {
-      if (c != &control && c->Kind() == ControlKind::OptionButton &&
-          c->Container() == control.Container() && c->Value())
-        c->SetValue(false);
-    }
-    if (!control.Value()) control.SetValue(true);
-  }
+  if (control.Kind() == ControlKind::OptionButton) SelectOption(*form_model_, control);
   form_model_->OnClick(control);
 }
 

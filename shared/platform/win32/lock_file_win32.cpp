@@ -26,23 +26,20 @@ std::unique_ptr<LockFile> TakeLockFile(const std::filesystem::path& path, bool& 
   win32::UniqueFile file(CreateFileW(
       path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
       FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  error = file ? 0 : GetLastError();
+  busy = false;
   if (file) {
     BY_HANDLE_FILE_INFORMATION info{};
     if (!GetFileInformationByHandle(file.get(), &info)) {
       error = GetLastError();
-      busy = false;
       return nullptr;
     }
     if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || info.nNumberOfLinks > 1) {
       error = ERROR_CANT_ACCESS_FILE;
-      busy = false;
       return nullptr;
     }
-    busy = false;
-    error = 0;
     return std::make_unique<WinLockFile>(std::move(file));
   }
-  error = GetLastError();
   busy = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
   if (error == ERROR_ACCESS_DENIED) {
     // A file waiting to be deleted cannot even be asked about.

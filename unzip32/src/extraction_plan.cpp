@@ -14,12 +14,6 @@ namespace {
 
 Status Refused(const std::string& what) { return Status::Fail(UNZIP_ERR_FORMAT, what); }
 
-#ifdef _WIN32
-constexpr NativeString::value_type kNativeSeparator = L'\\';
-#else
-constexpr NativeString::value_type kNativeSeparator = '/';
-#endif
-
 // Paths below the extraction folder when stored folders are recreated. Each folder gets
 // one spelling, the first met: a later member whose folder differs only in case goes
 // into the same folder (Windows could not keep two apart anyway).
@@ -51,9 +45,9 @@ class FolderLayout {
   static Placed Child(const Placed& parent, std::u32string_view name, const ZipEntry& e) {
     const NativeString native = NativeFromUnicode(name);
     Placed c;
-    c.path = parent.path.empty() ? native : parent.path + kNativeSeparator + native;
+    c.path = parent.path.empty() ? native : parent.path + kNativeSeparators[0] + native;
     c.utf8 = parent.utf8.empty() ? ToUtf8(name) : parent.utf8 + "/" + ToUtf8(name);
-    c.key = parent.key + kNativeSeparator + FileNameKey(native);
+    c.key = parent.key + kNativeSeparators[0] + FileNameKey(native);
     c.by = &e;
     return c;
   }

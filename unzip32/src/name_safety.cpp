@@ -1,5 +1,6 @@
 #include "name_safety.h"
 
+#include <algorithm>
 #include <array>
 
 namespace uz32 {
@@ -10,11 +11,7 @@ constexpr size_t kMaxComponentUnits = 255;  // NTFS and FAT limit, in UTF-16 uni
 char32_t AsciiUpper(char32_t c) { return (c >= U'a' && c <= U'z') ? c - 32 : c; }
 
 bool EqualsIgnoringAsciiCase(std::u32string_view a, std::u32string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
-  }
-  return true;
+  return std::ranges::equal(a, b, {}, AsciiUpper, AsciiUpper);
 }
 
 // CON, PRN, AUX, NUL, COM1-9, LPT1-9 (and the superscript digits Windows also accepts),

@@ -48,6 +48,10 @@ std::optional<std::u32string> DecodeEntryName(const ZipEntry& e) {
   return DecodeName(e.rawName, (e.flags & kFlagUtf8Name) != 0);
 }
 
+std::u32string LenientName(const ZipEntry& e) {
+  return DecodeEntryName(e).value_or(*DecodeName(e.rawName, false));
+}
+
 std::string ToUtf8(std::u32string_view text) {
   std::string out;
   out.reserve(text.size());
@@ -72,8 +76,7 @@ std::string ToUtf8(std::u32string_view text) {
 }
 
 std::string DisplayName(const ZipEntry& e) {
-  // Undecodable UTF-8 is shown through code page 437, which maps every byte.
-  std::u32string name = DecodeEntryName(e).value_or(*DecodeName(e.rawName, false));
+  std::u32string name = LenientName(e);
   constexpr size_t kMax = 200;
   const bool cut = name.size() > kMax;
   if (cut) name.resize(kMax);

@@ -52,8 +52,7 @@ Status PasswordKeeper::Find(const ZipEntry& e, const std::string& nameUtf8,
 }
 
 void PasswordKeeper::Worked(const std::string& password) {
-  const auto it = std::find(known_.begin(), known_.end(), password);
-  if (it != known_.end()) known_.erase(it);
+  std::erase(known_, password);
   known_.insert(known_.begin(), password);
 }
 

@@ -32,10 +32,9 @@ Reporter::Reporter(UnzipCallbacksRecord* callbacks, int32_t quiet)
 
 Reporter::~Reporter() { Wipe(password_.data(), password_.size()); }
 
-template <size_t N>
-void Reporter::Fill(std::array<char, N>& buffer, std::string_view ansi) {
-  buffer.fill(0);
-  std::memcpy(buffer.data(), ansi.data(), std::min(ansi.size(), N - 1));
+void Reporter::Fill(std::span<char> buffer, std::string_view ansi) {
+  std::fill(buffer.begin(), buffer.end(), 0);
+  std::memcpy(buffer.data(), ansi.data(), std::min(ansi.size(), buffer.size() - 1));
 }
 
 void Reporter::Print(std::string_view utf8) {
@@ -71,9 +70,7 @@ bool Reporter::ServiceSaysStop(const std::string& nameUtf8, uint64_t size) {
 
 ReplaceAnswer Reporter::AskReplace(const std::string& pathUtf8) {
   if (!cb_ || !cb_->Replace) return ReplaceAnswer::Keep;
-  const std::string ansi = AnsiFromUtf8(pathUtf8);
-  std::fill(large_.begin(), large_.end(), 0);
-  std::memcpy(large_.data(), ansi.data(), std::min(ansi.size(), kLargeBuffer - 1));
+  Fill(large_, AnsiFromUtf8(pathUtf8));
   switch (cb_->Replace(large_.data())) {
     case UNZIP_REPLACE_YES:
       return ReplaceAnswer::Replace;
@@ -89,9 +86,7 @@ ReplaceAnswer Reporter::AskReplace(const std::string& pathUtf8) {
 PasswordReply Reporter::AskPassword(const std::string& nameUtf8, std::string& password) {
   if (!cb_ || !cb_->Password) return PasswordReply::Unavailable;
   Fill(name_, AnsiFromUtf8(nameUtf8));
-  const std::string prompt = AnsiFromUtf8("Password for " + nameUtf8 + ": ");
-  std::fill(large_.begin(), large_.end(), 0);
-  std::memcpy(large_.data(), prompt.data(), std::min(prompt.size(), kLargeBuffer - 1));
+  Fill(large_, AnsiFromUtf8("Password for " + nameUtf8 + ": "));
   Wipe(password_.data(), password_.size());
   const int32_t rc = cb_->Password(password_.data(), static_cast<int32_t>(kSmallBuffer),
                                    large_.data(), name_.data());

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -65,8 +66,7 @@ class Reporter {
  private:
   void Print(std::string_view utf8);
   // Copies ANSI text into buffer, cut to fit with its zero byte.
-  template <size_t N>
-  static void Fill(std::array<char, N>& buffer, std::string_view ansi);
+  static void Fill(std::span<char> buffer, std::string_view ansi);
 
   UnzipCallbacksRecord* cb_;
   int32_t quiet_;

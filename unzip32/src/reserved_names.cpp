@@ -10,11 +10,6 @@ namespace {
 
 constexpr size_t kLongestName = 255;  // NTFS and ext4 alike
 
-bool EndsWith(const NativeString& name, const NativeString& suffix) {
-  return name.size() >= suffix.size() &&
-         name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
 bool IsDigit(NativeString::value_type c) { return c >= '0' && c <= '9'; }
 
 // After the prefix: "<digits>-<digits>", then what follows (the rest of the stem).
@@ -42,11 +37,9 @@ NativeString Numbered(unsigned long counter) {
 
 ReservedKind KindOf(const NativeString& name) {
   const NativeString prefix = NativeFromAscii(kReservedPrefixAscii);
-  if (name.size() <= prefix.size() + 4 || name.compare(0, prefix.size(), prefix) != 0) {
-    return ReservedKind::None;
-  }
-  if (EndsWith(name, NativeFromAscii(".tmp"))) return ReservedKind::Staged;
-  if (EndsWith(name, NativeFromAscii(".old"))) return ReservedKind::Aside;
+  if (name.size() <= prefix.size() + 4 || !name.starts_with(prefix)) return ReservedKind::None;
+  if (name.ends_with(NativeFromAscii(".tmp"))) return ReservedKind::Staged;
+  if (name.ends_with(NativeFromAscii(".old"))) return ReservedKind::Aside;
   return ReservedKind::None;
 }
 
@@ -78,7 +71,7 @@ std::optional<NativeString> AsideTarget(const NativeString& name) {
   // Never a way out of the folder, nor onto one of the library's own names.
   if (target == NativeFromAscii(".") || target == NativeFromAscii("..") ||
       target.find_first_of(NativeFromAscii("/\\:")) != NativeString::npos ||
-      target.rfind(NativeFromAscii(kReservedPrefixAscii), 0) == 0) {
+      target.starts_with(NativeFromAscii(kReservedPrefixAscii))) {
     return std::nullopt;
   }
   return target;

@@ -3,8 +3,9 @@
 // first use (by the key of its path from the held folder), so that every later step
 // goes on in the same folder, wherever it is moved meanwhile. Sys gives the system's
 // part: its Handle (RAII) and Error types, kRefused (the error for "." or ".." on the
-// way), Key(name), and OpenBelow, which opens one folder on the way itself (never
-// through a link) and refuses anything but a real folder.
+// way), kOutside (the folder for a path outside the hold), Key(name), and OpenBelow,
+// which opens one folder on the way itself (never through a link) and refuses anything
+// but a real folder.
 #pragma once
 
 #include <map>
@@ -25,15 +26,14 @@ class HeldFolders {
   using Error = typename Sys::Error;
   using Raw = decltype(std::declval<const Handle&>().get());
 
-  // Where a step acts. Outside the held folder, or with none, nothing but below=false.
-  // Below it: error when the way was refused; else parent, the folder that holds the
-  // last name (the held folder itself for a path naming it, name then empty).
+  // Where a step acts: the name `name` in the folder `parent` (owned by the hold); for a
+  // path outside the held folder, or with none, Sys::kOutside and the whole path. Error
+  // when the way was refused. The held folder itself is "." in it.
   struct Way {
-    bool below = false;
-    Error error = 0;
-    Raw parent{};
+    Raw parent = Sys::kOutside;
     NativeString name;
-    NativeString relative;  // the key of the path from the held folder
+    NativeString relative;  // below the held folder: the key of the path from it
+    Error error = 0;
   };
 
   // Holds folder (its path trimmed of trailing separators down to shortest characters)
@@ -54,17 +54,19 @@ class HeldFolders {
   // not held yet.
   Way Walk(const NativeString& path) const {
     Way way;
+    way.name = path;
     if (!root_) return way;
     const NativeString& base = root_->path;
-    way.below = path == base || (path.size() > base.size() && path.starts_with(base) &&
-                                 (IsSeparator(path[base.size()]) || IsSeparator(base.back())));
-    if (!way.below) return way;
+    const bool below = path == base || (path.size() > base.size() && path.starts_with(base) &&
+                                        (IsSeparator(path[base.size()]) || IsSeparator(base.back())));
+    if (!below) return way;
     if (!root_->handle) {
       way.error = root_->error;
       return way;
     }
     const std::vector<NativeString> parts = PathComponents(path.substr(base.size()));
     way.parent = root_->handle.get();
+    way.name = NativeFromAscii(".");
     NativeString prefix = base;
     const std::lock_guard<std::mutex> hold(root_->mutex);
     for (size_t i = 0; i < parts.size(); ++i) {

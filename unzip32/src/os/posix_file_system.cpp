@@ -110,22 +110,13 @@ struct PosixWalk {
   using Handle = Fd;
   using Error = int;
   static constexpr Error kRefused = ELOOP;
+  static constexpr int kOutside = AT_FDCWD;
   static const std::string& Key(const std::string& name) { return name; }
   static Fd OpenBelow(int parent, const std::string&, const std::string& name, int& error) {
     Fd fd(::openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!fd) error = errno;
     return fd;
   }
-};
-
-// Where a step acts: the name `name` in the folder `dir` (AT_FDCWD for a path outside
-// the held folder, name then the whole path; dir is owned by the hold); error when the
-// way there was refused.
-struct At {
-  int dir = AT_FDCWD;
-  std::string name;
-  std::string relative;  // below the held folder: the path from it
-  int error = 0;
 };
 
 class PosixFileSystem final : public FileSystem {
@@ -151,9 +142,9 @@ class PosixFileSystem final : public FileSystem {
   Status CreateNew(const NativeString& path, std::unique_ptr<OutputFile>& out,
                    bool& exists) override {
     exists = false;
-    const At at = Resolve(path);
+    const auto at = held_.Walk(path);
     if (at.error) return WriteFailure(path, at.error);
-    Fd fd(::openat(at.dir, at.name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+    Fd fd(::openat(at.parent, at.name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                    0666));
     exists = !fd && errno == EEXIST;
     if (!fd) return WriteFailure(path, errno);
@@ -162,10 +153,10 @@ class PosixFileSystem final : public FileSystem {
   }
 
   Status Rename(const NativeString& from, const NativeString& to) override {
-    const At a = Resolve(from);
-    const At b = Resolve(to);
+    const auto a = held_.Walk(from);
+    const auto b = held_.Walk(to);
     const int refused = a.error ? a.error : b.error;
-    if (refused || ::renameat(a.dir, a.name.c_str(), b.dir, b.name.c_str()) != 0) {
+    if (refused || ::renameat(a.parent, a.name.c_str(), b.parent, b.name.c_str()) != 0) {
       return Status::Fail(UNZIP_ERR_DISK_FULL, "cannot rename " + from + " to " + to + ": " +
                                                    platform::SystemErrorText(refused ? refused : errno));
     }
@@ -179,9 +170,9 @@ class PosixFileSystem final : public FileSystem {
   }
 
   bool Link(const NativeString& existing, const NativeString& newName) override {
-    const At a = Resolve(existing);
-    const At b = Resolve(newName);
-    return !a.error && !b.error && ::linkat(a.dir, a.name.c_str(), b.dir, b.name.c_str(), 0) == 0;
+    const auto a = held_.Walk(existing);
+    const auto b = held_.Walk(newName);
+    return !a.error && !b.error && ::linkat(a.parent, a.name.c_str(), b.parent, b.name.c_str(), 0) == 0;
   }
 
   Status FlushFolder(const NativeString& folder) override {
@@ -191,9 +182,9 @@ class PosixFileSystem final : public FileSystem {
   }
 
   bool Remove(const NativeString& path) override {
-    const At at = Resolve(path);
+    const auto at = held_.Walk(path);
     if (at.error) return false;
-    return ::unlinkat(at.dir, at.name.c_str(), 0) == 0 || errno == ENOENT;
+    return ::unlinkat(at.parent, at.name.c_str(), 0) == 0 || errno == ENOENT;
   }
 
   PathType TypeOf(const NativeString& path) override {
@@ -232,16 +223,16 @@ class PosixFileSystem final : public FileSystem {
   }
 
   Status MakeFolder(const NativeString& path) override {
-    const At at = Resolve(path);
+    const auto at = held_.Walk(path);
     if (at.error) return WriteFailure(path, at.error);
-    if (::mkdirat(at.dir, at.name.c_str(), 0777) != 0) return WriteFailure(path, errno);
+    if (::mkdirat(at.parent, at.name.c_str(), 0777) != 0) return WriteFailure(path, errno);
     return Status::Ok();
   }
 
   bool RemoveEmptyFolder(const NativeString& path) override {
-    const At at = Resolve(path);
+    const auto at = held_.Walk(path);
     if (at.error) return false;
-    if (::unlinkat(at.dir, at.name.c_str(), AT_REMOVEDIR) != 0 && errno != ENOENT) return false;
+    if (::unlinkat(at.parent, at.name.c_str(), AT_REMOVEDIR) != 0 && errno != ENOENT) return false;
     held_.Forget(at.relative);
     return true;
   }
@@ -259,35 +250,26 @@ class PosixFileSystem final : public FileSystem {
   }
 
  private:
-  // The folder that holds the last name of path, reached from the held folder without
-  // following any link; for a path outside it, the path itself. The held folder itself
-  // is "." in it.
-  At Resolve(const std::string& path) const {
-    const HeldFolders<PosixWalk>::Way way = held_.Walk(path);
-    if (!way.below) return At{AT_FDCWD, path, {}, 0};
-    return At{way.parent, way.name.empty() ? "." : way.name, way.relative, way.error};
-  }
-
-  // lstat for path, resolved as every step is; false with errno set when it fails.
+  // lstat for path, walked to as every step is; false with errno set when it fails.
   bool StatOf(const std::string& path, struct stat& st) const {
-    const At at = Resolve(path);
+    const auto at = held_.Walk(path);
     if (at.error) {
       errno = at.error;
       return false;
     }
-    return ::fstatat(at.dir, at.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+    return ::fstatat(at.parent, at.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
   }
 
   // A descriptor on the folder at path (not through a final link below the held
   // folder); none with errno set.
   Fd OpenFolder(const std::string& path) const {
-    const At at = Resolve(path);
+    const auto at = held_.Walk(path);
     if (at.error) {
       errno = at.error;
       return Fd();
     }
-    return Fd(::openat(at.dir, at.name.c_str(),
-                       O_RDONLY | O_DIRECTORY | O_CLOEXEC | (at.dir == AT_FDCWD ? 0 : O_NOFOLLOW)));
+    return Fd(::openat(at.parent, at.name.c_str(),
+                       O_RDONLY | O_DIRECTORY | O_CLOEXEC | (at.parent == AT_FDCWD ? 0 : O_NOFOLLOW)));
   }
 
   HeldFolders<PosixWalk> held_;

@@ -138,6 +138,7 @@ struct WinWalk {
   using Handle = File;
   using Error = DWORD;
   static constexpr Error kRefused = ERROR_CANT_ACCESS_FILE;
+  static constexpr HANDLE kOutside = nullptr;
   static std::wstring Key(const std::wstring& name) { return FileNameKey(name); }
   static File OpenBelow(HANDLE, const std::wstring& parent, const std::wstring& name,
                         DWORD& error) {

@@ -21,8 +21,8 @@ bool IsDeviceName(std::u32string_view component) {
   while (!base.empty() && base.back() == U' ') base.remove_suffix(1);
   static constexpr std::array<std::u32string_view, 6> kPlain = {U"CON", U"PRN",   U"AUX",
                                                                  U"NUL", U"CONIN$", U"CONOUT$"};
-  for (auto name : kPlain) {
-    if (EqualsIgnoringAsciiCase(base, name)) return true;
+  if (std::ranges::any_of(kPlain, [&](auto name) { return EqualsIgnoringAsciiCase(base, name); })) {
+    return true;
   }
   if (base.size() == 4 && (EqualsIgnoringAsciiCase(base.substr(0, 3), U"COM") ||
                            EqualsIgnoringAsciiCase(base.substr(0, 3), U"LPT"))) {
@@ -60,8 +60,7 @@ std::string RefusalReason(std::u32string_view component) {
   }
   if (IsDeviceName(component)) return "is a Windows device name";
   if (Utf16Units(component) > kMaxComponentUnits) return "is longer than 255 characters";
-  if (component.size() >= kReservedPrefix.size() &&
-      EqualsIgnoringAsciiCase(component.substr(0, kReservedPrefix.size()), kReservedPrefix)) {
+  if (EqualsIgnoringAsciiCase(component.substr(0, kReservedPrefix.size()), kReservedPrefix)) {
     return "uses the prefix of this library's temporary files";
   }
   return {};

@@ -19,18 +19,17 @@ int32_t Saturate32(uint64_t v) {
 // a member of 2 GiB or more shows as 2,147,483,647 rather than as a negative size.
 uint32_t SaturateSize(uint64_t v) { return static_cast<uint32_t>(Saturate32(v)); }
 
-// Overwrites a secret so it does not linger in memory.
-void Wipe(char* p, size_t n) {
-  volatile char* v = p;
-  while (n--) *v++ = 0;
-}
-
 }  // namespace
+
+void Wipe(std::span<char> secret) {
+  volatile char* v = secret.data();
+  for (size_t i = 0; i < secret.size(); ++i) v[i] = 0;
+}
 
 Reporter::Reporter(UnzipCallbacksRecord* callbacks, int32_t quiet)
     : cb_(callbacks), quiet_(quiet) {}
 
-Reporter::~Reporter() { Wipe(password_.data(), password_.size()); }
+Reporter::~Reporter() { Wipe(password_); }
 
 void Reporter::Fill(std::span<char> buffer, std::string_view ansi) {
   std::fill(buffer.begin(), buffer.end(), 0);
@@ -87,12 +86,12 @@ PasswordReply Reporter::AskPassword(const std::string& nameUtf8, std::string& pa
   if (!cb_ || !cb_->Password) return PasswordReply::Unavailable;
   Fill(name_, AnsiFromUtf8(nameUtf8));
   Fill(large_, AnsiFromUtf8("Password for " + nameUtf8 + ": "));
-  Wipe(password_.data(), password_.size());
+  Wipe(password_);
   const int32_t rc = cb_->Password(password_.data(), static_cast<int32_t>(kSmallBuffer),
                                    large_.data(), name_.data());
   if (rc != 0) return PasswordReply::Declined;
   password.assign(password_.data(), strnlen(password_.data(), kSmallBuffer));
-  Wipe(password_.data(), password_.size());
+  Wipe(password_);
   return PasswordReply::Given;
 }
 

@@ -17,6 +17,9 @@
 
 namespace uz32 {
 
+// Overwrites a secret so it does not linger in memory.
+void Wipe(std::span<char> secret);
+
 enum class ReplaceAnswer { Keep, Replace, ReplaceAll, KeepAll };
 enum class PasswordReply { Given, Declined, Unavailable };
 

@@ -1,5 +1,6 @@
 #include "reserved_names.h"
 
+#include <algorithm>
 #include <string>
 
 #include "name_safety.h"
@@ -10,22 +11,15 @@ namespace {
 
 constexpr size_t kLongestName = 255;  // NTFS and ext4 alike
 
-bool IsDigit(NativeString::value_type c) { return c >= '0' && c <= '9'; }
-
 // After the prefix: "<digits>-<digits>", then what follows (the rest of the stem).
 // Nothing when the stem does not start that way.
 std::optional<NativeString> AfterNumbers(const NativeString& stem) {
-  size_t i = 0;
-  for (int part = 0; part < 2; ++part) {
-    const size_t start = i;
-    while (i < stem.size() && IsDigit(stem[i])) ++i;
-    if (i == start) return std::nullopt;
-    if (part == 0) {
-      if (i == stem.size() || stem[i] != '-') return std::nullopt;
-      ++i;
-    }
-  }
-  return stem.substr(i);
+  const NativeString digits = NativeFromAscii("0123456789");
+  const size_t first = std::min(stem.find_first_not_of(digits), stem.size());
+  if (first == 0 || first == stem.size() || stem[first] != '-') return std::nullopt;
+  const size_t second = std::min(stem.find_first_not_of(digits, first + 1), stem.size());
+  if (second == first + 1) return std::nullopt;
+  return stem.substr(second);
 }
 
 NativeString Numbered(unsigned long counter) {

@@ -63,10 +63,6 @@ Status ReadCentralDirectory(ByteSource& src, const DirectoryLocation& where,
   return Status::Ok();
 }
 
-}  // namespace uz32
-
-namespace uz32 {
-
 Status ReadArchive(ByteSource& src, Archive& out) {
   if (Status s = LocateDirectory(src, out.location); !s.ok()) return s;
   return ReadCentralDirectory(src, out.location, out.entries);

@@ -97,9 +97,7 @@ class Run {
     return options_.mode == RunMode::Test ? Test() : Extract();
   }
 
-  Status Stopped() {
-    return Status::Fail(UNZIP_ERR_STOPPED, "stopped at the caller's request");
-  }
+  Status Stopped() { return Status::Fail(UNZIP_ERR_STOPPED, "stopped at the caller's request"); }
 
   Status List() {
     std::vector<bool> hits = options_.names.NewHits();

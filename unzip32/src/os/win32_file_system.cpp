@@ -21,12 +21,6 @@ namespace {
 using File = platform::win32::UniqueFile;
 using Search = platform::win32::UniqueSearch;
 
-// Closes h now; the error code, 0 when it went well (a delayed write error shows here).
-DWORD CloseReporting(File& h) {
-  if (!h) return 0;
-  return CloseHandle(h.release()) ? 0 : GetLastError();
-}
-
 Status WriteFailure(const NativeString& path, DWORD err) {
   const bool full = err == ERROR_DISK_FULL || err == ERROR_HANDLE_DISK_FULL;
   return Status::Fail(UNZIP_ERR_DISK_FULL, "cannot write " + Utf8FromNative(path) + ": " +
@@ -109,23 +103,19 @@ class WinOutput final : public OutputFile {
   }
   // Both the flush and the close may wait long (a virus scanner reads a new file as it
   // is closed): the extraction finishes files on several threads at once.
+  // A delayed write error shows at the close; after a failed flush the handle closes
+  // with this object.
   Status Finish(const FileStamp& stamp) override {
-    SetTime(stamp);
-    if (!FlushFileBuffers(h_.get())) {
-      const DWORD err = GetLastError();
-      CloseReporting(h_);
-      return WriteFailure(path_, err);
+    if (const std::optional<FILETIME> utc = StampToFileTime(stamp)) {
+      SetFileTime(h_.get(), nullptr, nullptr, &*utc);  // not worth failing for
     }
-    if (const DWORD err = CloseReporting(h_); err != 0) return WriteFailure(path_, err);
+    if (!FlushFileBuffers(h_.get()) || !CloseHandle(h_.release())) {
+      return WriteFailure(path_, GetLastError());
+    }
     return Status::Ok();
   }
 
  private:
-  void SetTime(const FileStamp& stamp) {
-    if (const std::optional<FILETIME> utc = StampToFileTime(stamp)) {
-      SetFileTime(h_.get(), nullptr, nullptr, &*utc);  // not worth failing for
-    }
-  }
 
   File h_;
   NativeString path_;

@@ -1,5 +1,5 @@
 // Random access to the bytes of an archive: a file (platform layer) or memory (tests,
-// fuzzing).
+// fuzzing); and where decoded content goes.
 #pragma once
 
 #include <cstdint>
@@ -29,6 +29,14 @@ class MemorySource final : public ByteSource {
  private:
   const uint8_t* data_;
   size_t size_;
+};
+
+// Takes content piece by piece (an extracted file, or nothing when an archive is tested).
+class ByteSink {
+ public:
+  virtual ~ByteSink() = default;
+  // Takes the next piece of content; a failure ends the decoding with it.
+  virtual Status Write(std::span<const uint8_t> data) = 0;
 };
 
 // The common failure for a read past the end.

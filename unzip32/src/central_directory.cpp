@@ -8,9 +8,6 @@
 namespace uz32 {
 namespace {
 
-constexpr uint32_t kMarker32 = 0xFFFFFFFFu;
-constexpr uint16_t kMarker16 = 0xFFFFu;
-
 Status Damaged(uint64_t index) {
   return Status::Fail(UNZIP_ERR_FORMAT, "the central directory is damaged at entry " +
                                             std::to_string(index + 1));
@@ -52,17 +49,10 @@ Status ReadCentralDirectory(ByteSource& src, const DirectoryLocation& where,
     e.rawName.assign(reinterpret_cast<const char*>(h) + kCentralHeaderSize, nameSize);
 
     const std::span<const uint8_t> extra(h + kCentralHeaderSize + nameSize, extraSize);
-    Zip64Wanted wanted;
-    wanted.uncompressed = e.uncompressedSize == kMarker32;
-    wanted.compressed = e.compressedSize == kMarker32;
-    wanted.offset = e.localOffset == kMarker32;
-    wanted.disk = e.diskStart == kMarker16;
-    Zip64Values values;
-    if (!ReadZip64Extra(extra, wanted, values)) return Damaged(i);
-    if (wanted.uncompressed) e.uncompressedSize = values.uncompressed;
-    if (wanted.compressed) e.compressedSize = values.compressed;
-    if (wanted.offset) e.localOffset = values.offset;
-    if (wanted.disk) e.diskStart = values.disk;
+    if (!ApplyZip64Extra(extra, e.uncompressedSize, e.compressedSize, &e.localOffset,
+                         &e.diskStart)) {
+      return Damaged(i);
+    }
     if (e.diskStart != 0) {
       return Status::Fail(UNZIP_ERR_UNSUPPORTED, "multi-part archives are not supported");
     }
@@ -72,10 +62,6 @@ Status ReadCentralDirectory(ByteSource& src, const DirectoryLocation& where,
   }
   return Status::Ok();
 }
-
-}  // namespace uz32
-
-namespace uz32 {
 
 Status ReadArchive(ByteSource& src, Archive& out) {
   if (Status s = LocateDirectory(src, out.location); !s.ok()) return s;

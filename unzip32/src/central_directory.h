@@ -17,10 +17,6 @@ namespace uz32 {
 Status ReadCentralDirectory(ByteSource& src, const DirectoryLocation& where,
                             std::vector<ZipEntry>& out);
 
-}  // namespace uz32
-
-namespace uz32 {
-
 // An archive's directory: where it is, its comment, and its entries.
 struct Archive {
   DirectoryLocation location;

@@ -1,5 +1,7 @@
 #include "commit_journal.h"
 
+#include <ranges>
+
 #include "name_safety.h"
 #include "name_text.h"
 #include "os/platform_text.h"
@@ -10,14 +12,10 @@ namespace {
 
 constexpr std::string_view kHeader = "uz32 commit journal 1";
 
-std::vector<std::string_view> Split(std::string_view line, char separator) {
+std::vector<std::string_view> Split(std::string_view text, char separator) {
   std::vector<std::string_view> fields;
-  for (;;) {
-    const size_t at = line.find(separator);
-    fields.push_back(line.substr(0, at));
-    if (at == std::string_view::npos) return fields;
-    line.remove_prefix(at + 1);
-  }
+  for (const auto f : std::views::split(text, separator)) fields.emplace_back(f.begin(), f.end());
+  return fields;
 }
 
 // A relative path below the folder, as a native one: every component, split on '/'

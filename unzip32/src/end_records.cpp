@@ -123,10 +123,8 @@ Status LocateDirectory(ByteSource& src, DirectoryLocation& out) {
     return Status::Fail(UNZIP_ERR_UNSUPPORTED, "multi-part archives are not supported");
   }
 
-  if (storedOffset > out.directoryEnd || out.directorySize > out.directoryEnd - storedOffset) {
-    return Damaged("central directory");
-  }
-  if (out.entryCount > out.directorySize / kCentralHeaderSize) {
+  if (storedOffset > out.directoryEnd || out.directorySize > out.directoryEnd - storedOffset ||
+      out.entryCount > out.directorySize / kCentralHeaderSize) {
     return Damaged("central directory");
   }
   // Normally the directory sits where the end record says. If it does not, bytes were

@@ -1,5 +1,7 @@
 #include "extra_fields.h"
 
+#include <algorithm>
+
 #include "byte_order.h"
 
 namespace uz32 {
@@ -7,6 +9,8 @@ namespace {
 
 constexpr uint16_t kZip64Tag = 0x0001;
 constexpr uint16_t kTimestampTag = 0x5455;
+constexpr uint64_t kMarker32 = 0xFFFFFFFFu;
+constexpr uint32_t kMarker16 = 0xFFFFu;
 
 // The data of the first block with this tag, or nothing. Stops at a block that runs
 // past the end (tools pad extra fields with junk often enough that it is not an error).
@@ -26,26 +30,24 @@ std::optional<std::span<const uint8_t>> FindBlock(std::span<const uint8_t> extra
 
 }  // namespace
 
-bool ReadZip64Extra(std::span<const uint8_t> extra, const Zip64Wanted& wanted,
-                    Zip64Values& out) {
-  if (!wanted.uncompressed && !wanted.compressed && !wanted.offset && !wanted.disk) {
-    return true;
-  }
+bool ApplyZip64Extra(std::span<const uint8_t> extra, uint64_t& uncompressed,
+                     uint64_t& compressed, uint64_t* offset, uint32_t* disk) {
+  uint64_t* const values[] = {&uncompressed, &compressed, offset};
+  const auto marked = [](const uint64_t* v) { return v && *v == kMarker32; };
+  const bool diskMarked = disk && *disk == kMarker16;
+  if (!diskMarked && std::ranges::none_of(values, marked)) return true;
   const auto block = FindBlock(extra, kZip64Tag);
   if (!block) return false;
   size_t pos = 0;
-  auto take64 = [&](uint64_t& v) {
+  for (uint64_t* v : values) {
+    if (!marked(v)) continue;
     if (block->size() - pos < 8) return false;
-    v = Le64(block->data() + pos);
+    *v = Le64(block->data() + pos);
     pos += 8;
-    return true;
-  };
-  if (wanted.uncompressed && !take64(out.uncompressed)) return false;
-  if (wanted.compressed && !take64(out.compressed)) return false;
-  if (wanted.offset && !take64(out.offset)) return false;
-  if (wanted.disk) {
+  }
+  if (diskMarked) {
     if (block->size() - pos < 4) return false;
-    out.disk = Le32(block->data() + pos);
+    *disk = Le32(block->data() + pos);
   }
   return true;
 }

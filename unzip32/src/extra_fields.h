@@ -8,26 +8,12 @@
 
 namespace uz32 {
 
-// Which values the fixed header left at their "see zip64 field" marker, in the order
-// the zip64 block stores them.
-struct Zip64Wanted {
-  bool uncompressed = false;
-  bool compressed = false;
-  bool offset = false;
-  bool disk = false;
-};
-
-struct Zip64Values {
-  uint64_t uncompressed = 0;
-  uint64_t compressed = 0;
-  uint64_t offset = 0;
-  uint32_t disk = 0;
-};
-
-// Fills the wanted values from the zip64 block. Returns false when a value is wanted
-// but the block is missing or too short; out keeps the rest unchanged.
-bool ReadZip64Extra(std::span<const uint8_t> extra, const Zip64Wanted& wanted,
-                    Zip64Values& out);
+// Replaces each value a fixed header gives that holds its "see the zip64 field" marker
+// (0xFFFFFFFF; 0xFFFF for the disk) by the one the zip64 block stores for it (it stores
+// only those, in this order; offset and disk may be left out). False when one is marked
+// but the block is missing or too short; the values are then not to be used.
+bool ApplyZip64Extra(std::span<const uint8_t> extra, uint64_t& uncompressed,
+                     uint64_t& compressed, uint64_t* offset = nullptr, uint32_t* disk = nullptr);
 
 // The modification time (UTC seconds) of an extended-timestamp block, if present.
 std::optional<int64_t> ReadUnixMtime(std::span<const uint8_t> extra);

@@ -14,12 +14,6 @@ namespace {
 
 Status Refused(const std::string& what) { return Status::Fail(UNZIP_ERR_FORMAT, what); }
 
-#ifdef _WIN32
-constexpr NativeString::value_type kNativeSeparator = L'\\';
-#else
-constexpr NativeString::value_type kNativeSeparator = '/';
-#endif
-
 // Paths below the extraction folder when stored folders are recreated. Each folder gets
 // one spelling, the first met: a later member whose folder differs only in case goes
 // into the same folder (Windows could not keep two apart anyway).
@@ -51,9 +45,9 @@ class FolderLayout {
   static Placed Child(const Placed& parent, std::u32string_view name, const ZipEntry& e) {
     const NativeString native = NativeFromUnicode(name);
     Placed c;
-    c.path = parent.path.empty() ? native : parent.path + kNativeSeparator + native;
+    c.path = parent.path.empty() ? native : parent.path + kNativeSeparators[0] + native;
     c.utf8 = parent.utf8.empty() ? ToUtf8(name) : parent.utf8 + "/" + ToUtf8(name);
-    c.key = parent.key + kNativeSeparator + FileNameKey(native);
+    c.key = parent.key + kNativeSeparators[0] + FileNameKey(native);
     c.by = &e;
     return c;
   }
@@ -68,12 +62,6 @@ class FolderLayout {
   std::map<NativeString, Placed> folders_;
 };
 
-void SpacesToUnderscores(std::u32string& name) {
-  for (char32_t& c : name) {
-    if (c == U' ') c = U'_';
-  }
-}
-
 // Splits e's name for recreated folders; on refusal returns the failure to report.
 Status SplitForFolders(const ZipEntry& e, std::u32string_view name, bool mustName,
                        const PlanRules& rules, MemberPath& path) {
@@ -81,16 +69,9 @@ Status SplitForFolders(const ZipEntry& e, std::u32string_view name, bool mustNam
     return Refused("refusing member '" + DisplayName(e) + "': the name " + why);
   }
   if (rules.spaceToUnderscore) {
-    for (std::u32string& component : path.components) SpacesToUnderscores(component);
+    for (std::u32string& component : path.components) std::ranges::replace(component, U' ', U'_');
   }
   return Status::Ok();
-}
-
-// The name a filter sees: decoded, or read as code page 437 when it is not valid UTF-8
-// (such a member is refused later if it is selected).
-std::u32string MatchName(const ZipEntry& e) {
-  if (auto name = DecodeEntryName(e)) return *name;
-  return *DecodeName(e.rawName, false);
 }
 
 void WarnIfMadeRelative(const ZipEntry& e, const MemberPath& path, const std::string& written,
@@ -136,7 +117,8 @@ Status BuildPlan(ByteSource& src, const Archive& archive, const PlanRules& rules
       ++out.folders;
       continue;
     }
-    if (filtering && !rules.filter->Selects(MatchName(e), hits)) continue;
+    // A name that is not valid UTF-8 is refused below if it is selected.
+    if (filtering && !rules.filter->Selects(LenientName(e), hits)) continue;
     if (kind == MemberKind::Folder) {
       ++out.folders;
       const std::optional<std::u32string> name = DecodeEntryName(e);
@@ -173,7 +155,7 @@ Status BuildPlan(ByteSource& src, const Archive& archive, const PlanRules& rules
       if (const std::string why = RefusalReason(component); !why.empty()) {
         return Refused("refusing member '" + DisplayName(e) + "': the name " + why);
       }
-      if (rules.spaceToUnderscore) SpacesToUnderscores(component);
+      if (rules.spaceToUnderscore) std::ranges::replace(component, U' ', U'_');
       m.fileName = NativeFromUnicode(component);
       m.fileNameUtf8 = ToUtf8(component);
       key = FileNameKey(m.fileName);

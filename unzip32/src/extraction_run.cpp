@@ -24,15 +24,6 @@
 namespace uz32 {
 namespace {
 
-class FileSink final : public ByteSink {
- public:
-  explicit FileSink(OutputFile& file) : file_(file) {}
-  Status Write(std::span<const uint8_t> data) override { return file_.Write(data); }
-
- private:
-  OutputFile& file_;
-};
-
 class DiscardSink final : public ByteSink {
  public:
   Status Write(std::span<const uint8_t>) override { return Status::Ok(); }
@@ -106,14 +97,12 @@ class Run {
     return options_.mode == RunMode::Test ? Test() : Extract();
   }
 
-  Status Stopped() {
-    return Status::Fail(UNZIP_ERR_STOPPED, "stopped at the caller's request");
-  }
+  Status Stopped() { return Status::Fail(UNZIP_ERR_STOPPED, "stopped at the caller's request"); }
 
   Status List() {
     std::vector<bool> hits = options_.names.NewHits();
     for (const ZipEntry& e : archive_.entries) {
-      const std::u32string decoded = DecodeEntryName(e).value_or(*DecodeName(e.rawName, false));
+      const std::u32string decoded = LenientName(e);
       if (!options_.names.Selects(decoded, hits)) continue;
       const std::string name = ToUtf8(decoded);
       if (reporter_.ServiceSaysStop(name, e.uncompressedSize)) return Stopped();
@@ -256,8 +245,7 @@ class Run {
                    m,
                    [&](std::string_view password) {
                      return tx.Stage(m.fileName, stamp, [&](OutputFile& file) {
-                       FileSink sink(file);
-                       return DecodeMember(*source_, *m.entry, m.span, password, sink, buffers_);
+                       return DecodeMember(*source_, *m.entry, m.span, password, file, buffers_);
                      });
                    },
                    [&](const std::string& line) { said.lines.push_back(line); });

@@ -59,17 +59,10 @@ Applied JournalApplier::MakeFolder(const NativeString& relative) {
   const NativeString path = JoinPath(folder_, relative);
   const std::string inTheWay = "cannot make the folder " + Utf8FromNative(path) +
                                ": a file or a link is in the way (links are not followed)";
-  switch (fs_.TypeOf(path)) {
-    case PathType::Missing:
-      break;
-    case PathType::Folder:
-      if (!fs_.IsLink(path)) return Applied{};
-      return Blocked(inTheWay);
-    case PathType::File:
-      return Blocked(inTheWay);
-    default:
-      return Applied{Refused(inTheWay)};
-  }
+  const PathType type = fs_.TypeOf(path);
+  if (type == PathType::Folder && !fs_.IsLink(path)) return Applied{};
+  // A link or a file stays in the way; what cannot be asked about may not.
+  if (type != PathType::Missing) return Applied{Refused(inTheWay), type != PathType::Other};
   Applied a{Retried([&] { return fs_.MakeFolder(path); })};
   a.made = a.ok();
   return a;

@@ -25,11 +25,9 @@ bool AddWithin(uint64_t a, uint64_t b, uint64_t limit, uint64_t& sum) {
 
 Status LocateMemberData(ByteSource& src, const ZipEntry& e, uint64_t prefix, uint64_t limit,
                         MemberSpan& out) {
-  if (!AddWithin(e.localOffset, prefix, limit, out.headerOffset)) {
-    return Mismatch(e, "local header lies outside the archive");
-  }
   uint64_t fixedEnd = 0;
-  if (!AddWithin(out.headerOffset, kLocalHeaderSize, limit, fixedEnd)) {
+  if (!AddWithin(e.localOffset, prefix, limit, out.headerOffset) ||
+      !AddWithin(out.headerOffset, kLocalHeaderSize, limit, fixedEnd)) {
     return Mismatch(e, "local header lies outside the archive");
   }
   std::array<uint8_t, kLocalHeaderSize> h{};
@@ -56,15 +54,11 @@ Status LocateMemberData(ByteSource& src, const ZipEntry& e, uint64_t prefix, uin
     return Mismatch(e, "local name does not match the central directory");
   }
   if ((flags & kFlagDataDescriptor) == 0 && (e.flags & kFlagDataDescriptor) == 0) {
-    Zip64Wanted wanted;
-    Zip64Values values;
-    values.compressed = Le32(h.data() + 18);
-    values.uncompressed = Le32(h.data() + 22);
-    wanted.compressed = values.compressed == 0xFFFFFFFFu;
-    wanted.uncompressed = values.uncompressed == 0xFFFFFFFFu;
+    uint64_t compressed = Le32(h.data() + 18);
+    uint64_t uncompressed = Le32(h.data() + 22);
     const std::span<const uint8_t> extra(variable.data() + nameSize, extraSize);
-    if (Le32(h.data() + 14) != e.crc || !ReadZip64Extra(extra, wanted, values) ||
-        values.compressed != e.compressedSize || values.uncompressed != e.uncompressedSize) {
+    if (Le32(h.data() + 14) != e.crc || !ApplyZip64Extra(extra, uncompressed, compressed) ||
+        compressed != e.compressedSize || uncompressed != e.uncompressedSize) {
       return Mismatch(e, "local header does not match the central directory");
     }
   }

@@ -15,13 +15,6 @@
 
 namespace uz32 {
 
-class ByteSink {
- public:
-  virtual ~ByteSink() = default;
-  // Takes the next piece of content; a failure ends the decoding with it.
-  virtual Status Write(std::span<const uint8_t> data) = 0;
-};
-
 // Input and output buffers, allocated once per run and reused for every member so the
 // memory of a run does not grow with the archive.
 struct DecodeBuffers {

@@ -31,19 +31,17 @@ MemberKind ClassifyEntry(const ZipEntry& e) {
 }
 
 Status CheckDecodable(const ZipEntry& e) {
-  const char* problem = nullptr;
+  const auto refuse = [&](const std::string& what) {
+    return Status::Fail(UNZIP_ERR_UNSUPPORTED, DisplayName(e) + ": " + what + " is not supported");
+  };
   if ((e.flags & kFlagStrongEncryption) != 0 || e.method == kMethodAes) {
-    problem = "strong or AES encryption is not supported";
-  } else if ((e.flags & kFlagMaskedHeaders) != 0) {
-    problem = "masked (encrypted) headers are not supported";
-  } else if ((e.flags & kFlagPatchData) != 0) {
-    problem = "patch data is not supported";
-  } else if (e.method != kMethodStored && e.method != kMethodDeflated) {
-    return Status::Fail(UNZIP_ERR_UNSUPPORTED, DisplayName(e) + ": compression method " +
-                                                   std::to_string(e.method) +
-                                                   " is not supported");
+    return refuse("strong or AES encryption");
   }
-  if (problem) return Status::Fail(UNZIP_ERR_UNSUPPORTED, DisplayName(e) + ": " + problem);
+  if ((e.flags & kFlagMaskedHeaders) != 0) return refuse("masked (encrypted) headers");
+  if ((e.flags & kFlagPatchData) != 0) return refuse("patch data");
+  if (e.method != kMethodStored && e.method != kMethodDeflated) {
+    return refuse("compression method " + std::to_string(e.method));
+  }
   return Status::Ok();
 }
 

@@ -1,5 +1,7 @@
 #include "member_path.h"
 
+#include <algorithm>
+
 #include "name_safety.h"
 
 namespace uz32 {
@@ -38,8 +40,7 @@ std::string SplitMemberPath(std::u32string_view name, bool mustName, MemberPath&
   out.dropped = std::u32string(name.substr(0, prefix));
   std::u32string_view rest = name.substr(prefix);
   while (!rest.empty()) {
-    size_t cut = 0;
-    while (cut < rest.size() && !IsSeparator(rest[cut])) ++cut;
+    const size_t cut = std::min(rest.find_first_of(U"/\\"), rest.size());
     const std::u32string_view component = rest.substr(0, cut);
     rest.remove_prefix(cut < rest.size() ? cut + 1 : cut);
     if (component.empty()) continue;

@@ -29,19 +29,16 @@ bool InSet(std::u32string_view set, char32_t c, bool ignoreCase) {  // set witho
     negate = true;
     set.remove_prefix(1);
   }
-  bool found = false;
   const char32_t want = Fold(c, ignoreCase);
   for (size_t i = 0; i < set.size(); ++i) {
     if (i + 2 < set.size() && set[i + 1] == U'-') {
-      const char32_t lo = Fold(set[i], ignoreCase);
-      const char32_t hi = Fold(set[i + 2], ignoreCase);
-      if (want >= lo && want <= hi) found = true;
+      if (want >= Fold(set[i], ignoreCase) && want <= Fold(set[i + 2], ignoreCase)) return !negate;
       i += 2;
     } else if (Fold(set[i], ignoreCase) == want) {
-      found = true;
+      return !negate;
     }
   }
-  return found != negate;
+  return negate;
 }
 
 // Matches one pattern element at pattern[p] against c; sets next to the element's end.

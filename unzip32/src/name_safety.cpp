@@ -1,5 +1,6 @@
 #include "name_safety.h"
 
+#include <algorithm>
 #include <array>
 
 namespace uz32 {
@@ -10,11 +11,7 @@ constexpr size_t kMaxComponentUnits = 255;  // NTFS and FAT limit, in UTF-16 uni
 char32_t AsciiUpper(char32_t c) { return (c >= U'a' && c <= U'z') ? c - 32 : c; }
 
 bool EqualsIgnoringAsciiCase(std::u32string_view a, std::u32string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
-  }
-  return true;
+  return std::ranges::equal(a, b, {}, AsciiUpper, AsciiUpper);
 }
 
 // CON, PRN, AUX, NUL, COM1-9, LPT1-9 (and the superscript digits Windows also accepts),
@@ -24,8 +21,8 @@ bool IsDeviceName(std::u32string_view component) {
   while (!base.empty() && base.back() == U' ') base.remove_suffix(1);
   static constexpr std::array<std::u32string_view, 6> kPlain = {U"CON", U"PRN",   U"AUX",
                                                                  U"NUL", U"CONIN$", U"CONOUT$"};
-  for (auto name : kPlain) {
-    if (EqualsIgnoringAsciiCase(base, name)) return true;
+  if (std::ranges::any_of(kPlain, [&](auto name) { return EqualsIgnoringAsciiCase(base, name); })) {
+    return true;
   }
   if (base.size() == 4 && (EqualsIgnoringAsciiCase(base.substr(0, 3), U"COM") ||
                            EqualsIgnoringAsciiCase(base.substr(0, 3), U"LPT"))) {
@@ -63,8 +60,7 @@ std::string RefusalReason(std::u32string_view component) {
   }
   if (IsDeviceName(component)) return "is a Windows device name";
   if (Utf16Units(component) > kMaxComponentUnits) return "is longer than 255 characters";
-  if (component.size() >= kReservedPrefix.size() &&
-      EqualsIgnoringAsciiCase(component.substr(0, kReservedPrefix.size()), kReservedPrefix)) {
+  if (EqualsIgnoringAsciiCase(component.substr(0, kReservedPrefix.size()), kReservedPrefix)) {
     return "uses the prefix of this library's temporary files";
   }
   return {};

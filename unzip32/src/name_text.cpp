@@ -48,32 +48,26 @@ std::optional<std::u32string> DecodeEntryName(const ZipEntry& e) {
   return DecodeName(e.rawName, (e.flags & kFlagUtf8Name) != 0);
 }
 
+std::u32string LenientName(const ZipEntry& e) {
+  return DecodeEntryName(e).value_or(*DecodeName(e.rawName, false));
+}
+
 std::string ToUtf8(std::u32string_view text) {
+  static constexpr unsigned char kLead[] = {0x00, 0xC0, 0xE0, 0xF0};  // by continuation bytes
   std::string out;
   out.reserve(text.size());
   for (char32_t c : text) {
-    if (c < 0x80) {
-      out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    const int more = c < 0x80 ? 0 : c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
+    out.push_back(static_cast<char>(kLead[more] | (c >> (6 * more))));
+    for (int k = more - 1; k >= 0; --k) {
+      out.push_back(static_cast<char>(0x80 | ((c >> (6 * k)) & 0x3F)));
     }
   }
   return out;
 }
 
 std::string DisplayName(const ZipEntry& e) {
-  // Undecodable UTF-8 is shown through code page 437, which maps every byte.
-  std::u32string name = DecodeEntryName(e).value_or(*DecodeName(e.rawName, false));
+  std::u32string name = LenientName(e);
   constexpr size_t kMax = 200;
   const bool cut = name.size() > kMax;
   if (cut) name.resize(kMax);

@@ -17,6 +17,10 @@ std::optional<std::u32string> DecodeName(std::string_view raw, bool utf8);
 // The member's decoded name, nothing when it cannot be decoded.
 std::optional<std::u32string> DecodeEntryName(const ZipEntry& e);
 
+// The member's name as shown and matched: decoded, or read as code page 437 (which maps
+// every byte) when it is not valid UTF-8.
+std::u32string LenientName(const ZipEntry& e);
+
 std::string ToUtf8(std::u32string_view text);
 
 // The member's name for messages: decoded where possible, control characters shown as

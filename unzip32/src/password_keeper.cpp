@@ -5,12 +5,6 @@
 namespace uz32 {
 namespace {
 
-void Wipe(std::string& s) {
-  volatile char* p = s.data();
-  for (size_t i = 0; i < s.size(); ++i) p[i] = 0;
-  s.clear();
-}
-
 bool Contains(const std::vector<std::string>& list, const std::string& s) {
   return std::find(list.begin(), list.end(), s) != list.end();
 }
@@ -52,8 +46,7 @@ Status PasswordKeeper::Find(const ZipEntry& e, const std::string& nameUtf8,
 }
 
 void PasswordKeeper::Worked(const std::string& password) {
-  const auto it = std::find(known_.begin(), known_.end(), password);
-  if (it != known_.end()) known_.erase(it);
+  std::erase(known_, password);
   known_.insert(known_.begin(), password);
 }
 

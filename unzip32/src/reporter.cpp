@@ -19,23 +19,21 @@ int32_t Saturate32(uint64_t v) {
 // a member of 2 GiB or more shows as 2,147,483,647 rather than as a negative size.
 uint32_t SaturateSize(uint64_t v) { return static_cast<uint32_t>(Saturate32(v)); }
 
-// Overwrites a secret so it does not linger in memory.
-void Wipe(char* p, size_t n) {
-  volatile char* v = p;
-  while (n--) *v++ = 0;
-}
-
 }  // namespace
+
+void Wipe(std::span<char> secret) {
+  volatile char* v = secret.data();
+  for (size_t i = 0; i < secret.size(); ++i) v[i] = 0;
+}
 
 Reporter::Reporter(UnzipCallbacksRecord* callbacks, int32_t quiet)
     : cb_(callbacks), quiet_(quiet) {}
 
-Reporter::~Reporter() { Wipe(password_.data(), password_.size()); }
+Reporter::~Reporter() { Wipe(password_); }
 
-template <size_t N>
-void Reporter::Fill(std::array<char, N>& buffer, std::string_view ansi) {
-  buffer.fill(0);
-  std::memcpy(buffer.data(), ansi.data(), std::min(ansi.size(), N - 1));
+void Reporter::Fill(std::span<char> buffer, std::string_view ansi) {
+  std::fill(buffer.begin(), buffer.end(), 0);
+  std::memcpy(buffer.data(), ansi.data(), std::min(ansi.size(), buffer.size() - 1));
 }
 
 void Reporter::Print(std::string_view utf8) {
@@ -71,9 +69,7 @@ bool Reporter::ServiceSaysStop(const std::string& nameUtf8, uint64_t size) {
 
 ReplaceAnswer Reporter::AskReplace(const std::string& pathUtf8) {
   if (!cb_ || !cb_->Replace) return ReplaceAnswer::Keep;
-  const std::string ansi = AnsiFromUtf8(pathUtf8);
-  std::fill(large_.begin(), large_.end(), 0);
-  std::memcpy(large_.data(), ansi.data(), std::min(ansi.size(), kLargeBuffer - 1));
+  Fill(large_, AnsiFromUtf8(pathUtf8));
   switch (cb_->Replace(large_.data())) {
     case UNZIP_REPLACE_YES:
       return ReplaceAnswer::Replace;
@@ -89,15 +85,13 @@ ReplaceAnswer Reporter::AskReplace(const std::string& pathUtf8) {
 PasswordReply Reporter::AskPassword(const std::string& nameUtf8, std::string& password) {
   if (!cb_ || !cb_->Password) return PasswordReply::Unavailable;
   Fill(name_, AnsiFromUtf8(nameUtf8));
-  const std::string prompt = AnsiFromUtf8("Password for " + nameUtf8 + ": ");
-  std::fill(large_.begin(), large_.end(), 0);
-  std::memcpy(large_.data(), prompt.data(), std::min(prompt.size(), kLargeBuffer - 1));
-  Wipe(password_.data(), password_.size());
+  Fill(large_, AnsiFromUtf8("Password for " + nameUtf8 + ": "));
+  Wipe(password_);
   const int32_t rc = cb_->Password(password_.data(), static_cast<int32_t>(kSmallBuffer),
                                    large_.data(), name_.data());
   if (rc != 0) return PasswordReply::Declined;
   password.assign(password_.data(), strnlen(password_.data(), kSmallBuffer));
-  Wipe(password_.data(), password_.size());
+  Wipe(password_);
   return PasswordReply::Given;
 }
 

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,6 +16,9 @@
 #include "unzip32.h"
 
 namespace uz32 {
+
+// Overwrites a secret so it does not linger in memory.
+void Wipe(std::span<char> secret);
 
 enum class ReplaceAnswer { Keep, Replace, ReplaceAll, KeepAll };
 enum class PasswordReply { Given, Declined, Unavailable };
@@ -65,8 +69,7 @@ class Reporter {
  private:
   void Print(std::string_view utf8);
   // Copies ANSI text into buffer, cut to fit with its zero byte.
-  template <size_t N>
-  static void Fill(std::array<char, N>& buffer, std::string_view ansi);
+  static void Fill(std::span<char> buffer, std::string_view ansi);
 
   UnzipCallbacksRecord* cb_;
   int32_t quiet_;

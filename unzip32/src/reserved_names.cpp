@@ -1,5 +1,6 @@
 #include "reserved_names.h"
 
+#include <algorithm>
 #include <string>
 
 #include "name_safety.h"
@@ -10,27 +11,15 @@ namespace {
 
 constexpr size_t kLongestName = 255;  // NTFS and ext4 alike
 
-bool EndsWith(const NativeString& name, const NativeString& suffix) {
-  return name.size() >= suffix.size() &&
-         name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
-bool IsDigit(NativeString::value_type c) { return c >= '0' && c <= '9'; }
-
 // After the prefix: "<digits>-<digits>", then what follows (the rest of the stem).
 // Nothing when the stem does not start that way.
 std::optional<NativeString> AfterNumbers(const NativeString& stem) {
-  size_t i = 0;
-  for (int part = 0; part < 2; ++part) {
-    const size_t start = i;
-    while (i < stem.size() && IsDigit(stem[i])) ++i;
-    if (i == start) return std::nullopt;
-    if (part == 0) {
-      if (i == stem.size() || stem[i] != '-') return std::nullopt;
-      ++i;
-    }
-  }
-  return stem.substr(i);
+  const NativeString digits = NativeFromAscii("0123456789");
+  const size_t first = std::min(stem.find_first_not_of(digits), stem.size());
+  if (first == 0 || first == stem.size() || stem[first] != '-') return std::nullopt;
+  const size_t second = std::min(stem.find_first_not_of(digits, first + 1), stem.size());
+  if (second == first + 1) return std::nullopt;
+  return stem.substr(second);
 }
 
 NativeString Numbered(unsigned long counter) {
@@ -42,11 +31,9 @@ NativeString Numbered(unsigned long counter) {
 
 ReservedKind KindOf(const NativeString& name) {
   const NativeString prefix = NativeFromAscii(kReservedPrefixAscii);
-  if (name.size() <= prefix.size() + 4 || name.compare(0, prefix.size(), prefix) != 0) {
-    return ReservedKind::None;
-  }
-  if (EndsWith(name, NativeFromAscii(".tmp"))) return ReservedKind::Staged;
-  if (EndsWith(name, NativeFromAscii(".old"))) return ReservedKind::Aside;
+  if (name.size() <= prefix.size() + 4 || !name.starts_with(prefix)) return ReservedKind::None;
+  if (name.ends_with(NativeFromAscii(".tmp"))) return ReservedKind::Staged;
+  if (name.ends_with(NativeFromAscii(".old"))) return ReservedKind::Aside;
   return ReservedKind::None;
 }
 
@@ -78,7 +65,7 @@ std::optional<NativeString> AsideTarget(const NativeString& name) {
   // Never a way out of the folder, nor onto one of the library's own names.
   if (target == NativeFromAscii(".") || target == NativeFromAscii("..") ||
       target.find_first_of(NativeFromAscii("/\\:")) != NativeString::npos ||
-      target.rfind(NativeFromAscii(kReservedPrefixAscii), 0) == 0) {
+      target.starts_with(NativeFromAscii(kReservedPrefixAscii))) {
     return std::nullopt;
   }
   return target;

@@ -2,9 +2,8 @@
 // PromptToOverwrite and OverwriteAll (0/1), Quiet (0/1/2), TestArchive and
 // VerboseListing (0/1, not both), DisplayComment (0/1), RecreateFolders (0/1),
 // IgnoreCase (0/1), SpaceToUnderscore (0/1), ExtractOnlyNewer and FreshenOnly (0/1),
-// and the include and exclude name lists (counts 0 to 100). Every
-// other field must be 0: what this library does not implement is refused rather than
-// ignored.
+// and the include and exclude name lists (counts 0 to 100). Every other field must be
+// 0: what this library does not implement is refused rather than ignored.
 #pragma once
 
 #include <string>
@@ -42,9 +41,8 @@ struct RunOptions {
 };
 
 // Fills out from the record. Fails with UNZIP_ERR_BAD_OPTIONS naming the first value
-// this library does not support (out is then not to be used).
-// The name arrays are read as NameFilter reads them (at most 100 entries each, ending
-// at a null pointer).
+// this library does not support (out is then not to be used). The name arrays are read
+// as NameFilter reads them (at most 100 entries each, ending at a null pointer).
 Status ReadOptions(int32_t includeCount, char* const* includeNames, int32_t excludeCount,
                    char* const* excludeNames, const UnzipOptionsRecord* o, RunOptions& out);
 

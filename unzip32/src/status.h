@@ -14,18 +14,15 @@ class Status {
  public:
   Status() = default;
   static Status Ok() { return Status(); }
-  static Status Fail(int32_t code, std::string message) {
-    Status s;
-    s.code_ = code;
-    s.message_ = std::move(message);
-    return s;
-  }
+  static Status Fail(int32_t code, std::string message) { return Status(code, std::move(message)); }
 
   bool ok() const { return code_ == UNZIP_OK; }
   int32_t code() const { return code_; }
   const std::string& message() const { return message_; }
 
  private:
+  Status(int32_t code, std::string message) : code_(code), message_(std::move(message)) {}
+
   int32_t code_ = UNZIP_OK;
   std::string message_;
 };

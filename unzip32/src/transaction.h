@@ -1,9 +1,8 @@
 // All-or-nothing replacement of files in one folder. Every member is first written to
 // a staged file in the folder, through to the disk as it is closed; only when all are
 // written are they listed in a flushed commit journal (commit_journal.h), and put in
-// place by applying
-// that journal (journal_apply.h), each replacing its old file in one step while a
-// second name (a hard link) keeps the old content. A failure while moving puts back
+// place by applying that journal (journal_apply.h), each replacing its old file in one
+// step while a second name (a hard link) keeps the old content. A failure while moving puts back
 // everything already moved; when even that cannot be done, the journal stays and the
 // next RecoverFolder finishes the commit. An interruption (the process killed, the
 // power cut) is finished by RecoverFolder in the same way.

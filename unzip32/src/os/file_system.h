@@ -34,11 +34,10 @@ enum class PathType { Missing, File, Folder, Other };
 
 // A file being written. Destroying it closes the handle but keeps the file. One thread
 // at a time uses a file; it may be handed to another between calls.
-class OutputFile {
+class OutputFile : public ByteSink {
  public:
-  virtual ~OutputFile() = default;
   // Appends data. Fails with UNZIP_ERR_DISK_FULL (disk full or any write error).
-  virtual Status Write(std::span<const uint8_t> data) = 0;
+  Status Write(std::span<const uint8_t> data) override = 0;
   // Sets the modification time, writes the content through to the disk so that it
   // outlasts a power cut, and closes the file. Fails with UNZIP_ERR_DISK_FULL when the
   // flush or the close reports an error (a time that cannot be set is not an error).

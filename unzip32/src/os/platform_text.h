@@ -31,6 +31,13 @@ std::string Utf8FromNative(const NativeString& path);
 // behaves the same on both.
 NativeString FileNameKey(const NativeString& name);
 
+// The separators of native paths; the first is the one written.
+#ifdef _WIN32
+inline constexpr std::wstring_view kNativeSeparators = L"\\/";
+#else
+inline constexpr std::string_view kNativeSeparators = "/";
+#endif
+
 // folder followed by name, with a separator unless folder already ends with one.
 NativeString JoinPath(const NativeString& folder, const NativeString& name);
 
@@ -40,6 +47,5 @@ std::vector<NativeString> PathComponents(const NativeString& relative);
 
 // This process's id (names of temporary files).
 unsigned long CurrentProcessId();
-
 
 }  // namespace uz32

@@ -7,13 +7,12 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <map>
-#include <mutex>
 #include <ctime>
 #include <thread>
 
 #include "dos_time.h"
 #include "os/file_system.h"
+#include "os/held_folders.h"
 #include "os/platform_text.h"
 #include "platform/system_error_text.h"
 #include "platform/posix/unique_fd.h"
@@ -23,23 +22,22 @@ namespace {
 
 using Fd = platform::UniqueFd;
 
-// Closes fd now; the close's errno, 0 when it went well (a delayed write error shows
-// here).
-int CloseReporting(Fd& fd) {
-  if (!fd) return 0;
-  return ::close(fd.release()) == 0 ? 0 : errno;
-}
-
 Status WriteFailure(const std::string& path, int err) {
   const bool full = err == ENOSPC || err == EDQUOT;
   return Status::Fail(UNZIP_ERR_DISK_FULL, "cannot write " + path + ": " +
                                                (full ? "the disk is full" : platform::SystemErrorText(err)));
 }
 
+// fsyncs fd and closes it (a delayed write error shows at the close).
+Status SyncAndClose(Fd fd, const std::string& path) {
+  if (!fd || ::fsync(fd.get()) != 0 || ::close(fd.release()) != 0) return WriteFailure(path, errno);
+  return Status::Ok();
+}
+
 // The time a stamp stands for: its UTC seconds, or its DOS fields read as local time.
 // Nothing when the DOS fields name no real time.
-std::optional<time_t> StampToTime(const FileStamp& stamp) {
-  if (stamp.unixTime) return static_cast<time_t>(*stamp.unixTime);
+std::optional<int64_t> StampToTime(const FileStamp& stamp) {
+  if (stamp.unixTime) return stamp.unixTime;
   const DosStamp d = DecodeDosStamp(stamp.dosDate, stamp.dosTime);
   if (!IsPlausible(d)) return std::nullopt;
   std::tm tm{};
@@ -52,7 +50,7 @@ std::optional<time_t> StampToTime(const FileStamp& stamp) {
   tm.tm_isdst = -1;
   const time_t when = std::mktime(&tm);
   if (when == static_cast<time_t>(-1)) return std::nullopt;
-  return when;
+  return static_cast<int64_t>(when);
 }
 
 class PosixInput final : public ByteSource {
@@ -94,68 +92,41 @@ class PosixOutput final : public OutputFile {
   // fsync waits for a journal commit of the file system; the extraction finishes
   // files on several threads at once, and their waits share commits.
   Status Finish(const FileStamp& stamp) override {
-    SetTime(stamp);
-    if (::fsync(fd_.get()) != 0) {
-      const int err = errno;
-      CloseReporting(fd_);
-      return WriteFailure(path_, err);
+    if (const std::optional<int64_t> when = StampToTime(stamp)) {
+      const timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(*when), 0}};
+      ::futimens(fd_.get(), times);  // a time that cannot be set is not worth failing for
     }
-    if (const int err = CloseReporting(fd_); err != 0) return WriteFailure(path_, err);
-    return Status::Ok();
+    return SyncAndClose(std::move(fd_), path_);
   }
 
  private:
-  void SetTime(const FileStamp& stamp) {
-    const std::optional<time_t> when = StampToTime(stamp);
-    if (!when) return;
-    const timespec times[2] = {{0, UTIME_OMIT}, {*when, 0}};
-    ::futimens(fd_.get(), times);  // a time that cannot be set is not worth failing for
-  }
 
   Fd fd_;
   std::string path_;
 };
 
-// fsyncs fd and closes it.
-Status SyncAndClose(Fd fd, const std::string& path) {
-  if (!fd || ::fsync(fd.get()) != 0) return WriteFailure(path, errno);
-  if (const int err = CloseReporting(fd); err != 0) return WriteFailure(path, err);
-  return Status::Ok();
-}
-
-// The held folder: its path without a trailing '/', and a descriptor on it (none when
-// it could not be opened: error says why); and the folders below it that steps went
-// through, each held from its first use (by relative path), so that every later step
-// goes on in the same folder, wherever it is moved meanwhile.
-struct Root {
-  std::string path;
-  Fd fd;
-  int error = 0;
-  std::mutex mutex;  // guards below (staged files are made on several threads)
-  std::map<std::string, Fd> below;
-};
-
-// Where a step acts: the name `name` in the folder `dir` (AT_FDCWD for a path outside
-// the held folder, name then the whole path; dir is owned by the hold); error when the
-// way there was refused.
-struct At {
-  int dir = AT_FDCWD;
-  std::string name;
-  std::string relative;  // below the held folder: the path from it
-  int error = 0;
+// The system's part of the walk below a held folder.
+struct PosixWalk {
+  using Handle = Fd;
+  using Error = int;
+  static constexpr Error kRefused = ELOOP;
+  static constexpr int kOutside = AT_FDCWD;
+  static const std::string& Key(const std::string& name) { return name; }
+  static Fd OpenBelow(int parent, const std::string&, const std::string& name, int& error) {
+    Fd fd(::openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd) error = errno;
+    return fd;
+  }
 };
 
 class PosixFileSystem final : public FileSystem {
  public:
   std::unique_ptr<FolderHold> HoldFolder(const NativeString& folder) override {
-    if (root_) return std::make_unique<FolderHold>();
-    auto root = std::make_unique<Root>();
-    root->path = folder;
-    while (root->path.size() > 1 && root->path.back() == '/') root->path.pop_back();
-    root->fd = Fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!root->fd) root->error = errno;
-    root_ = std::move(root);
-    return std::make_unique<Release>(root_);
+    return held_.Hold(folder, 1, [](const std::string& path, int& error) {
+      Fd fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+      if (!fd) error = errno;
+      return fd;
+    });
   }
 
   Status OpenArchive(const NativeString& path, std::unique_ptr<ByteSource>& out) override {
@@ -171,9 +142,9 @@ class PosixFileSystem final : public FileSystem {
   Status CreateNew(const NativeString& path, std::unique_ptr<OutputFile>& out,
                    bool& exists) override {
     exists = false;
-    const At at = Resolve(path);
+    const auto at = held_.Walk(path);
     if (at.error) return WriteFailure(path, at.error);
-    Fd fd(::openat(at.dir, at.name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+    Fd fd(::openat(at.parent, at.name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                    0666));
     exists = !fd && errno == EEXIST;
     if (!fd) return WriteFailure(path, errno);
@@ -182,10 +153,10 @@ class PosixFileSystem final : public FileSystem {
   }
 
   Status Rename(const NativeString& from, const NativeString& to) override {
-    const At a = Resolve(from);
-    const At b = Resolve(to);
+    const auto a = held_.Walk(from);
+    const auto b = held_.Walk(to);
     const int refused = a.error ? a.error : b.error;
-    if (refused || ::renameat(a.dir, a.name.c_str(), b.dir, b.name.c_str()) != 0) {
+    if (refused || ::renameat(a.parent, a.name.c_str(), b.parent, b.name.c_str()) != 0) {
       return Status::Fail(UNZIP_ERR_DISK_FULL, "cannot rename " + from + " to " + to + ": " +
                                                    platform::SystemErrorText(refused ? refused : errno));
     }
@@ -199,9 +170,9 @@ class PosixFileSystem final : public FileSystem {
   }
 
   bool Link(const NativeString& existing, const NativeString& newName) override {
-    const At a = Resolve(existing);
-    const At b = Resolve(newName);
-    return !a.error && !b.error && ::linkat(a.dir, a.name.c_str(), b.dir, b.name.c_str(), 0) == 0;
+    const auto a = held_.Walk(existing);
+    const auto b = held_.Walk(newName);
+    return !a.error && !b.error && ::linkat(a.parent, a.name.c_str(), b.parent, b.name.c_str(), 0) == 0;
   }
 
   Status FlushFolder(const NativeString& folder) override {
@@ -211,9 +182,9 @@ class PosixFileSystem final : public FileSystem {
   }
 
   bool Remove(const NativeString& path) override {
-    const At at = Resolve(path);
+    const auto at = held_.Walk(path);
     if (at.error) return false;
-    return ::unlinkat(at.dir, at.name.c_str(), 0) == 0 || errno == ENOENT;
+    return ::unlinkat(at.parent, at.name.c_str(), 0) == 0 || errno == ENOENT;
   }
 
   PathType TypeOf(const NativeString& path) override {
@@ -252,17 +223,17 @@ class PosixFileSystem final : public FileSystem {
   }
 
   Status MakeFolder(const NativeString& path) override {
-    const At at = Resolve(path);
+    const auto at = held_.Walk(path);
     if (at.error) return WriteFailure(path, at.error);
-    if (::mkdirat(at.dir, at.name.c_str(), 0777) != 0) return WriteFailure(path, errno);
+    if (::mkdirat(at.parent, at.name.c_str(), 0777) != 0) return WriteFailure(path, errno);
     return Status::Ok();
   }
 
   bool RemoveEmptyFolder(const NativeString& path) override {
-    const At at = Resolve(path);
+    const auto at = held_.Walk(path);
     if (at.error) return false;
-    if (::unlinkat(at.dir, at.name.c_str(), AT_REMOVEDIR) != 0 && errno != ENOENT) return false;
-    Forget(at.relative);
+    if (::unlinkat(at.parent, at.name.c_str(), AT_REMOVEDIR) != 0 && errno != ENOENT) return false;
+    held_.Forget(at.relative);
     return true;
   }
 
@@ -272,102 +243,36 @@ class PosixFileSystem final : public FileSystem {
     return static_cast<int64_t>(st.st_mtim.tv_sec);
   }
 
-  std::optional<int64_t> StampTime(const FileStamp& stamp) override {
-    const std::optional<time_t> when = StampToTime(stamp);
-    if (!when) return std::nullopt;
-    return static_cast<int64_t>(*when);
-  }
+  std::optional<int64_t> StampTime(const FileStamp& stamp) override { return StampToTime(stamp); }
 
   void Pause(unsigned milliseconds) override {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
   }
 
  private:
-  // Ends a hold: the paths below the folder are paths again.
-  class Release final : public FolderHold {
-   public:
-    explicit Release(std::unique_ptr<Root>& root) : root_(root) {}
-    ~Release() override { root_.reset(); }
-
-   private:
-    std::unique_ptr<Root>& root_;
-  };
-
-  // The folder that holds the last name of path, reached from the held folder without
-  // following any link; for a path outside it, the path itself. The held folder itself
-  // is "." in it.
-  At Resolve(const std::string& path) const {
-    At at;
-    const std::string& base = root_ ? root_->path : std::string();
-    const bool below = root_ && path.size() >= base.size() &&
-                       path.compare(0, base.size(), base) == 0 &&
-                       (path.size() == base.size() || path[base.size()] == '/' || base == "/");
-    if (!below) {
-      at.name = path;
-      return at;
-    }
-    if (!root_->fd) {
-      at.error = root_->error;
-      return at;
-    }
-    const std::vector<std::string> parts = PathComponents(path.substr(base.size()));
-    at.dir = root_->fd.get();
-    at.name = parts.empty() ? "." : parts.back();
-    const std::lock_guard<std::mutex> hold(root_->mutex);
-    for (size_t i = 0; i < parts.size(); ++i) {
-      if (parts[i] == "." || parts[i] == "..") {
-        at.error = ELOOP;
-        return at;
-      }
-      if (!at.relative.empty()) at.relative += '/';
-      at.relative += parts[i];
-      if (i + 1 == parts.size()) break;
-      Fd& held = root_->below[at.relative];
-      if (!held) {
-        held = Fd(::openat(at.dir, parts[i].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-        if (!held) {
-          at.error = errno;
-          root_->below.erase(at.relative);
-          return at;
-        }
-      }
-      at.dir = held.get();
-    }
-    return at;
-  }
-
-  // Lets go of the folder at relative and those below it (it was removed).
-  void Forget(const std::string& relative) const {
-    if (!root_ || relative.empty()) return;
-    const std::lock_guard<std::mutex> hold(root_->mutex);
-    std::erase_if(root_->below, [&](const auto& entry) {
-      return entry.first == relative || entry.first.starts_with(relative + '/');
-    });
-  }
-
-  // lstat for path, resolved as every step is; false with errno set when it fails.
+  // lstat for path, walked to as every step is; false with errno set when it fails.
   bool StatOf(const std::string& path, struct stat& st) const {
-    const At at = Resolve(path);
+    const auto at = held_.Walk(path);
     if (at.error) {
       errno = at.error;
       return false;
     }
-    return ::fstatat(at.dir, at.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+    return ::fstatat(at.parent, at.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
   }
 
   // A descriptor on the folder at path (not through a final link below the held
   // folder); none with errno set.
   Fd OpenFolder(const std::string& path) const {
-    const At at = Resolve(path);
+    const auto at = held_.Walk(path);
     if (at.error) {
       errno = at.error;
       return Fd();
     }
-    return Fd(::openat(at.dir, at.name.c_str(),
-                       O_RDONLY | O_DIRECTORY | O_CLOEXEC | (at.dir == AT_FDCWD ? 0 : O_NOFOLLOW)));
+    return Fd(::openat(at.parent, at.name.c_str(),
+                       O_RDONLY | O_DIRECTORY | O_CLOEXEC | (at.parent == AT_FDCWD ? 0 : O_NOFOLLOW)));
   }
 
-  std::unique_ptr<Root> root_;
+  HeldFolders<PosixWalk> held_;
 };
 
 }  // namespace

@@ -24,22 +24,6 @@ NativeString FileNameKey(const NativeString& name) {
   return key;
 }
 
-NativeString JoinPath(const NativeString& folder, const NativeString& name) {
-  if (folder.empty() || folder.back() == '/') return folder + name;
-  return folder + '/' + name;
-}
-
-std::vector<NativeString> PathComponents(const NativeString& relative) {
-  std::vector<NativeString> parts;
-  size_t start = 0;
-  for (;;) {
-    const size_t cut = relative.find('/', start);
-    if (cut != start && start < relative.size()) parts.push_back(relative.substr(start, cut - start));
-    if (cut == NativeString::npos) return parts;
-    start = cut + 1;
-  }
-}
-
 unsigned long CurrentProcessId() { return static_cast<unsigned long>(::getpid()); }
 
 }  // namespace uz32

@@ -6,13 +6,11 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <iterator>
-#include <map>
-#include <mutex>
 #include <vector>
 
 #include "dos_time.h"
 #include "os/file_system.h"
+#include "os/held_folders.h"
 #include "os/platform_text.h"
 #include "platform/system_error_text.h"
 #include "platform/win32/kernel_handles.h"
@@ -22,12 +20,6 @@ namespace {
 
 using File = platform::win32::UniqueFile;
 using Search = platform::win32::UniqueSearch;
-
-// Closes h now; the error code, 0 when it went well (a delayed write error shows here).
-DWORD CloseReporting(File& h) {
-  if (!h) return 0;
-  return CloseHandle(h.release()) ? 0 : GetLastError();
-}
 
 Status WriteFailure(const NativeString& path, DWORD err) {
   const bool full = err == ERROR_DISK_FULL || err == ERROR_HANDLE_DISK_FULL;
@@ -111,63 +103,59 @@ class WinOutput final : public OutputFile {
   }
   // Both the flush and the close may wait long (a virus scanner reads a new file as it
   // is closed): the extraction finishes files on several threads at once.
+  // A delayed write error shows at the close; after a failed flush the handle closes
+  // with this object.
   Status Finish(const FileStamp& stamp) override {
-    SetTime(stamp);
-    if (!FlushFileBuffers(h_.get())) {
-      const DWORD err = GetLastError();
-      CloseReporting(h_);
-      return WriteFailure(path_, err);
+    if (const std::optional<FILETIME> utc = StampToFileTime(stamp)) {
+      SetFileTime(h_.get(), nullptr, nullptr, &*utc);  // not worth failing for
     }
-    if (const DWORD err = CloseReporting(h_); err != 0) return WriteFailure(path_, err);
+    if (!FlushFileBuffers(h_.get()) || !CloseHandle(h_.release())) {
+      return WriteFailure(path_, GetLastError());
+    }
     return Status::Ok();
   }
 
  private:
-  void SetTime(const FileStamp& stamp) {
-    if (const std::optional<FILETIME> utc = StampToFileTime(stamp)) {
-      SetFileTime(h_.get(), nullptr, nullptr, &*utc);  // not worth failing for
-    }
-  }
 
   File h_;
   NativeString path_;
 };
 
-// The held folder: its path without a trailing separator and a handle on it that lets
-// no one rename or delete it; error when it could not be opened. And the folders below
-// it that steps went through, each held the same way from its first use (by relative
-// path, in upper case).
-struct Root {
-  std::wstring path;
-  File handle;
-  DWORD error = 0;
-  std::mutex mutex;  // guards below (staged files are made on several threads)
-  std::map<std::wstring, File> below;
+// The system's part of the walk below a held folder: each folder is opened itself (not
+// what a reparse point leads to) and refused when it is a reparse point or no folder.
+// Keys are upper case.
+struct WinWalk {
+  using Handle = File;
+  using Error = DWORD;
+  static constexpr Error kRefused = ERROR_CANT_ACCESS_FILE;
+  static constexpr HANDLE kOutside = nullptr;
+  static std::wstring Key(const std::wstring& name) { return FileNameKey(name); }
+  static File OpenBelow(HANDLE, const std::wstring& parent, const std::wstring& name,
+                        DWORD& error) {
+    File folder(CreateFileW(JoinPath(parent, name).c_str(), FILE_READ_ATTRIBUTES,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!folder || !GetFileInformationByHandle(folder.get(), &info)) {
+      error = GetLastError();
+    } else if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
+               (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+      error = ERROR_CANT_ACCESS_FILE;
+    }
+    return folder;
+  }
 };
-
-// A step's way below the held folder: error when it was refused (a link, junction or
-// file on it); relative, the key of the last name.
-struct Way {
-  DWORD error = 0;
-  std::wstring relative;
-};
-
-bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
 class WinFileSystem final : public FileSystem {
  public:
   std::unique_ptr<FolderHold> HoldFolder(const NativeString& folder) override {
-    if (root_) return std::make_unique<FolderHold>();
-    auto root = std::make_unique<Root>();
-    root->path = folder;
-    while (root->path.size() > 3 && IsSeparator(root->path.back())) root->path.pop_back();
-    // The folder itself may be reached through a link: that one is followed.
-    root->handle = File(CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!root->handle) root->error = GetLastError();
-    root_ = std::move(root);
-    return std::make_unique<Release>(root_);
+    return held_.Hold(folder, 3, [](const std::wstring& path, DWORD& error) {
+      // The folder itself may be reached through a link: that one is followed.
+      File h(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+      if (!h) error = GetLastError();
+      return h;
+    });
   }
 
   Status OpenArchive(const NativeString& path, std::unique_ptr<ByteSource>& out) override {
@@ -184,7 +172,7 @@ class WinFileSystem final : public FileSystem {
   Status CreateNew(const NativeString& path, std::unique_ptr<OutputFile>& out,
                    bool& exists) override {
     exists = false;
-    const Way way = Walk(path);
+    const auto way = held_.Walk(path);
     if (way.error) return WriteFailure(path, way.error);
     // A link at the name, dangling or not, counts as taken: it is never followed.
     File h(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
@@ -199,8 +187,8 @@ class WinFileSystem final : public FileSystem {
   }
 
   Status Rename(const NativeString& from, const NativeString& to) override {
-    const Way a = Walk(from);
-    const Way b = Walk(to);
+    const auto a = held_.Walk(from);
+    const auto b = held_.Walk(to);
     const DWORD refused = a.error ? a.error : b.error;
     if (refused || !MoveFileExW(from.c_str(), to.c_str(), 0)) {
       const DWORD err = refused ? refused : GetLastError();
@@ -215,8 +203,8 @@ class WinFileSystem final : public FileSystem {
   // there too, and the rename that follows fails: nothing is lost).
   Status Replace(const NativeString& from, const NativeString& to, bool& inUse) override {
     inUse = false;
-    const Way a = Walk(from);
-    const Way b = Walk(to);
+    const auto a = held_.Walk(from);
+    const auto b = held_.Walk(to);
     const DWORD refused = a.error ? a.error : b.error;
     if (refused || !MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) {
       const DWORD err = refused ? refused : GetLastError();
@@ -232,8 +220,8 @@ class WinFileSystem final : public FileSystem {
   // everything, fails for exactly those: a running program or loaded library, or a
   // file open without write or delete sharing.
   bool Link(const NativeString& existing, const NativeString& newName) override {
-    const Way a = Walk(existing);
-    const Way b = Walk(newName);
+    const auto a = held_.Walk(existing);
+    const auto b = held_.Walk(newName);
     if (a.error || b.error) return false;
     if (!File(CreateFileW(existing.c_str(), GENERIC_WRITE | DELETE,
                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -247,7 +235,7 @@ class WinFileSystem final : public FileSystem {
   Status FlushFolder(const NativeString&) override { return Status::Ok(); }
 
   bool Remove(const NativeString& path) override {
-    const Way way = Walk(path);
+    const auto way = held_.Walk(path);
     if (way.error) return false;
     if (DeleteFileW(path.c_str())) return true;
     DWORD err = GetLastError();
@@ -261,15 +249,10 @@ class WinFileSystem final : public FileSystem {
   }
 
   PathType TypeOf(const NativeString& path) override {
-    const Way way = Walk(path);
-    if (way.error) {
-      return way.error == ERROR_FILE_NOT_FOUND || way.error == ERROR_PATH_NOT_FOUND
-                 ? PathType::Missing
-                 : PathType::Other;
-    }
-    const DWORD attrs = GetFileAttributesW(path.c_str());
+    const auto way = held_.Walk(path);
+    const DWORD attrs = way.error ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(path.c_str());
     if (attrs == INVALID_FILE_ATTRIBUTES) {
-      const DWORD err = GetLastError();
+      const DWORD err = way.error ? way.error : GetLastError();
       return err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND ? PathType::Missing
                                                                         : PathType::Other;
     }
@@ -280,7 +263,7 @@ class WinFileSystem final : public FileSystem {
 
   std::optional<NativeString> ListedName(const NativeString& path) override {
     // The file's own entry: FindFirstFileW reports the long name whatever name found it.
-    const Way way = Walk(path);
+    const auto way = held_.Walk(path);
     WIN32_FIND_DATAW found{};
     if (way.error || !Search(FindFirstFileW(path.c_str(), &found))) return std::nullopt;
     return NativeString(found.cFileName);
@@ -299,7 +282,7 @@ class WinFileSystem final : public FileSystem {
 
   std::vector<NativeString> ListFolder(const NativeString& folder) override {
     std::vector<NativeString> names;
-    const Way way = Walk(JoinPath(folder, L"*"));
+    const auto way = held_.Walk(JoinPath(folder, L"*"));
     if (way.error) return names;
     WIN32_FIND_DATAW data{};
     const Search find(FindFirstFileW(JoinPath(folder, L"*").c_str(), &data));
@@ -311,30 +294,30 @@ class WinFileSystem final : public FileSystem {
   }
 
   bool IsLink(const NativeString& path) override {
-    const Way way = Walk(path);
+    const auto way = held_.Walk(path);
     if (way.error) return false;
     const DWORD attrs = GetFileAttributesW(path.c_str());
     return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
   }
 
   Status MakeFolder(const NativeString& path) override {
-    const Way way = Walk(path);
+    const auto way = held_.Walk(path);
     if (way.error) return WriteFailure(path, way.error);
     if (!CreateDirectoryW(path.c_str(), nullptr)) return WriteFailure(path, GetLastError());
     return Status::Ok();
   }
 
   bool RemoveEmptyFolder(const NativeString& path) override {
-    const Way way = Walk(path);
+    const auto way = held_.Walk(path);
     if (way.error) return false;
-    Forget(way.relative);  // a folder held without delete sharing cannot be removed
+    held_.Forget(way.relative);  // a folder held without delete sharing cannot be removed
     if (RemoveDirectoryW(path.c_str())) return true;
     const DWORD err = GetLastError();
     return err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND;
   }
 
   std::optional<int64_t> ModifiedTime(const NativeString& path) override {
-    const Way way = Walk(path);
+    const auto way = held_.Walk(path);
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (way.error || !GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {
       return std::nullopt;
@@ -343,84 +326,14 @@ class WinFileSystem final : public FileSystem {
   }
 
   std::optional<int64_t> StampTime(const FileStamp& stamp) override {
-    const std::optional<FILETIME> utc = StampToFileTime(stamp);
-    if (!utc) return std::nullopt;
-    return UnixSeconds(*utc);
+    if (const std::optional<FILETIME> utc = StampToFileTime(stamp)) return UnixSeconds(*utc);
+    return std::nullopt;
   }
 
   void Pause(unsigned milliseconds) override { Sleep(milliseconds); }
 
  private:
-  class Release final : public FolderHold {
-   public:
-    explicit Release(std::unique_ptr<Root>& root) : root_(root) {}
-    ~Release() override { root_.reset(); }
-
-   private:
-    std::unique_ptr<Root>& root_;
-  };
-
-  // Opens and holds every folder between the held folder and path's last name that is
-  // not held yet, each one itself (not what a reparse point leads to), refused when it
-  // is a reparse point or no folder. Nothing for a path outside the held folder.
-  Way Walk(const NativeString& path) const {
-    Way way;
-    if (!root_) return way;
-    const std::wstring& base = root_->path;
-    const bool below = path.size() > base.size() && path.compare(0, base.size(), base) == 0 &&
-                       (IsSeparator(path[base.size()]) || IsSeparator(base.back()));
-    if (!below && path != base) return way;
-    if (!root_->handle) {
-      way.error = root_->error;
-      return way;
-    }
-    const std::vector<NativeString> parts = PathComponents(path.substr(base.size()));
-    std::wstring prefix = base;
-    const std::lock_guard<std::mutex> hold(root_->mutex);
-    for (size_t i = 0; i < parts.size(); ++i) {
-      if (parts[i] == L"." || parts[i] == L"..") {
-        way.error = ERROR_CANT_ACCESS_FILE;
-        return way;
-      }
-      if (!way.relative.empty()) way.relative += L'\\';
-      way.relative += FileNameKey(parts[i]);
-      if (i + 1 == parts.size()) break;
-      prefix = JoinPath(prefix, parts[i]);
-      File& held = root_->below[way.relative];
-      if (held) continue;
-      File folder(CreateFileW(prefix.c_str(), FILE_READ_ATTRIBUTES,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-      BY_HANDLE_FILE_INFORMATION info{};
-      if (!folder || !GetFileInformationByHandle(folder.get(), &info)) {
-        way.error = GetLastError();
-      } else if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
-                 (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-        way.error = ERROR_CANT_ACCESS_FILE;
-      }
-      if (way.error) {
-        root_->below.erase(way.relative);
-        return way;
-      }
-      held = std::move(folder);
-    }
-    return way;
-  }
-
-  // Lets go of the folder at relative and those below it (it is to be removed).
-  void Forget(const std::wstring& relative) const {
-    if (!root_ || relative.empty()) return;
-    const std::lock_guard<std::mutex> hold(root_->mutex);
-    for (auto it = root_->below.begin(); it != root_->below.end();) {
-      const bool under = it->first == relative ||
-                         (it->first.size() > relative.size() &&
-                          it->first.compare(0, relative.size(), relative) == 0 &&
-                          it->first[relative.size()] == L'\\');
-      it = under ? root_->below.erase(it) : std::next(it);
-    }
-  }
-
-  std::unique_ptr<Root> root_;
+  HeldFolders<WinWalk> held_;
 };
 
 }  // namespace

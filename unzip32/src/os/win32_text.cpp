@@ -7,27 +7,23 @@ namespace uz32 {
 namespace {
 
 std::wstring Widen(UINT codePage, std::string_view text) {
-  if (text.empty()) return {};
-  const int n = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()),
-                                    nullptr, 0);
-  std::wstring out(static_cast<size_t>(n > 0 ? n : 0), L'\0');
-  if (n > 0) {
-    MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
-  }
+  const int size = static_cast<int>(text.size());
+  const int n = size ? MultiByteToWideChar(codePage, 0, text.data(), size, nullptr, 0) : 0;
+  if (n <= 0) return {};
+  std::wstring out(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(codePage, 0, text.data(), size, out.data(), n);
   return out;
 }
 
 std::string Narrow(UINT codePage, std::wstring_view text) {
-  if (text.empty()) return {};
   // UTF-8 takes no default character; the ANSI code page gets '?' for what it lacks.
   const char* fallback = codePage == CP_UTF8 ? nullptr : "?";
-  const int n = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()),
-                                    nullptr, 0, fallback, nullptr);
-  std::string out(static_cast<size_t>(n > 0 ? n : 0), '\0');
-  if (n > 0) {
-    WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
-                        fallback, nullptr);
-  }
+  const int size = static_cast<int>(text.size());
+  const int n =
+      size ? WideCharToMultiByte(codePage, 0, text.data(), size, nullptr, 0, fallback, nullptr) : 0;
+  if (n <= 0) return {};
+  std::string out(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(codePage, 0, text.data(), size, out.data(), n, fallback, nullptr);
   return out;
 }
 
@@ -67,22 +63,6 @@ NativeString FileNameKey(const NativeString& name) {
   LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, name.data(), static_cast<int>(name.size()),
                key.data(), n);
   return key;
-}
-
-NativeString JoinPath(const NativeString& folder, const NativeString& name) {
-  if (folder.empty() || folder.back() == L'\\' || folder.back() == L'/') return folder + name;
-  return folder + L'\\' + name;
-}
-
-std::vector<NativeString> PathComponents(const NativeString& relative) {
-  std::vector<NativeString> parts;
-  size_t start = 0;
-  for (;;) {
-    const size_t cut = relative.find_first_of(L"/\\", start);
-    if (cut != start && start < relative.size()) parts.push_back(relative.substr(start, cut - start));
-    if (cut == NativeString::npos) return parts;
-    start = cut + 1;
-  }
 }
 
 unsigned long CurrentProcessId() { return GetCurrentProcessId(); }

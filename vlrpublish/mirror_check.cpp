@@ -34,12 +34,28 @@ std::string UpdaterAddress(const std::string& site) {
   return platform::ToUtf8(vlr::NormalisedSiteAddress(platform::FromUtf8(site)));
 }
 
-std::string Describe(const HttpAnswer& a) {
+// Fetches `name` from the mirror at `address` into `file` (with a progress line for a
+// package) and says on `out` what came back: "version.html: HTTP 200, 178 bytes", then
+// `end`.
+HttpAnswer Fetch(const std::string& address, const std::string& name, const fs::path& file,
+                 std::FILE* out, const char* end = "\n", bool package = false) {
+  HttpAnswer a;
+  {
+    std::optional<ProgressLine> progress;
+    if (package) progress.emplace(name + ": downloading", 0);
+    a = HttpGet(platform::ToAnsi(platform::FromUtf8(address + name)), file,
+                [&](std::uint64_t done, std::int64_t announced) {
+                  if (!progress) return;
+                  if (announced > 0) progress->SetTotal(static_cast<std::uint64_t>(announced));
+                  progress->Update(done);
+                });
+  }
   std::string s = "HTTP " + std::to_string(a.status) + ", " + std::to_string(a.received) + " bytes";
   if (a.announced >= 0 && static_cast<std::uint64_t>(a.announced) != a.received) {
     s += " of " + std::to_string(a.announced) + " announced";
   }
-  return s;
+  std::fprintf(out, "%s: %s%s", name.c_str(), a.answered ? s.c_str() : "no answer", end);
+  return a;
 }
 
 // Adds to `reasons` what the updater would make of one download. True when the updater
@@ -69,28 +85,21 @@ bool Judge(const std::string& name, const HttpAnswer& a, std::vector<std::string
   return goesOn;
 }
 
-// A key given with --key: its file and its point.
-struct CheckKey {
-  std::string file;
-  std::vector<std::uint8_t> point;
-};
-
 // With keys: fetches the signature file `sigName` beside `file` and checks it as an
 // updater built with those keys would. Reports it on `out`; gives the reason it does
 // not hold in `why` and false, or true.
 bool SignatureFileHolds(const std::string& address, const std::string& name,
                         const std::string& sigName, const fs::path& file,
-                        const std::vector<CheckKey>& keys, std::FILE* out, std::string& why) {
+                        const std::vector<vlr::NamedKey>& keys, std::FILE* out, std::string& why) {
   const fs::path sigFile = file.parent_path() / PathFromUtf8(sigName);
-  const HttpAnswer a = HttpGet(platform::ToAnsi(platform::FromUtf8(address + sigName)), sigFile);
-  std::fprintf(out, "%s: %s", sigName.c_str(), a.answered ? Describe(a).c_str() : "no answer");
+  const HttpAnswer a = Fetch(address, sigName, sigFile, out, "");
   if (!a.answered || a.status >= 400 || !a.complete || a.received == 0) {
     std::fprintf(out, "\n");
     why = name + " has no " + sigName + " on the mirror";
     return false;
   }
   std::vector<std::span<const std::uint8_t>> points;
-  for (const CheckKey& k : keys) points.emplace_back(k.point);
+  for (const vlr::NamedKey& k : keys) points.emplace_back(k.point);
   std::optional<std::size_t> by;
   unsigned long ignored = 0;
   if (const std::unique_ptr<platform::PlainFile> page =
@@ -98,7 +107,7 @@ bool SignatureFileHolds(const std::string& address, const std::string& name,
     by = vlr::VerifyingKey(points, *page, platform::FromUtf8(Utf8FromPath(sigFile)));
   }
   if (by && keys.size() > 1) {
-    std::fprintf(out, ", signature good, by the key in %s\n", keys[*by].file.c_str());
+    std::fprintf(out, ", signature good, by the key in %s\n", keys[*by].name.c_str());
   } else {
     std::fprintf(out, ", signature %s\n", by ? "good" : "WRONG");
   }
@@ -113,7 +122,7 @@ bool SignatureFileHolds(const std::string& address, const std::string& name,
 // signature, as an updater built with those keys does. Adds the reason to `reasons` and
 // gives false when the updater would stop there.
 bool JudgeSignature(const std::string& address, const std::string& name, const fs::path& file,
-                    const std::vector<CheckKey>& keys, std::FILE* out,
+                    const std::vector<vlr::NamedKey>& keys, std::FILE* out,
                     std::vector<std::string>& reasons) {
   std::string first, second;
   if (SignatureFileHolds(address, name, vlr::SignatureName(name), file, keys, out, first))
@@ -208,7 +217,7 @@ int CheckMirror(const CheckRequest& request, std::FILE* out) {
     std::fprintf(out, "cannot check: no temporary folder (%s)\n", ec.message().c_str());
     return kCheckCannotRun;
   }
-  std::vector<CheckKey> keys;
+  std::vector<vlr::NamedKey> keys;  // the keys of --key, named by their files
   for (const fs::path& keyFile : request.keys) {
     const std::string keyName = Utf8FromPath(keyFile);
     std::string pem;
@@ -232,15 +241,10 @@ int CheckMirror(const CheckRequest& request, std::FILE* out) {
     }
     keys.push_back({keyName, *point});
   }
-  {
-    // The rules of the build the keys stand for: a list it would refuse checks nothing.
-    std::vector<vlr::NamedKey> named;
-    for (const CheckKey& k : keys) named.push_back({k.file, k.point});
-    if (const std::string problem = vlr::KeyListProblem(named); !problem.empty()) {
-      std::fprintf(out, "cannot check: %s (a build refuses that list of keys)\n",
-                   problem.c_str());
-      return kCheckCannotRun;
-    }
+  // The rules of the build the keys stand for: a list it would refuse checks nothing.
+  if (const std::string problem = vlr::KeyListProblem(keys); !problem.empty()) {
+    std::fprintf(out, "cannot check: %s (a build refuses that list of keys)\n", problem.c_str());
+    return kCheckCannotRun;
   }
   ScratchFolder downloads(temp, "vlrpublish-check");
   if (!downloads.error().empty()) {
@@ -251,10 +255,7 @@ int CheckMirror(const CheckRequest& request, std::FILE* out) {
   std::vector<std::string> reasons;
   const std::string pageName = vlr::kVersionFileName;
   const fs::path page = downloads.path() / pageName;
-  const HttpAnswer pageAnswer =
-      HttpGet(platform::ToAnsi(platform::FromUtf8(address + pageName)), page);
-  std::fprintf(out, "%s: %s\n", pageName.c_str(),
-               pageAnswer.answered ? Describe(pageAnswer).c_str() : "no answer");
+  const HttpAnswer pageAnswer = Fetch(address, pageName, page, out);
   std::string digits;
   std::string name;                   // the package the updater would fetch
   std::optional<std::string> digest;  // the SHA-256 version.html names for it
@@ -301,18 +302,7 @@ int CheckMirror(const CheckRequest& request, std::FILE* out) {
 
   if (!name.empty()) {
     const fs::path zip = downloads.path() / name;
-    HttpAnswer zipAnswer;
-    {
-      ProgressLine progress(name + ": downloading", 0);
-      zipAnswer = HttpGet(platform::ToAnsi(platform::FromUtf8(address + name)), zip,
-                          [&](std::uint64_t done, std::int64_t announced) {
-                            if (announced > 0)
-                              progress.SetTotal(static_cast<std::uint64_t>(announced));
-                            progress.Update(done);
-                          });
-    }
-    std::fprintf(out, "%s: %s\n", name.c_str(),
-                 zipAnswer.answered ? Describe(zipAnswer).c_str() : "no answer");
+    const HttpAnswer zipAnswer = Fetch(address, name, zip, out, "\n", true);
     if (Judge(name, zipAnswer, reasons) &&
         DigestAgrees(name, zip, digest, !keys.empty(), out, reasons)) {
       if (zipAnswer.received > vlr::kMaxPackageBytes) {

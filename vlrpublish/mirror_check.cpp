@@ -29,11 +29,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The mirror address as the updater's download makes it.
-std::string UpdaterAddress(const std::string& site) {
-  return platform::ToUtf8(vlr::NormalisedSiteAddress(platform::FromUtf8(site)));
-}
-
 // Fetches `name` from the mirror at `address` into `file` (with a progress line for a
 // package) and says on `out` what came back: "version.html: HTTP 200, 178 bytes", then
 // `end`.
@@ -209,7 +204,9 @@ bool DigestAgrees(const std::string& name, const fs::path& file,
 }  // namespace
 
 int CheckMirror(const CheckRequest& request, std::FILE* out) {
-  const std::string address = UpdaterAddress(request.site);
+  // The mirror address as the updater's download makes it.
+  const std::string address =
+      platform::ToUtf8(vlr::NormalisedSiteAddress(platform::FromUtf8(request.site)));
   std::fprintf(out, "mirror: %s\n", address.c_str());
   std::error_code ec;
   const fs::path temp = fs::temp_directory_path(ec);

@@ -3,7 +3,7 @@
 #include "vlrpublish/package_check.h"
 
 #include <algorithm>
-#include <chrono>
+#include <optional>
 #include <fstream>
 #include <set>
 #include <string_view>
@@ -44,17 +44,13 @@ LibraryOutcome Run(const std::filesystem::path& zip, const std::filesystem::path
   // The updater hands the folder over with a final separator.
   std::string folderText = folder ? platform::AnsiPath(*folder) : std::string();
   if (folder) folderText += static_cast<char>(platform::kPathSeparator);
-  std::vector<char> zipBuffer(zipText.begin(), zipText.end());
-  zipBuffer.push_back('\0');
-  std::vector<char> folderBuffer(folderText.begin(), folderText.end());
-  folderBuffer.push_back('\0');
 
   UnzipOptionsRecord options{};
   options.PromptToOverwrite = 1;
   options.OverwriteAll = 1;
   options.TestArchive = folder ? 0 : 1;
-  options.ZipFileName = zipBuffer.data();
-  options.ExtractFolder = folder ? folderBuffer.data() : nullptr;
+  options.ZipFileName = zipText.data();
+  options.ExtractFolder = folder ? folderText.data() : nullptr;
   UnzipNameListRecord include{}, exclude{};
   UnzipCallbacksRecord callbacks{};
   callbacks.Print = &CollectPrint;
@@ -87,7 +83,7 @@ std::string LibraryErrors(const std::string& printed) {
     rest.remove_prefix(cut == std::string_view::npos ? rest.size() : cut + 1);
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     constexpr std::string_view kPrefix = "error: ";
-    if (line.substr(0, kPrefix.size()) == kPrefix) {
+    if (line.starts_with(kPrefix)) {
       if (!out.empty()) out += "; ";
       out += line.substr(kPrefix.size());
     }
@@ -166,13 +162,9 @@ std::string CheckUnpacksToSources(const PackageFolder& files, const std::string&
       }
       return f.name + " does not come out of " + name + " as it went in";
     }
-    const auto t = fs::last_write_time(copy, ec);
-    const auto seconds =
-        std::chrono::floor<std::chrono::seconds>(std::chrono::file_clock::to_sys(t))
-            .time_since_epoch()
-            .count();
     // A FAT disk keeps times in two-second steps: closer than that is the same time.
-    if (ec || seconds - f.utcSeconds > 2 || f.utcSeconds - seconds > 2)
+    const std::optional<std::int64_t> seconds = ModifiedUtc(copy);
+    if (!seconds || *seconds - f.utcSeconds > 2 || f.utcSeconds - *seconds > 2)
       return f.name + " does not keep its time in " + name;
     done += f.size;
     progress.Update(done);

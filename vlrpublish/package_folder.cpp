@@ -24,14 +24,6 @@ bool IsAscii(const std::string& s) {
   return std::all_of(s.begin(), s.end(), [](char c) { return (c & 0x80) == 0; });
 }
 
-std::optional<std::int64_t> ModifiedUtc(const fs::path& path) {
-  std::error_code ec;
-  const fs::file_time_type t = fs::last_write_time(path, ec);
-  if (ec) return std::nullopt;
-  const auto sys = std::chrono::file_clock::to_sys(t);
-  return std::chrono::floor<std::chrono::seconds>(sys).time_since_epoch().count();
-}
-
 // True for the files systems and editors leave in folders without being asked.
 bool LooksLeftByChance(const std::string& name) {
   std::string lower = name;
@@ -140,6 +132,14 @@ PackageFolder ReadPackageFolder(const fs::path& folder, const std::string& label
     out.problems.push_back(shown + " holds no file: the updater cannot unpack an empty package");
   }
   return out;
+}
+
+std::optional<std::int64_t> ModifiedUtc(const fs::path& path) {
+  std::error_code ec;
+  const fs::file_time_type t = fs::last_write_time(path, ec);
+  if (ec) return std::nullopt;
+  const auto sys = std::chrono::file_clock::to_sys(t);
+  return std::chrono::floor<std::chrono::seconds>(sys).time_since_epoch().count();
 }
 
 bool ChangedSinceListed(const PackageFile& file) {

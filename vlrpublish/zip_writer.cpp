@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <ctime>
 #include <limits>
 #include <memory>
@@ -73,10 +74,7 @@ void Put32(std::string& s, std::uint32_t v) {
 }
 
 bool IsAscii(const std::string& s) {
-  for (unsigned char c : s) {
-    if (c >= 0x80) return false;
-  }
-  return true;
+  return std::all_of(s.begin(), s.end(), [](char c) { return (c & 0x80) == 0; });
 }
 
 // The UTC modification time, in the same form in the local and the central header.

@@ -60,7 +60,6 @@ bool Judge(const std::string& name, const HttpAnswer& a, std::vector<std::string
     reasons.push_back(name + ": no answer from the mirror (" + a.error + ")");
     return false;
   }
-  bool goesOn = true;
   if (a.status >= 400) {
     reasons.push_back(name + " answered HTTP " + std::to_string(a.status) +
                       ": the updater counts an error answer as a failed download");
@@ -72,12 +71,10 @@ bool Judge(const std::string& name, const HttpAnswer& a, std::vector<std::string
   if (!a.complete) {
     reasons.push_back(name + ": the transfer broke after " + std::to_string(a.received) +
                       " bytes (" + a.error + "); the updater deletes what it received");
-    goesOn = false;
   } else if (a.received == 0) {
     reasons.push_back(name + " is empty: the updater takes that for a failed download");
-    goesOn = false;
   }
-  return goesOn;
+  return a.complete && a.received > 0;
 }
 
 // With keys: fetches the signature file `sigName` beside `file` and checks it as an
@@ -208,46 +205,34 @@ int CheckMirror(const CheckRequest& request, std::FILE* out) {
   const std::string address =
       platform::ToUtf8(vlr::NormalisedSiteAddress(platform::FromUtf8(request.site)));
   std::fprintf(out, "mirror: %s\n", address.c_str());
+  const auto cannotCheck = [out](const std::string& why) {
+    std::fprintf(out, "cannot check: %s\n", why.c_str());
+    return kCheckCannotRun;
+  };
   std::error_code ec;
   const fs::path temp = fs::temp_directory_path(ec);
-  if (ec) {
-    std::fprintf(out, "cannot check: no temporary folder (%s)\n", ec.message().c_str());
-    return kCheckCannotRun;
-  }
+  if (ec) return cannotCheck("no temporary folder (" + ec.message() + ")");
   std::vector<vlr::NamedKey> keys;  // the keys of --key, named by their files
   for (const fs::path& keyFile : request.keys) {
     const std::string keyName = Utf8FromPath(keyFile);
     std::string pem;
     unsigned long error = 0;
-    if (!platform::ReadWholeFile(keyFile, pem, error)) {
-      std::fprintf(out, "cannot check: cannot read the key %s%s\n", keyName.c_str(),
-                   SystemReason(error).c_str());
-      return kCheckCannotRun;
-    }
+    if (!platform::ReadWholeFile(keyFile, pem, error))
+      return cannotCheck("cannot read the key " + keyName + SystemReason(error));
     std::optional<std::vector<std::uint8_t>> point = vlr::P256PointFromPem(pem);
-    if (!point) {
-      // The private half is what make --sign takes; check needs the public one.
-      const bool isPrivate = pem.find("PRIVATE KEY-----") != std::string::npos;
-      std::fprintf(out,
-                   isPrivate ? "cannot check: %s is a private key; check takes its public half "
-                               "(make it with: openssl ec -in PRIVATE.pem -pubout -out "
-                               "public.pem)\n"
-                             : "cannot check: %s is not an ECDSA P-256 public key in PEM form\n",
-                   keyName.c_str());
-      return kCheckCannotRun;
+    // The private half is what make --sign takes; check needs the public one.
+    if (!point && pem.find("PRIVATE KEY-----") != std::string::npos) {
+      return cannotCheck(keyName + " is a private key; check takes its public half (make it "
+                                   "with: openssl ec -in PRIVATE.pem -pubout -out public.pem)");
     }
+    if (!point) return cannotCheck(keyName + " is not an ECDSA P-256 public key in PEM form");
     keys.push_back({keyName, *point});
   }
   // The rules of the build the keys stand for: a list it would refuse checks nothing.
-  if (const std::string problem = vlr::KeyListProblem(keys); !problem.empty()) {
-    std::fprintf(out, "cannot check: %s (a build refuses that list of keys)\n", problem.c_str());
-    return kCheckCannotRun;
-  }
+  if (const std::string problem = vlr::KeyListProblem(keys); !problem.empty())
+    return cannotCheck(problem + " (a build refuses that list of keys)");
   ScratchFolder downloads(temp, "vlrpublish-check");
-  if (!downloads.error().empty()) {
-    std::fprintf(out, "cannot check: %s\n", downloads.error().c_str());
-    return kCheckCannotRun;
-  }
+  if (!downloads.error().empty()) return cannotCheck(downloads.error());
 
   std::vector<std::string> reasons;
   const std::string pageName = vlr::kVersionFileName;

@@ -112,6 +112,22 @@ bool HoldsOnlyMirrorFiles(const fs::path& folder, int depth = 0) {
   return !ec;
 }
 
+// The folders (not links to one) in `parent` named `stem` + "-" + digits; of them, only
+// those that hold nothing but what HoldsOnlyMirrorFiles takes, unless `anyContent`.
+std::vector<fs::path> WorkingFolders(const fs::path& parent, const std::string& stem,
+                                     bool anyContent = false) {
+  std::vector<fs::path> found;
+  std::error_code ec;
+  for (fs::directory_iterator it(parent, ec), end; !ec && it != end; it.increment(ec)) {
+    std::error_code typeError;
+    if (it->is_directory(typeError) && !it->is_symlink(typeError) &&
+        IsWorkingFolderName(Utf8FromPath(it->path().filename()), stem) &&
+        (anyContent || HoldsOnlyMirrorFiles(it->path())))
+      found.push_back(it->path());
+  }
+  return found;
+}
+
 }  // namespace
 
 MirrorLock::MirrorLock(const fs::path& mirror) {
@@ -169,28 +185,22 @@ std::vector<std::string> ForeignEntries(const fs::path& mirror, std::size_t most
 
 std::string RecoverInterruptedRun(const fs::path& mirror) {
   const fs::path parent = mirror.parent_path();
-  const fs::path mirrorName = mirror.filename();
-  std::error_code ec;
-  std::vector<fs::path> working;
-  std::vector<fs::path> asides;
-  for (fs::directory_iterator it(parent, ec), end; !ec && it != end; it.increment(ec)) {
-    const std::string name = Utf8FromPath(it->path().filename());
-    std::error_code typeError;
-    if (!it->is_directory(typeError) || it->is_symlink(typeError)) continue;
-    for (const char* what : {"new", "old", "check"}) {
-      // What a self-check unpacked may be named anything; a built or set-aside
-      // mirror holds only a mirror's files.
-      if (IsWorkingFolderName(name, WorkingFolderStem(mirrorName, what)) &&
-          (std::string(what) == "check" || HoldsOnlyMirrorFiles(it->path()))) {
-        working.push_back(it->path());
-        if (std::string(what) == "old") asides.push_back(it->path() / "mirror");
-      }
-    }
-  }
+  const auto stem = [&mirror](const char* what) {
+    return WorkingFolderStem(mirror.filename(), what);
+  };
+  // A built or set-aside mirror holds only a mirror's files; what a self-check unpacked
+  // may be named anything.
+  const std::vector<fs::path> asides = WorkingFolders(parent, stem("old"));
+  std::vector<fs::path> working = WorkingFolders(parent, stem("new"));
+  working.insert(working.end(), asides.begin(), asides.end());
+  for (const fs::path& check : WorkingFolders(parent, stem("check"), true))
+    working.push_back(check);
   if (working.empty()) return {};
   std::string line;
+  std::error_code ec;
   if (!fs::exists(fs::symlink_status(mirror, ec))) {
-    for (const fs::path& old : asides) {
+    for (const fs::path& aside : asides) {
+      const fs::path old = aside / "mirror";
       if (!fs::is_directory(fs::symlink_status(old, ec))) continue;
       fs::rename(old, mirror, ec);
       if (ec) {
@@ -208,16 +218,8 @@ std::string RecoverInterruptedRun(const fs::path& mirror) {
 }
 
 std::string RemoveSignLeftovers(const fs::path& mirror) {
-  const std::string stem = WorkingFolderStem(vlr::kVersionFileName, "sign");
-  std::error_code ec;
-  std::vector<fs::path> working;
-  for (fs::directory_iterator it(mirror, ec), end; !ec && it != end; it.increment(ec)) {
-    std::error_code typeError;
-    if (it->is_directory(typeError) && !it->is_symlink(typeError) &&
-        IsWorkingFolderName(Utf8FromPath(it->path().filename()), stem) &&
-        HoldsOnlyMirrorFiles(it->path()))
-      working.push_back(it->path());
-  }
+  const std::vector<fs::path> working =
+      WorkingFolders(mirror, WorkingFolderStem(vlr::kVersionFileName, "sign"));
   if (working.empty()) return {};
   return "vlrpublish sign: " + RemoveWorkingFolders(working, "in", mirror);
 }

@@ -55,7 +55,7 @@ std::string SignVersionPage(const PackageSigner& signer,
 int SignMirror(const SignRequest& request, std::FILE* out, std::FILE* err) {
   const CommandReport report("sign", "changed", err);
   std::vector<std::string> refusals;
-  const PackageSigner signer(request.signingKey);
+  const PackageSigner signer(*request.signingKey);
   if (!signer.error().empty()) refusals.push_back(signer.error());
   std::optional<PackageSigner> secondSigner;
   if (request.secondSigningKey) {

@@ -13,7 +13,7 @@ namespace vlrpub {
 
 struct SignRequest {
   std::filesystem::path mirror;      // the mirror folder: version.html and the packages
-  std::filesystem::path signingKey;  // private key
+  std::optional<std::filesystem::path> signingKey;  // private key (sign needs one)
   // A second private key: version.html.sig2 too (a change of keys); without one, a
   // version.html.sig2 in the folder is removed (it would not verify the new page).
   std::optional<std::filesystem::path> secondSigningKey;

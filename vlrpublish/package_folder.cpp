@@ -114,8 +114,9 @@ PackageFolder ReadPackageFolder(const fs::path& folder, const std::string& label
     }
     file.utcSeconds = *time;
     if (LooksLeftByChance(name)) {
-      out.warnings.push_back(here + " is packed, though systems and editors leave such files "
-                                   "unasked; remove it from the folder if it is not meant for users");
+      out.warnings.push_back(here +
+                             " is packed, though systems and editors leave such files unasked; "
+                             "remove it from the folder if it is not meant for users");
     }
     out.totalSize += file.size;
     out.files.push_back(std::move(file));

@@ -39,6 +39,7 @@ class CollectorScope {
   std::string* previous_;
 };
 
+// Unpacks zip into folder as the updater would; without a folder, the same run as a test.
 LibraryOutcome Run(const std::filesystem::path& zip, const std::filesystem::path* folder) {
   std::string zipText = platform::AnsiPath(zip);
   // The updater hands the folder over with a final separator.
@@ -66,11 +67,6 @@ LibraryOutcome Run(const std::filesystem::path& zip, const std::filesystem::path
 }
 
 }  // namespace
-
-LibraryOutcome UnpackLikeUpdater(const std::filesystem::path& zip,
-                                 const std::filesystem::path& folder) {
-  return Run(zip, &folder);
-}
 
 LibraryOutcome TestLikeUpdater(const std::filesystem::path& zip) { return Run(zip, nullptr); }
 
@@ -139,7 +135,7 @@ std::string CheckUnpacksToSources(const PackageFolder& files, const std::string&
   if (std::string problem = RoomProblem(files, name, beside); !problem.empty()) return problem;
   ScratchFolder unpacked(beside, stem);
   if (!unpacked.error().empty()) return unpacked.error();
-  const LibraryOutcome run = UnpackLikeUpdater(zip, unpacked.path());
+  const LibraryOutcome run = Run(zip, &unpacked.path());
   if (run.code != 0) {
     return "the extraction library refuses " + name + " (result " + std::to_string(run.code) +
            "): " + LibraryErrors(run.printed);

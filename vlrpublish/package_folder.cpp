@@ -98,28 +98,24 @@ PackageFolder ReadPackageFolder(const fs::path& folder, const std::string& label
                              " differ only in case: on Windows they are one file");
       continue;
     }
-    PackageFile file;
-    file.name = name;
-    file.path = path;
-    file.size = fs::file_size(path, typeError);
+    const std::uint64_t size = fs::file_size(path, typeError);
     const auto time = ModifiedUtc(path);
     if (typeError || !time) {
       out.problems.push_back("cannot read " + here +
                              (typeError ? ": " + typeError.message() : std::string()));
       continue;
     }
-    if (file.size >= kMaxMemberSize) {
+    if (size >= kMaxMemberSize) {
       out.problems.push_back(here + " is 4 GiB or larger, too large for a package");
       continue;
     }
-    file.utcSeconds = *time;
     if (LooksLeftByChance(name)) {
       out.warnings.push_back(here +
                              " is packed, though systems and editors leave such files unasked; "
                              "remove it from the folder if it is not meant for users");
     }
-    out.totalSize += file.size;
-    out.files.push_back(std::move(file));
+    out.totalSize += size;
+    out.files.push_back({name, path, size, *time});
   }
   if (!subfolders.empty()) {
     std::string names;

@@ -41,24 +41,17 @@ Option PathOption(const char* name, Path& to) {
           }};
 }
 
-bool IsSet(const std::optional<std::filesystem::path>& path) { return path.has_value(); }
-bool IsSet(const std::filesystem::path& path) { return !path.empty(); }
-
 // A signing key that may come twice: the first signs version.html.sig, the second
 // version.html.sig2 (a change of keys); a third is one too many.
-template <class Path, class SecondPath>
-Option SigningKeyOption(const char* name, Path& first, SecondPath& second) {
+Option SigningKeyOption(const char* name, std::optional<std::filesystem::path>& first,
+                        std::optional<std::filesystem::path>& second) {
   return {name, true,
           [&first, &second, name](const std::string& value) {
             if (second) {
               return std::string(name) + " is given three times; a mirror carries two "
                                          "signatures at most";
             }
-            if (IsSet(first)) {
-              second = PathFromUtf8(value);
-            } else {
-              first = PathFromUtf8(value);
-            }
+            (first ? second : first) = PathFromUtf8(value);
             return std::string();
           },
           true};
@@ -146,7 +139,7 @@ Command ParseSign(const std::vector<std::string>& args) {
   const std::string why = ReadOptions(args, "sign", options,
                                      [&](const std::string& a) { sign.mirror = PathFromUtf8(a); });
   if (!why.empty()) return UsageError{why};
-  if (sign.mirror.empty() || sign.signingKey.empty()) {
+  if (sign.mirror.empty() || !sign.signingKey) {
     return UsageError{"sign needs the mirror folder and --key PRIVATE.pem"};
   }
   if (sign.noExpiry && sign.expiresInDays) {

@@ -23,6 +23,12 @@ std::int64_t Announced(platform::Internet& net, platform::InternetHandle request
   return end != text && n >= 0 ? n : -1;
 }
 
+// The internet layer's reason for its last failure, or `otherwise` when it gives none.
+std::string LastError(platform::Internet& net, const char* otherwise) {
+  const std::string text = net.LastErrorText();
+  return text.empty() ? otherwise : text;
+}
+
 HttpAnswer Get(const std::string& url, const std::filesystem::path& file,
                const GetProgress& progress) {
   HttpAnswer answer;
@@ -40,8 +46,7 @@ HttpAnswer Get(const std::string& url, const std::filesystem::path& file,
         {&net});
   }
   if (!request) {
-    answer.error = net.LastErrorText();
-    if (answer.error.empty()) answer.error = "the server sent no answer";
+    answer.error = LastError(net, "the server sent no answer");
     return answer;
   }
   answer.answered = true;
@@ -49,28 +54,19 @@ HttpAnswer Get(const std::string& url, const std::filesystem::path& file,
   answer.announced = Announced(net, request.get());
 
   std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  if (!out) {
-    answer.error = "cannot write a temporary file";
-    return answer;
-  }
   char buffer[platform::kReadChunkBytes];
-  for (;;) {
+  while (out) {
     std::uint32_t got = 0;
     if (!net.InternetReadFile(request.get(), buffer, platform::kReadChunkBytes, &got)) {
-      answer.error = net.LastErrorText();
-      if (answer.error.empty()) answer.error = "the connection broke";
+      answer.error = LastError(net, "the connection broke");
       return answer;
     }
     if (got == 0 || got > platform::kReadChunkBytes) break;
-    out.write(buffer, got);
-    if (!out) {
-      answer.error = "cannot write a temporary file";
-      return answer;
-    }
+    if (!out.write(buffer, got)) break;
     answer.received += got;
     if (progress) progress(answer.received, answer.announced);
   }
-  out.close();
+  out.close();  // fails too when the file could not be made or written
   if (out.fail()) {
     answer.error = "cannot write a temporary file";
     return answer;

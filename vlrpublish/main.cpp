@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <exception>
 #include <string>
-#include <type_traits>
+#include <variant>
 #include <vector>
 
 #include "platform/console_main.h"
@@ -14,27 +14,15 @@ namespace {
 int Dispatch(const std::vector<std::string>& args) {
   using namespace vlrpub;
   const Command command = ParseCommandLine(args);
-  return std::visit(
-      [](const auto& c) -> int {
-        using T = std::decay_t<decltype(c)>;
-        if constexpr (std::is_same_v<T, HelpRequest>) {
-          std::fputs(HelpText(), stdout);
-          return 0;
-        } else if constexpr (std::is_same_v<T, VersionRequest>) {
-          std::fputs(VersionText(), stdout);
-          return 0;
-        } else if constexpr (std::is_same_v<T, UsageError>) {
-          std::fprintf(stderr, "vlrpublish: %s (see vlrpublish --help)\n", c.message.c_str());
-          return kUsageError;
-        } else if constexpr (std::is_same_v<T, MakeRequest>) {
-          return MakeMirror(c, stdout, stderr);
-        } else if constexpr (std::is_same_v<T, SignRequest>) {
-          return SignMirror(c, stdout, stderr);
-        } else {
-          return CheckMirror(c, stdout);
-        }
-      },
-      command);
+  if (auto* make = std::get_if<MakeRequest>(&command)) return MakeMirror(*make, stdout, stderr);
+  if (auto* sign = std::get_if<SignRequest>(&command)) return SignMirror(*sign, stdout, stderr);
+  if (auto* check = std::get_if<CheckRequest>(&command)) return CheckMirror(*check, stdout);
+  if (auto* usage = std::get_if<UsageError>(&command)) {
+    std::fprintf(stderr, "vlrpublish: %s (see vlrpublish --help)\n", usage->message.c_str());
+    return kUsageError;
+  }
+  std::fputs(std::holds_alternative<HelpRequest>(command) ? HelpText() : VersionText(), stdout);
+  return 0;
 }
 
 }  // namespace

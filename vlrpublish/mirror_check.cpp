@@ -29,17 +29,28 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The mirror address as the updater's download makes it.
-std::string UpdaterAddress(const std::string& site) {
-  return platform::ToUtf8(vlr::NormalisedSiteAddress(platform::FromUtf8(site)));
-}
-
-std::string Describe(const HttpAnswer& a) {
+// Fetches `name` from the mirror at `address` into `file` (with a progress line for a
+// package) and says on `out` what came back: "version.html: HTTP 200, 178 bytes", then
+// `end`.
+HttpAnswer Fetch(const std::string& address, const std::string& name, const fs::path& file,
+                 std::FILE* out, const char* end = "\n", bool package = false) {
+  HttpAnswer a;
+  {
+    std::optional<ProgressLine> progress;
+    if (package) progress.emplace(name + ": downloading", 0);
+    a = HttpGet(platform::ToAnsi(platform::FromUtf8(address + name)), file,
+                [&](std::uint64_t done, std::int64_t announced) {
+                  if (!progress) return;
+                  if (announced > 0) progress->SetTotal(static_cast<std::uint64_t>(announced));
+                  progress->Update(done);
+                });
+  }
   std::string s = "HTTP " + std::to_string(a.status) + ", " + std::to_string(a.received) + " bytes";
   if (a.announced >= 0 && static_cast<std::uint64_t>(a.announced) != a.received) {
     s += " of " + std::to_string(a.announced) + " announced";
   }
-  return s;
+  std::fprintf(out, "%s: %s%s", name.c_str(), a.answered ? s.c_str() : "no answer", end);
+  return a;
 }
 
 // Adds to `reasons` what the updater would make of one download. True when the updater
@@ -49,7 +60,6 @@ bool Judge(const std::string& name, const HttpAnswer& a, std::vector<std::string
     reasons.push_back(name + ": no answer from the mirror (" + a.error + ")");
     return false;
   }
-  bool goesOn = true;
   if (a.status >= 400) {
     reasons.push_back(name + " answered HTTP " + std::to_string(a.status) +
                       ": the updater counts an error answer as a failed download");
@@ -61,36 +71,27 @@ bool Judge(const std::string& name, const HttpAnswer& a, std::vector<std::string
   if (!a.complete) {
     reasons.push_back(name + ": the transfer broke after " + std::to_string(a.received) +
                       " bytes (" + a.error + "); the updater deletes what it received");
-    goesOn = false;
   } else if (a.received == 0) {
     reasons.push_back(name + " is empty: the updater takes that for a failed download");
-    goesOn = false;
   }
-  return goesOn;
+  return a.complete && a.received > 0;
 }
-
-// A key given with --key: its file and its point.
-struct CheckKey {
-  std::string file;
-  std::vector<std::uint8_t> point;
-};
 
 // With keys: fetches the signature file `sigName` beside `file` and checks it as an
 // updater built with those keys would. Reports it on `out`; gives the reason it does
 // not hold in `why` and false, or true.
 bool SignatureFileHolds(const std::string& address, const std::string& name,
                         const std::string& sigName, const fs::path& file,
-                        const std::vector<CheckKey>& keys, std::FILE* out, std::string& why) {
+                        const std::vector<vlr::NamedKey>& keys, std::FILE* out, std::string& why) {
   const fs::path sigFile = file.parent_path() / PathFromUtf8(sigName);
-  const HttpAnswer a = HttpGet(platform::ToAnsi(platform::FromUtf8(address + sigName)), sigFile);
-  std::fprintf(out, "%s: %s", sigName.c_str(), a.answered ? Describe(a).c_str() : "no answer");
+  const HttpAnswer a = Fetch(address, sigName, sigFile, out, "");
   if (!a.answered || a.status >= 400 || !a.complete || a.received == 0) {
     std::fprintf(out, "\n");
     why = name + " has no " + sigName + " on the mirror";
     return false;
   }
   std::vector<std::span<const std::uint8_t>> points;
-  for (const CheckKey& k : keys) points.emplace_back(k.point);
+  for (const vlr::NamedKey& k : keys) points.emplace_back(k.point);
   std::optional<std::size_t> by;
   unsigned long ignored = 0;
   if (const std::unique_ptr<platform::PlainFile> page =
@@ -98,7 +99,7 @@ bool SignatureFileHolds(const std::string& address, const std::string& name,
     by = vlr::VerifyingKey(points, *page, platform::FromUtf8(Utf8FromPath(sigFile)));
   }
   if (by && keys.size() > 1) {
-    std::fprintf(out, ", signature good, by the key in %s\n", keys[*by].file.c_str());
+    std::fprintf(out, ", signature good, by the key in %s\n", keys[*by].name.c_str());
   } else {
     std::fprintf(out, ", signature %s\n", by ? "good" : "WRONG");
   }
@@ -113,7 +114,7 @@ bool SignatureFileHolds(const std::string& address, const std::string& name,
 // signature, as an updater built with those keys does. Adds the reason to `reasons` and
 // gives false when the updater would stop there.
 bool JudgeSignature(const std::string& address, const std::string& name, const fs::path& file,
-                    const std::vector<CheckKey>& keys, std::FILE* out,
+                    const std::vector<vlr::NamedKey>& keys, std::FILE* out,
                     std::vector<std::string>& reasons) {
   std::string first, second;
   if (SignatureFileHolds(address, name, vlr::SignatureName(name), file, keys, out, first))
@@ -200,61 +201,43 @@ bool DigestAgrees(const std::string& name, const fs::path& file,
 }  // namespace
 
 int CheckMirror(const CheckRequest& request, std::FILE* out) {
-  const std::string address = UpdaterAddress(request.site);
+  // The mirror address as the updater's download makes it.
+  const std::string address =
+      platform::ToUtf8(vlr::NormalisedSiteAddress(platform::FromUtf8(request.site)));
   std::fprintf(out, "mirror: %s\n", address.c_str());
+  const auto cannotCheck = [out](const std::string& why) {
+    std::fprintf(out, "cannot check: %s\n", why.c_str());
+    return kCheckCannotRun;
+  };
   std::error_code ec;
   const fs::path temp = fs::temp_directory_path(ec);
-  if (ec) {
-    std::fprintf(out, "cannot check: no temporary folder (%s)\n", ec.message().c_str());
-    return kCheckCannotRun;
-  }
-  std::vector<CheckKey> keys;
+  if (ec) return cannotCheck("no temporary folder (" + ec.message() + ")");
+  std::vector<vlr::NamedKey> keys;  // the keys of --key, named by their files
   for (const fs::path& keyFile : request.keys) {
     const std::string keyName = Utf8FromPath(keyFile);
     std::string pem;
     unsigned long error = 0;
-    if (!platform::ReadWholeFile(keyFile, pem, error)) {
-      std::fprintf(out, "cannot check: cannot read the key %s%s\n", keyName.c_str(),
-                   SystemReason(error).c_str());
-      return kCheckCannotRun;
-    }
+    if (!platform::ReadWholeFile(keyFile, pem, error))
+      return cannotCheck("cannot read the key " + keyName + SystemReason(error));
     std::optional<std::vector<std::uint8_t>> point = vlr::P256PointFromPem(pem);
-    if (!point) {
-      // The private half is what make --sign takes; check needs the public one.
-      const bool isPrivate = pem.find("PRIVATE KEY-----") != std::string::npos;
-      std::fprintf(out,
-                   isPrivate ? "cannot check: %s is a private key; check takes its public half "
-                               "(make it with: openssl ec -in PRIVATE.pem -pubout -out "
-                               "public.pem)\n"
-                             : "cannot check: %s is not an ECDSA P-256 public key in PEM form\n",
-                   keyName.c_str());
-      return kCheckCannotRun;
+    // The private half is what make --sign takes; check needs the public one.
+    if (!point && pem.find("PRIVATE KEY-----") != std::string::npos) {
+      return cannotCheck(keyName + " is a private key; check takes its public half (make it "
+                                   "with: openssl ec -in PRIVATE.pem -pubout -out public.pem)");
     }
+    if (!point) return cannotCheck(keyName + " is not an ECDSA P-256 public key in PEM form");
     keys.push_back({keyName, *point});
   }
-  {
-    // The rules of the build the keys stand for: a list it would refuse checks nothing.
-    std::vector<vlr::NamedKey> named;
-    for (const CheckKey& k : keys) named.push_back({k.file, k.point});
-    if (const std::string problem = vlr::KeyListProblem(named); !problem.empty()) {
-      std::fprintf(out, "cannot check: %s (a build refuses that list of keys)\n",
-                   problem.c_str());
-      return kCheckCannotRun;
-    }
-  }
+  // The rules of the build the keys stand for: a list it would refuse checks nothing.
+  if (const std::string problem = vlr::KeyListProblem(keys); !problem.empty())
+    return cannotCheck(problem + " (a build refuses that list of keys)");
   ScratchFolder downloads(temp, "vlrpublish-check");
-  if (!downloads.error().empty()) {
-    std::fprintf(out, "cannot check: %s\n", downloads.error().c_str());
-    return kCheckCannotRun;
-  }
+  if (!downloads.error().empty()) return cannotCheck(downloads.error());
 
   std::vector<std::string> reasons;
   const std::string pageName = vlr::kVersionFileName;
   const fs::path page = downloads.path() / pageName;
-  const HttpAnswer pageAnswer =
-      HttpGet(platform::ToAnsi(platform::FromUtf8(address + pageName)), page);
-  std::fprintf(out, "%s: %s\n", pageName.c_str(),
-               pageAnswer.answered ? Describe(pageAnswer).c_str() : "no answer");
+  const HttpAnswer pageAnswer = Fetch(address, pageName, page, out);
   std::string digits;
   std::string name;                   // the package the updater would fetch
   std::optional<std::string> digest;  // the SHA-256 version.html names for it
@@ -301,18 +284,7 @@ int CheckMirror(const CheckRequest& request, std::FILE* out) {
 
   if (!name.empty()) {
     const fs::path zip = downloads.path() / name;
-    HttpAnswer zipAnswer;
-    {
-      ProgressLine progress(name + ": downloading", 0);
-      zipAnswer = HttpGet(platform::ToAnsi(platform::FromUtf8(address + name)), zip,
-                          [&](std::uint64_t done, std::int64_t announced) {
-                            if (announced > 0)
-                              progress.SetTotal(static_cast<std::uint64_t>(announced));
-                            progress.Update(done);
-                          });
-    }
-    std::fprintf(out, "%s: %s\n", name.c_str(),
-                 zipAnswer.answered ? Describe(zipAnswer).c_str() : "no answer");
+    const HttpAnswer zipAnswer = Fetch(address, name, zip, out, "\n", true);
     if (Judge(name, zipAnswer, reasons) &&
         DigestAgrees(name, zip, digest, !keys.empty(), out, reasons)) {
       if (zipAnswer.received > vlr::kMaxPackageBytes) {

@@ -1,6 +1,7 @@
 #include "vlrpublish/mirror_folder.h"
 
 #include <algorithm>
+#include <optional>
 #include <random>
 #include <system_error>
 
@@ -8,7 +9,6 @@
 #include "platform/file_replacement.h"
 #include "vlrpublish/interrupt_cleanup.h"
 #include "vlrpublish/shown_text.h"
-
 
 namespace vlrpub {
 
@@ -65,14 +65,27 @@ bool IsMirrorFileName(std::string name) {
 
 // A working folder of any mirror of ours: ".<name>.vlrpublish-<what>-<digits>".
 bool IsAnyWorkingFolderName(const std::string& name) {
-  for (const char* what :
-       {".vlrpublish-new-", ".vlrpublish-old-", ".vlrpublish-check-", ".vlrpublish-sign-"}) {
-    const std::size_t at = name.rfind(what);
-    if (!name.empty() && name[0] == '.' && at != std::string::npos &&
-        AllDigits(name.substr(at + std::string(what).size())))
+  for (const char* what : {"new", "old", "check", "sign"}) {
+    const std::string infix = ".vlrpublish-" + std::string(what) + "-";
+    const std::size_t at = name.rfind(infix);
+    if (name.starts_with('.') && at != std::string::npos &&
+        AllDigits(name.substr(at + infix.size())))
       return true;
   }
   return false;
+}
+
+// Removes the working folders a run left; the line that says how many went.
+std::string RemoveWorkingFolders(const std::vector<fs::path>& working, const char* where,
+                                 const fs::path& mirror) {
+  std::size_t removed = 0;
+  for (const fs::path& folder : working) {
+    std::error_code ec;
+    fs::remove_all(folder, ec);
+    if (!ec) ++removed;
+  }
+  return "removed " + std::to_string(removed) + " of " + std::to_string(working.size()) +
+         " working folder(s) an interrupted run had left " + where + " " + Utf8FromPath(mirror);
 }
 
 // True when `folder` holds nothing but what vlrpublish puts in its working folders: a
@@ -97,6 +110,22 @@ bool HoldsOnlyMirrorFiles(const fs::path& folder, int depth = 0) {
     return false;
   }
   return !ec;
+}
+
+// The folders (not links to one) in `parent` named `stem` + "-" + digits; of them, only
+// those that hold nothing but what HoldsOnlyMirrorFiles takes, unless `anyContent`.
+std::vector<fs::path> WorkingFolders(const fs::path& parent, const std::string& stem,
+                                     bool anyContent = false) {
+  std::vector<fs::path> found;
+  std::error_code ec;
+  for (fs::directory_iterator it(parent, ec), end; !ec && it != end; it.increment(ec)) {
+    std::error_code typeError;
+    if (it->is_directory(typeError) && !it->is_symlink(typeError) &&
+        IsWorkingFolderName(Utf8FromPath(it->path().filename()), stem) &&
+        (anyContent || HoldsOnlyMirrorFiles(it->path())))
+      found.push_back(it->path());
+  }
+  return found;
 }
 
 }  // namespace
@@ -156,28 +185,22 @@ std::vector<std::string> ForeignEntries(const fs::path& mirror, std::size_t most
 
 std::string RecoverInterruptedRun(const fs::path& mirror) {
   const fs::path parent = mirror.parent_path();
-  const fs::path mirrorName = mirror.filename();
-  std::error_code ec;
-  std::vector<fs::path> working;
-  std::vector<fs::path> asides;
-  for (fs::directory_iterator it(parent, ec), end; !ec && it != end; it.increment(ec)) {
-    const std::string name = Utf8FromPath(it->path().filename());
-    std::error_code typeError;
-    if (!it->is_directory(typeError) || it->is_symlink(typeError)) continue;
-    for (const char* what : {"new", "old", "check"}) {
-      // What a self-check unpacked may be named anything; a built or set-aside
-      // mirror holds only a mirror's files.
-      if (IsWorkingFolderName(name, WorkingFolderStem(mirrorName, what)) &&
-          (std::string(what) == "check" || HoldsOnlyMirrorFiles(it->path()))) {
-        working.push_back(it->path());
-        if (std::string(what) == "old") asides.push_back(it->path() / "mirror");
-      }
-    }
-  }
+  const auto stem = [&mirror](const char* what) {
+    return WorkingFolderStem(mirror.filename(), what);
+  };
+  // A built or set-aside mirror holds only a mirror's files; what a self-check unpacked
+  // may be named anything.
+  const std::vector<fs::path> asides = WorkingFolders(parent, stem("old"));
+  std::vector<fs::path> working = WorkingFolders(parent, stem("new"));
+  working.insert(working.end(), asides.begin(), asides.end());
+  for (const fs::path& check : WorkingFolders(parent, stem("check"), true))
+    working.push_back(check);
   if (working.empty()) return {};
   std::string line;
+  std::error_code ec;
   if (!fs::exists(fs::symlink_status(mirror, ec))) {
-    for (const fs::path& old : asides) {
+    for (const fs::path& aside : asides) {
+      const fs::path old = aside / "mirror";
       if (!fs::is_directory(fs::symlink_status(old, ec))) continue;
       fs::rename(old, mirror, ec);
       if (ec) {
@@ -191,36 +214,14 @@ std::string RecoverInterruptedRun(const fs::path& mirror) {
       break;
     }
   }
-  std::size_t removed = 0;
-  for (const fs::path& folder : working) {
-    fs::remove_all(folder, ec);
-    if (!ec) ++removed;
-  }
-  line += "removed " + std::to_string(removed) + " of " + std::to_string(working.size()) +
-          " working folder(s) an interrupted run had left beside " + Utf8FromPath(mirror);
-  return "vlrpublish make: " + line;
+  return "vlrpublish make: " + line + RemoveWorkingFolders(working, "beside", mirror);
 }
 
 std::string RemoveSignLeftovers(const fs::path& mirror) {
-  const std::string stem = WorkingFolderStem(vlr::kVersionFileName, "sign");
-  std::error_code ec;
-  std::vector<fs::path> working;
-  for (fs::directory_iterator it(mirror, ec), end; !ec && it != end; it.increment(ec)) {
-    std::error_code typeError;
-    if (it->is_directory(typeError) && !it->is_symlink(typeError) &&
-        IsWorkingFolderName(Utf8FromPath(it->path().filename()), stem) &&
-        HoldsOnlyMirrorFiles(it->path()))
-      working.push_back(it->path());
-  }
+  const std::vector<fs::path> working =
+      WorkingFolders(mirror, WorkingFolderStem(vlr::kVersionFileName, "sign"));
   if (working.empty()) return {};
-  std::size_t removed = 0;
-  for (const fs::path& folder : working) {
-    fs::remove_all(folder, ec);
-    if (!ec) ++removed;
-  }
-  return "vlrpublish sign: removed " + std::to_string(removed) + " of " +
-         std::to_string(working.size()) + " working folder(s) an interrupted run had left in " +
-         Utf8FromPath(mirror);
+  return "vlrpublish sign: " + RemoveWorkingFolders(working, "in", mirror);
 }
 
 namespace {
@@ -247,40 +248,34 @@ std::string PutInPlace(ScratchFolder& built, const fs::path& mirror, bool replac
     const fs::path& mirror;
     ~FlushParent() { platform::FlushToDisk(mirror.parent_path()); }
   } flushParent{mirror};
-  if (!replace) {
-    if (!FlushFolderTree(built.path())) return "cannot write the new mirror through to the disk";
-    fs::rename(built.path(), mirror, ec);
-    if (ec) return "cannot rename the new mirror into place: " + ec.message();
-    built.Keep();
-    return {};
-  }
   // A mirror a web server reads must stay readable to it.
-  platform::TakeAccessOf(mirror, built.path());
+  if (replace) platform::TakeAccessOf(mirror, built.path());
   if (!FlushFolderTree(built.path())) return "cannot write the new mirror through to the disk";
-  bool unsupported = false;
-  if (platform::ExchangeFolders(built.path(), mirror, unsupported, ec)) {
-    return {};  // built holds the old one
+  std::optional<ScratchFolder> aside;  // the old mirror, when the two cannot be exchanged
+  if (replace) {
+    bool unsupported = false;
+    // Exchanged: built holds the old one.
+    if (platform::ExchangeFolders(built.path(), mirror, unsupported, ec)) return {};
+    if (!unsupported) return "cannot exchange the new mirror with the old one: " + ec.message();
+    aside.emplace(mirror.parent_path(), WorkingFolderStem(mirror.filename(), "old"));
+    if (!aside->error().empty()) return aside->error();
+    fs::rename(mirror, aside->path() / "mirror", ec);
+    if (ec) return "cannot move the existing mirror folder aside: " + ec.message();
   }
-  if (!unsupported) return "cannot exchange the new mirror with the old one: " + ec.message();
-
-  ScratchFolder aside(mirror.parent_path(), WorkingFolderStem(mirror.filename(), "old"));
-  if (!aside.error().empty()) return aside.error();
-  const fs::path old = aside.path() / "mirror";
-  fs::rename(mirror, old, ec);
-  if (ec) return "cannot move the existing mirror folder aside: " + ec.message();
   fs::rename(built.path(), mirror, ec);
-  if (ec) {
+  if (ec && aside) {
+    const fs::path old = aside->path() / "mirror";
     std::error_code back;
     fs::rename(old, mirror, back);
     if (back) {
-      aside.Keep();
+      aside->Keep();
       return "cannot rename the new mirror into place (" + ec.message() +
              "), and the old one could not be put back: it is in " + Utf8FromPath(old);
     }
-    return "cannot rename the new mirror into place: " + ec.message();
   }
+  if (ec) return "cannot rename the new mirror into place: " + ec.message();
   built.Keep();
-  return {};  // aside goes with the old mirror in it
+  return {};  // an aside goes with the old mirror in it
 }
 
 std::string PutPairInPlace(ScratchFolder& aside, const fs::path& mirror) {

@@ -104,10 +104,8 @@ int MakeMirror(const MakeRequest& request, std::FILE* out, std::FILE* err) {
   if (mirror.has_filename() && fs::is_directory(mirror.parent_path())) {
     lock.emplace(mirror);
     if (!lock->held()) return report.Refused({lock->why()});
-  }
-  // An earlier run that was cut short is mended first: its old mirror put back, its
-  // working folders removed.
-  if (lock) {
+    // An earlier run that was cut short is mended first: its old mirror put back, its
+    // working folders removed.
     if (const std::string line = RecoverInterruptedRun(mirror); !line.empty())
       std::fprintf(err, "%s\n", line.c_str());
   }
@@ -159,13 +157,12 @@ int MakeMirror(const MakeRequest& request, std::FILE* out, std::FILE* err) {
   std::vector<NamedDigest> digests;
   for (const Package& p : packages) {
     const fs::path zip = built.path() / p.name;
-    if (std::string failure = WritePackage(p, zip); !failure.empty())
-      return report.Failed(failure);
-    if (std::string failure =
-            CheckUnpacksToSources(p.files, p.name, zip, mirror.parent_path(),
-                                  WorkingFolderStem(mirror.filename(), "check"));
-        !failure.empty())
-      return report.Failed(failure);
+    std::string failure = WritePackage(p, zip);
+    if (failure.empty()) {
+      failure = CheckUnpacksToSources(p.files, p.name, zip, mirror.parent_path(),
+                                      WorkingFolderStem(mirror.filename(), "check"));
+    }
+    if (!failure.empty()) return report.Failed(failure);
     std::string hex = vlr::Sha256Hex(zip);
     if (hex.empty()) return report.Failed("cannot read back " + p.name + " to compute its SHA-256");
     digests.emplace_back(p.name, std::move(hex));
@@ -173,25 +170,15 @@ int MakeMirror(const MakeRequest& request, std::FILE* out, std::FILE* err) {
 
   const fs::path page = built.path() / vlr::kVersionFileName;
   const std::optional<vlr::UtcDay> expires = ExpiryDay(request.expiresInDays);
-  if (std::string failure = WriteFile(page, VersionPage(digits, digests, expires));
-      !failure.empty())
-    return report.Failed(failure);
+  // The first failure ends the run.
+  std::string failure = WriteFile(page, VersionPage(digits, digests, expires));
   // Read back as the updater reads it: the digits up to the first empty line, then, from
   // there, the digest line of the package it fetches and the expiry.
-  if (std::string failure = ReadBackFailure(page, digits, digests, expires); !failure.empty())
-    return report.Failed(failure);
-  if (signer) {
-    // version.html alone: its digest lines cover the packages.
-    if (std::string failure = SignVersionPage(*signer, page, SignaturePath(page)); !failure.empty())
-      return report.Failed(failure);
-  }
-  if (secondSigner) {
-    if (std::string failure = SignVersionPage(*secondSigner, page, SecondSignaturePath(page));
-        !failure.empty())
-      return report.Failed(failure);
-  }
-  if (std::string failure = PutInPlace(built, mirror, fs::exists(existing)); !failure.empty())
-    return report.Failed(failure);
+  if (failure.empty()) failure = ReadBackFailure(page, digits, digests, expires);
+  // version.html alone: its digest lines cover the packages.
+  if (failure.empty() && signer) failure = SignVersionPage(*signer, secondSigner, page);
+  if (failure.empty()) failure = PutInPlace(built, mirror, fs::exists(existing));
+  if (!failure.empty()) return report.Failed(failure);
 
   std::fprintf(out,
                "version.html: the updater reads %s (Version %s); it names the SHA-256 of "

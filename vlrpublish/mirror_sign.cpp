@@ -21,19 +21,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The version file read as the updater reads it: its digits, and what the lines after
-// its first empty line give for `packageName`.
-struct PageReading {
-  std::string digits;
-  vlr::VersionTrailer trailer;
-};
-
-PageReading Read(const std::string& page, const std::string& packageName) {
+// What the lines after `page`'s first empty line give for `packageName`, read as the
+// updater reads them.
+vlr::VersionTrailer Trailer(const std::string& page, const std::string& packageName) {
   std::istringstream in(page);
-  PageReading r;
-  r.digits = vlr::VersionDigits(in);
-  r.trailer = vlr::ReadVersionTrailer(in, packageName);
-  return r;
+  vlr::VersionDigits(in);
+  return vlr::ReadVersionTrailer(in, packageName);
 }
 
 std::string ExpiryText(const std::optional<vlr::UtcDay>& day) {
@@ -42,22 +35,27 @@ std::string ExpiryText(const std::optional<vlr::UtcDay>& day) {
 
 }  // namespace
 
-std::string SignVersionPage(const PackageSigner& signer, const fs::path& page,
-                            const fs::path& signature) {
-  if (std::string failure = signer.Sign(page, signature); !failure.empty()) return failure;
-  if (!vlr::IsSignedBy(signer.publicPoint(), platform::FromUtf8(Utf8FromPath(page)),
-                       platform::FromUtf8(Utf8FromPath(signature)))) {
+std::string SignVersionPage(const PackageSigner& signer,
+                            const std::optional<PackageSigner>& secondSigner,
+                            const fs::path& page) {
+  const auto signWith = [&page](const PackageSigner& by, const fs::path& signature) {
+    if (std::string failure = by.Sign(page, signature); !failure.empty()) return failure;
+    if (vlr::IsSignedBy(by.publicPoint(), platform::FromUtf8(Utf8FromPath(page)),
+                        platform::FromUtf8(Utf8FromPath(signature))))
+      return std::string();
     std::error_code ignored;
     fs::remove(signature, ignored);
-    return "the updater would not take the signature of version.html";
-  }
-  return {};
+    return std::string("the updater would not take the signature of version.html");
+  };
+  std::string failure = signWith(signer, SignaturePath(page));
+  if (failure.empty() && secondSigner) failure = signWith(*secondSigner, SecondSignaturePath(page));
+  return failure;
 }
 
 int SignMirror(const SignRequest& request, std::FILE* out, std::FILE* err) {
   const CommandReport report("sign", "changed", err);
   std::vector<std::string> refusals;
-  const PackageSigner signer(request.signingKey);
+  const PackageSigner signer(*request.signingKey);
   if (!signer.error().empty()) refusals.push_back(signer.error());
   std::optional<PackageSigner> secondSigner;
   if (request.secondSigningKey) {
@@ -84,16 +82,14 @@ int SignMirror(const SignRequest& request, std::FILE* out, std::FILE* err) {
     std::fprintf(err, "%s\n", line.c_str());
 
   std::string page;
-  bool pageRead = false;
-  {
-    unsigned long error = 0;
-    pageRead = platform::ReadWholeFile(pagePath, page, error);
-    if (!pageRead) {
-      refusals.push_back("cannot read " + Utf8FromPath(pagePath) + SystemReason(error) +
-                         "; sign re-signs a mirror that vlrpublish make (or a publisher) wrote");
-    }
+  unsigned long error = 0;
+  const bool pageRead = platform::ReadWholeFile(pagePath, page, error);
+  if (!pageRead) {
+    refusals.push_back("cannot read " + Utf8FromPath(pagePath) + SystemReason(error) +
+                       "; sign re-signs a mirror that vlrpublish make (or a publisher) wrote");
   }
-  const std::string digits = Read(page, "").digits;
+  std::istringstream reading(page);
+  const std::string digits = vlr::VersionDigits(reading);
   std::vector<NamedDigest> digests;
   if (pageRead && digits.size() != 3) {
     refusals.push_back("version.html gives " + std::to_string(digits.size()) +
@@ -103,7 +99,7 @@ int SignMirror(const SignRequest& request, std::FILE* out, std::FILE* err) {
     // folder, with the SHA-256 its line gives.
     for (const bool french : {false, true}) {
       const std::string name = vlr::PackageName(digits, french);
-      const std::optional<std::string> digest = Read(page, name).trailer.digest;
+      const std::optional<std::string> digest = Trailer(page, name).digest;
       const bool held = fs::is_regular_file(mirror / name, ec);
       if (!held && digest) {
         refusals.push_back("version.html names the SHA-256 of " + name +
@@ -129,7 +125,7 @@ int SignMirror(const SignRequest& request, std::FILE* out, std::FILE* err) {
   }
   // The expiry protects every install with a key; it goes only when asked to. The
   // period it was made with is not in the folder, so none is guessed.
-  const std::optional<vlr::UtcDay> before = Read(page, "").trailer.expires;
+  const std::optional<vlr::UtcDay> before = Trailer(page, "").expires;
   if (before && !request.expiresInDays && !request.noExpiry) {
     refusals.push_back("version.html expires on " + ExpiryText(before) +
                        ": give --expires-in DAYS for a new expiry line, or --no-expiry to "
@@ -143,25 +139,15 @@ int SignMirror(const SignRequest& request, std::FILE* out, std::FILE* err) {
   ScratchFolder aside(mirror, WorkingFolderStem(vlr::kVersionFileName, "sign"));
   if (!aside.error().empty()) return report.Failed(aside.error());
   const fs::path newPage = aside.path() / vlr::kVersionFileName;
-  if (std::string failure = WriteFile(newPage, PageWithExpiry(page, expires)); !failure.empty())
-    return report.Failed(failure);
-  if (std::string failure = WriteFile(aside.path() / kReplacedPageName, page); !failure.empty())
-    return report.Failed(failure);
-  if (std::string failure = ReadBackFailure(newPage, digits, digests, expires); !failure.empty())
-    return report.Failed(failure);
-  if (std::string failure = SignVersionPage(signer, newPage, SignaturePath(newPage));
-      !failure.empty())
-    return report.Failed(failure);
-  if (secondSigner) {
-    if (std::string failure =
-            SignVersionPage(*secondSigner, newPage, SecondSignaturePath(newPage));
-        !failure.empty())
-      return report.Failed(failure);
-  }
+  // The first failure ends the run.
+  std::string failure = WriteFile(newPage, PageWithExpiry(page, expires));
+  if (failure.empty()) failure = WriteFile(aside.path() / kReplacedPageName, page);
+  if (failure.empty()) failure = ReadBackFailure(newPage, digits, digests, expires);
+  if (failure.empty()) failure = SignVersionPage(signer, secondSigner, newPage);
+  if (!failure.empty()) return report.Failed(failure);
   const bool hadSecond = fs::exists(SecondSignaturePath(pagePath), ec);
-  if (std::string failure = PutPairInPlace(aside, mirror); !failure.empty())
-    return report.Failed(failure);
-  if (std::string failure = PutSecondSignatureInPlace(aside, mirror); !failure.empty()) {
+  if (failure = PutPairInPlace(aside, mirror); !failure.empty()) return report.Failed(failure);
+  if (failure = PutSecondSignatureInPlace(aside, mirror); !failure.empty()) {
     report.Line("failed after the new version.html and version.html.sig were put in place: " +
                 failure + "; builds that read the second signature may refuse the mirror "
                           "until sign runs again");

@@ -13,7 +13,7 @@ namespace vlrpub {
 
 struct SignRequest {
   std::filesystem::path mirror;      // the mirror folder: version.html and the packages
-  std::filesystem::path signingKey;  // private key
+  std::optional<std::filesystem::path> signingKey;  // private key (sign needs one)
   // A second private key: version.html.sig2 too (a change of keys); without one, a
   // version.html.sig2 in the folder is removed (it would not verify the new page).
   std::optional<std::filesystem::path> secondSigningKey;
@@ -21,11 +21,13 @@ struct SignRequest {
   bool noExpiry = false;  // no expiry line; one of the two is needed when there was one
 };
 
-// Writes the signature of `page` to `signature` with `signer` and checks it the way the
-// updater checks it, with the key's public half. Empty when done; else why not (no
-// signature file is left).
-std::string SignVersionPage(const PackageSigner& signer, const std::filesystem::path& page,
-                            const std::filesystem::path& signature);
+// Writes the signature of `page` beside it with `signer` (version.html.sig) and, when
+// there is one, with `secondSigner` (version.html.sig2), and checks each the way the
+// updater checks it, with the key's public half. Empty when done; else why not (the
+// signature that failed is not left).
+std::string SignVersionPage(const PackageSigner& signer,
+                            const std::optional<PackageSigner>& secondSigner,
+                            const std::filesystem::path& page);
 
 // Re-signs the mirror folder: version.html keeps every byte but its expiry lines (after
 // its first empty line), gets the new one if asked, and a new version.html.sig (and

@@ -3,7 +3,7 @@
 #include "vlrpublish/package_check.h"
 
 #include <algorithm>
-#include <chrono>
+#include <optional>
 #include <fstream>
 #include <set>
 #include <string_view>
@@ -39,22 +39,19 @@ class CollectorScope {
   std::string* previous_;
 };
 
+// Unpacks zip into folder as the updater would; without a folder, the same run as a test.
 LibraryOutcome Run(const std::filesystem::path& zip, const std::filesystem::path* folder) {
   std::string zipText = platform::AnsiPath(zip);
   // The updater hands the folder over with a final separator.
   std::string folderText = folder ? platform::AnsiPath(*folder) : std::string();
   if (folder) folderText += static_cast<char>(platform::kPathSeparator);
-  std::vector<char> zipBuffer(zipText.begin(), zipText.end());
-  zipBuffer.push_back('\0');
-  std::vector<char> folderBuffer(folderText.begin(), folderText.end());
-  folderBuffer.push_back('\0');
 
   UnzipOptionsRecord options{};
   options.PromptToOverwrite = 1;
   options.OverwriteAll = 1;
   options.TestArchive = folder ? 0 : 1;
-  options.ZipFileName = zipBuffer.data();
-  options.ExtractFolder = folder ? folderBuffer.data() : nullptr;
+  options.ZipFileName = zipText.data();
+  options.ExtractFolder = folder ? folderText.data() : nullptr;
   UnzipNameListRecord include{}, exclude{};
   UnzipCallbacksRecord callbacks{};
   callbacks.Print = &CollectPrint;
@@ -71,11 +68,6 @@ LibraryOutcome Run(const std::filesystem::path& zip, const std::filesystem::path
 
 }  // namespace
 
-LibraryOutcome UnpackLikeUpdater(const std::filesystem::path& zip,
-                                 const std::filesystem::path& folder) {
-  return Run(zip, &folder);
-}
-
 LibraryOutcome TestLikeUpdater(const std::filesystem::path& zip) { return Run(zip, nullptr); }
 
 std::string LibraryErrors(const std::string& printed) {
@@ -87,7 +79,7 @@ std::string LibraryErrors(const std::string& printed) {
     rest.remove_prefix(cut == std::string_view::npos ? rest.size() : cut + 1);
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     constexpr std::string_view kPrefix = "error: ";
-    if (line.substr(0, kPrefix.size()) == kPrefix) {
+    if (line.starts_with(kPrefix)) {
       if (!out.empty()) out += "; ";
       out += line.substr(kPrefix.size());
     }
@@ -143,7 +135,7 @@ std::string CheckUnpacksToSources(const PackageFolder& files, const std::string&
   if (std::string problem = RoomProblem(files, name, beside); !problem.empty()) return problem;
   ScratchFolder unpacked(beside, stem);
   if (!unpacked.error().empty()) return unpacked.error();
-  const LibraryOutcome run = UnpackLikeUpdater(zip, unpacked.path());
+  const LibraryOutcome run = Run(zip, &unpacked.path());
   if (run.code != 0) {
     return "the extraction library refuses " + name + " (result " + std::to_string(run.code) +
            "): " + LibraryErrors(run.printed);
@@ -166,13 +158,9 @@ std::string CheckUnpacksToSources(const PackageFolder& files, const std::string&
       }
       return f.name + " does not come out of " + name + " as it went in";
     }
-    const auto t = fs::last_write_time(copy, ec);
-    const auto seconds =
-        std::chrono::floor<std::chrono::seconds>(std::chrono::file_clock::to_sys(t))
-            .time_since_epoch()
-            .count();
     // A FAT disk keeps times in two-second steps: closer than that is the same time.
-    if (ec || seconds - f.utcSeconds > 2 || f.utcSeconds - seconds > 2)
+    const std::optional<std::int64_t> seconds = ModifiedUtc(copy);
+    if (!seconds || *seconds - f.utcSeconds > 2 || f.utcSeconds - *seconds > 2)
       return f.name + " does not keep its time in " + name;
     done += f.size;
     progress.Update(done);

@@ -16,11 +16,8 @@ struct LibraryOutcome {
   std::string printed;     // everything it printed, UTF-8
 };
 
-// Unpacks zip into folder as the updater would.
-LibraryOutcome UnpackLikeUpdater(const std::filesystem::path& zip,
-                                 const std::filesystem::path& folder);
-
-// The same run as a test: every check made, every member decoded, nothing written.
+// The updater's run of zip as a test: every check made, every member decoded, nothing
+// written.
 LibraryOutcome TestLikeUpdater(const std::filesystem::path& zip);
 
 // The lines of printed that start with "error: ", without that prefix, joined by "; ".

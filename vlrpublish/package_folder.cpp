@@ -24,14 +24,6 @@ bool IsAscii(const std::string& s) {
   return std::all_of(s.begin(), s.end(), [](char c) { return (c & 0x80) == 0; });
 }
 
-std::optional<std::int64_t> ModifiedUtc(const fs::path& path) {
-  std::error_code ec;
-  const fs::file_time_type t = fs::last_write_time(path, ec);
-  if (ec) return std::nullopt;
-  const auto sys = std::chrono::file_clock::to_sys(t);
-  return std::chrono::floor<std::chrono::seconds>(sys).time_since_epoch().count();
-}
-
 // True for the files systems and editors leave in folders without being asked.
 bool LooksLeftByChance(const std::string& name) {
   std::string lower = name;
@@ -84,9 +76,10 @@ PackageFolder ReadPackageFolder(const fs::path& folder, const std::string& label
   std::map<uz32::NativeString, std::string> keys;  // one file on Windows -> first name
   for (const auto& [name, path] : entries) {
     const std::string quoted = "'" + ShownName(name) + "'";
+    const std::string here = quoted + " in " + shown;  // "'a.txt' in the English folder x"
     std::u32string unicode;
     if (const std::string why = NameProblem(name, unicode); !why.empty()) {
-      out.problems.push_back(quoted + " in " + shown + ": " + why);
+      out.problems.push_back(here + ": " + why);
       continue;
     }
     std::error_code typeError;
@@ -96,39 +89,33 @@ PackageFolder ReadPackageFolder(const fs::path& folder, const std::string& label
       continue;
     }
     if (!fs::is_regular_file(status)) {
-      out.problems.push_back(quoted + " in " + shown +
-                             " is not an ordinary file (a broken link, a device, ...)");
+      out.problems.push_back(here + " is not an ordinary file (a broken link, a device, ...)");
       continue;
     }
     const auto [first, fresh] = keys.emplace(WindowsCaseKey(unicode), name);
     if (!fresh) {
-      out.problems.push_back("'" + ShownName(first->second) + "' and " + quoted + " in " + shown +
+      out.problems.push_back("'" + ShownName(first->second) + "' and " + here +
                              " differ only in case: on Windows they are one file");
       continue;
     }
-    PackageFile file;
-    file.name = name;
-    file.path = path;
-    file.size = fs::file_size(path, typeError);
+    const std::uint64_t size = fs::file_size(path, typeError);
     const auto time = ModifiedUtc(path);
     if (typeError || !time) {
-      out.problems.push_back("cannot read " + quoted + " in " + shown +
+      out.problems.push_back("cannot read " + here +
                              (typeError ? ": " + typeError.message() : std::string()));
       continue;
     }
-    if (file.size >= kMaxMemberSize) {
-      out.problems.push_back(quoted + " in " + shown +
-                             " is 4 GiB or larger, too large for a package");
+    if (size >= kMaxMemberSize) {
+      out.problems.push_back(here + " is 4 GiB or larger, too large for a package");
       continue;
     }
-    file.utcSeconds = *time;
     if (LooksLeftByChance(name)) {
-      out.warnings.push_back(quoted + " in " + shown +
-                             " is packed, though systems and editors leave such files "
-                             "unasked; remove it from the folder if it is not meant for users");
+      out.warnings.push_back(here +
+                             " is packed, though systems and editors leave such files unasked; "
+                             "remove it from the folder if it is not meant for users");
     }
-    out.totalSize += file.size;
-    out.files.push_back(std::move(file));
+    out.totalSize += size;
+    out.files.push_back({name, path, size, *time});
   }
   if (!subfolders.empty()) {
     std::string names;
@@ -140,6 +127,14 @@ PackageFolder ReadPackageFolder(const fs::path& folder, const std::string& label
     out.problems.push_back(shown + " holds no file: the updater cannot unpack an empty package");
   }
   return out;
+}
+
+std::optional<std::int64_t> ModifiedUtc(const fs::path& path) {
+  std::error_code ec;
+  const fs::file_time_type t = fs::last_write_time(path, ec);
+  if (ec) return std::nullopt;
+  const auto sys = std::chrono::file_clock::to_sys(t);
+  return std::chrono::floor<std::chrono::seconds>(sys).time_since_epoch().count();
 }
 
 bool ChangedSinceListed(const PackageFile& file) {

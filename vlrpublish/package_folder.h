@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,10 @@ struct PackageFolder {
 // backups ending in ~) are packed all the same, and each is named in warnings. Nothing
 // is written.
 PackageFolder ReadPackageFolder(const std::filesystem::path& folder, const std::string& label);
+
+// The file's modification time in whole seconds since 1970 (UTC); none when it cannot
+// be asked about.
+std::optional<std::int64_t> ModifiedUtc(const std::filesystem::path& path);
 
 // True when the file's size or time is no longer what was listed (it was written to
 // since), or it cannot be asked about.

@@ -90,24 +90,16 @@ std::string PackageSigner::Sign(const fs::path& file, const fs::path& sigFile) c
       EVP_DigestSignInit(context.get(), nullptr, EVP_sha256(), nullptr, key_->pkey.get()) != 1) {
     return "cannot start signing " + name;
   }
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return "cannot read " + name + " to sign it";
-  std::vector<char> buffer(64 * 1024);
-  while (in) {
-    in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-    if (in.gcount() > 0 &&
-        EVP_DigestSignUpdate(context.get(), buffer.data(), static_cast<size_t>(in.gcount())) != 1) {
-      return "cannot sign " + name;
-    }
-  }
-  if (in.bad()) return "cannot read " + name + " to sign it";
-  size_t length = 0;
-  if (EVP_DigestSignFinal(context.get(), nullptr, &length) != 1) return "cannot sign " + name;
-  std::vector<unsigned char> signature(length);
-  if (EVP_DigestSignFinal(context.get(), signature.data(), &length) != 1) {
-    return "cannot sign " + name;
-  }
+  std::string bytes;
   unsigned long error = 0;
+  if (!platform::ReadWholeFile(file, bytes, error)) return "cannot read " + name + " to sign it";
+  const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+  size_t length = 0;
+  if (EVP_DigestSign(context.get(), nullptr, &length, data, bytes.size()) != 1)
+    return "cannot sign " + name;
+  std::vector<unsigned char> signature(length);
+  if (EVP_DigestSign(context.get(), signature.data(), &length, data, bytes.size()) != 1)
+    return "cannot sign " + name;
   if (!platform::WriteWholeFile(
           sigFile, std::string_view(reinterpret_cast<const char*>(signature.data()), length),
           error)) {

@@ -2,12 +2,14 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <ctime>
 #include <limits>
 #include <memory>
 
 #include "platform/local_time.h"
 #include "platform/plain_file.h"
+#include "platform/unique_handle.h"
 #include "vlrpublish/shown_text.h"
 
 namespace vlrpub {
@@ -73,10 +75,7 @@ void Put32(std::string& s, std::uint32_t v) {
 }
 
 bool IsAscii(const std::string& s) {
-  for (unsigned char c : s) {
-    if (c >= 0x80) return false;
-  }
-  return true;
+  return std::all_of(s.begin(), s.end(), [](char c) { return (c & 0x80) == 0; });
 }
 
 // The UTC modification time, in the same form in the local and the central header.
@@ -90,20 +89,6 @@ std::string TimestampField(std::int64_t utcSeconds) {
 }
 
 std::uint16_t VersionNeeded(std::uint16_t method) { return method == kMethodStored ? 10 : 20; }
-
-struct Deflater {
-  z_stream zs{};
-  bool ready = false;
-  Deflater() {
-    ready = deflateInit2(&zs, Z_BEST_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) ==
-            Z_OK;
-  }
-  ~Deflater() {
-    if (ready) deflateEnd(&zs);
-  }
-  Deflater(const Deflater&) = delete;
-  Deflater& operator=(const Deflater&) = delete;
-};
 
 }  // namespace
 
@@ -187,8 +172,10 @@ bool ZipWriter::Deflate(const std::filesystem::path& source, Entry& e,
   const std::unique_ptr<platform::PlainFile> in =
       platform::OpenPlainFile(source, platform::PlainFile::Mode::kRead, error);
   if (!in) return Fail("cannot read " + Utf8FromPath(source) + SystemReason(error));
-  Deflater d;
-  if (!d.ready) return Fail("out of memory");
+  z_stream zs{};
+  if (deflateInit2(&zs, Z_BEST_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+    return Fail("out of memory");
+  const std::unique_ptr<z_stream, platform::CloseWith<deflateEnd>> ended(&zs);
   auto input = std::make_unique<char[]>(kChunk);
   auto output = std::make_unique<char[]>(kChunk);
   std::uint64_t read = 0, written = 0;
@@ -204,18 +191,18 @@ bool ZipWriter::Deflate(const std::filesystem::path& source, Entry& e,
     if (read > kMax32) return Fail(Utf8FromPath(source) + " is 4 GiB or larger");
     crc = static_cast<std::uint32_t>(
         crc32(crc, reinterpret_cast<const Bytef*>(input.get()), static_cast<uInt>(n)));
-    d.zs.next_in = reinterpret_cast<Bytef*>(input.get());
-    d.zs.avail_in = static_cast<uInt>(n);
+    zs.next_in = reinterpret_cast<Bytef*>(input.get());
+    zs.avail_in = static_cast<uInt>(n);
     do {
-      d.zs.next_out = reinterpret_cast<Bytef*>(output.get());
-      d.zs.avail_out = static_cast<uInt>(kChunk);
-      const int r = deflate(&d.zs, last ? Z_FINISH : Z_NO_FLUSH);
+      zs.next_out = reinterpret_cast<Bytef*>(output.get());
+      zs.avail_out = static_cast<uInt>(kChunk);
+      const int r = deflate(&zs, last ? Z_FINISH : Z_NO_FLUSH);
       if (r == Z_STREAM_ERROR) return Fail("deflating " + Utf8FromPath(source) + " failed");
-      const std::size_t produced = kChunk - d.zs.avail_out;
+      const std::size_t produced = kChunk - zs.avail_out;
       if (!out_->Write(output.get(), produced)) return WriteFailed();
       written += produced;
       if (r == Z_STREAM_END) finished = true;
-    } while (!finished && (d.zs.avail_out == 0 || last));
+    } while (!finished && (zs.avail_out == 0 || last));
     if (progress) progress(read);
   }
   if (written > kMax32) return Fail("the package would pass 4 GiB");

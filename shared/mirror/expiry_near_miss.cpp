@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <sstream>
 #include <string_view>
 
 #include "mirror/version_file.h"
@@ -38,16 +39,9 @@ std::vector<NearMissExpiry> NearMissExpiryLines(std::istream& in) {
                        "version and no expiry"});
       continue;
     }
-    // After the empty line a LF alone splits pieces, as the updater reads them.
-    std::size_t start = 0;
-    bool taken = false;
-    while (start <= line.size()) {
-      std::size_t end = line.find('\n', start);
-      if (end == std::string::npos) end = line.size();
-      if (ExpiryOfLine(std::string_view(line).substr(start, end - start))) taken = true;
-      start = end + 1;
-    }
-    if (!taken) {
+    // Read as the updater reads the lines after the empty line (a LF alone splits pieces).
+    std::istringstream asRead(line);
+    if (!ReadVersionTrailer(asRead, "").expires) {
       found.push_back({number, line,
                        "it is not exactly <!-- expires YYYY-MM-DD --> with a day the month "
                        "has, so the updater ignores it"});

@@ -25,10 +25,7 @@ std::string SignatureName(const std::string& name) { return name + ".sig"; }
 std::string SecondSignatureName(const std::string& name) { return name + ".sig2"; }
 
 bool IsSignatureName(const std::string& name) {
-  const auto endsWith = [&name](const std::string& end) {
-    return name.size() >= end.size() && name.compare(name.size() - end.size(), end.size(), end) == 0;
-  };
-  return endsWith(".sig") || endsWith(".sig2");
+  return name.ends_with(".sig") || name.ends_with(".sig2");
 }
 
 std::string DottedVersion(const std::string& digits) {

@@ -82,6 +82,17 @@ std::function<void(int)> SwapBefore(int n, const fs::path& target, bool& swapped
   };
 }
 
+// The target with its subfolder and old files, and the other folder with its one file.
+void ResetFolders(const fs::path& target, const fs::path& outside) {
+  fs::remove_all(target);
+  fs::remove_all(outside);
+  fs::create_directories(target / "sub");
+  fs::create_directories(outside);
+  Put(outside / "x.txt", "outside");
+  Put(target / "a.txt", "old a");
+  Put(target / "sub" / "inner.txt", "old inner");
+}
+
 // An extraction into a folder whose subfolder is swapped for a link to another folder
 // before its n-th step, for every n: nothing ever reaches the other folder. A swap
 // before the run first went into the subfolder fails it with every file old; after,
@@ -99,14 +110,8 @@ TEST(Unzip32SharedFolder, ASubfolderSwappedForALinkBeforeAnyStepLeadsNowhereElse
   int finished = 0;
   for (int n = 1;; ++n) {
     SCOPED_TRACE(testing::Message() << "swapped before step " << n);
-    fs::remove_all(target);
-    fs::remove_all(outside);
-    fs::create_directories(target / "sub");
-    fs::create_directories(outside);
-    Put(outside / "x.txt", "outside");
-    Put(target / "a.txt", "old a");
+    ResetFolders(target, outside);
     Put(target / "z.txt", "old z");
-    Put(target / "sub" / "inner.txt", "old inner");
     bool swapped = false;
     FaultyFiles files;
     files.beforeStep = SwapBefore(n, target, swapped);
@@ -155,13 +160,7 @@ TEST(Unzip32SharedFolder, ARecoveryNeverFollowsASubfolderSwappedForALink) {
                    {NativeFromAscii(".~uz32-7-3.tmp"), NativeFromAscii("sub/added.txt")}};
   for (int n = 1;; ++n) {
     SCOPED_TRACE(testing::Message() << "swapped before step " << n);
-    fs::remove_all(target);
-    fs::remove_all(outside);
-    fs::create_directories(target / "sub");
-    fs::create_directories(outside);
-    Put(outside / "x.txt", "outside");
-    Put(target / "a.txt", "old a");
-    Put(target / "sub" / "inner.txt", "old inner");
+    ResetFolders(target, outside);
     Put(target / ".~uz32-7-1.tmp", "new a");
     Put(target / ".~uz32-7-2.tmp", "new inner");
     Put(target / ".~uz32-7-3.tmp", "new added");
